@@ -1,0 +1,83 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace orvane {
+
+/// The 32 bytes of a SHA-256 digest, first output byte first.
+using Digest = std::array<unsigned char, 32>;
+
+/// A byte buffer, as read from or written to the digest attribute.
+using Bytes = std::vector<unsigned char>;
+
+/// Size in bytes of the one read buffer a digest computation streams the file through.
+inline constexpr std::int64_t realBufferSize = 524288;
+
+/// The two SHA-256 implementations. Both compute standard SHA-256, so their results are interchangeable.
+enum class Backend
+{
+    Modern, ///< OpenSSL's EVP interface (uses the CPU's SHA extensions where present)
+    Classic, ///< OpenSSL's SHA256_Init / SHA256_Update / SHA256_Final
+};
+
+/// True when the libcrypto loaded at run time is OpenSSL 3.0 or later.
+[[nodiscard]] bool isModernPlatform();
+
+/// The back-end a run uses unless told otherwise: Modern on a modern platform, Classic elsewhere.
+[[nodiscard]] Backend platformBackend();
+
+/// The read primitive the digest streams through; ::read unless a test replaces it.
+using ReadFunction = std::function<ssize_t(int fd, void* buffer, std::size_t count)>;
+
+/*!
+ * Computes SHA-256 digests of files by streaming each through one buffer of a fixed size.
+ *
+ * One FileDigester serves one run: it owns the read buffer and the hash state, so computing the digest of
+ * many files costs one allocation, not one per file. It is not shared between threads.
+ *
+ * Only regular files (after following symbolic links) are read. A path that cannot be opened, that names
+ * anything but a regular file, or whose contents cannot be read to the end gives no digest: a digest of
+ * the bytes read before an error would be taken for the file's own.
+ */
+class FileDigester
+{
+public:
+    explicit FileDigester(Backend backend, std::int64_t bufferSize = realBufferSize, ReadFunction read = {});
+    ~FileDigester();
+    FileDigester(const FileDigester&) = delete;
+    FileDigester& operator=(const FileDigester&) = delete;
+
+    /// The digest of the file's whole contents, or none. On none, *why (if given) receives the reason.
+    [[nodiscard]] std::optional<Digest> digest(const std::string& path, std::string* why = nullptr);
+
+    [[nodiscard]] Backend backend() const
+    {
+        return m_backend;
+    }
+
+private:
+    class HashState;
+
+    Backend m_backend;
+    std::int64_t m_bufferSize;
+    ReadFunction m_read;
+    std::unique_ptr<unsigned char[]> m_buffer;
+    std::unique_ptr<HashState> m_hash;
+};
+
+/// Copies the digest into a byte buffer, the form in which it is stored and compared.
+[[nodiscard]] Bytes toBytes(const Digest& digest);
+
+/// Lower-case hexadecimal form of the digest, as sha256sum prints it.
+[[nodiscard]] std::string toHex(const Digest& digest);
+
+} // namespace orvane

@@ -1,0 +1,180 @@
+#include "fixtures.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace fixtures {
+
+std::string local(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QByteArray sha256(const QByteArray& contents)
+{
+    return QCryptographicHash::hash(contents, QCryptographicHash::Sha256);
+}
+
+void writeFile(const QString& path, const QByteArray& contents)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        QFAIL(qPrintable("cannot write " + path + ": " + file.errorString()));
+    if (file.write(contents) != contents.size())
+        QFAIL(qPrintable("short write to " + path));
+}
+
+QByteArray patternBytes(qsizetype size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 state = seed * 2654435761u + 1;
+    for (qsizetype i = 0; i < size; ++i) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        bytes[i] = char(state & 0xff);
+    }
+    return bytes;
+}
+
+bool setAttribute(const QString& path, const QByteArray& value, const std::string& name)
+{
+    const std::string attribute = orvane::platformAttributeName(name);
+    return ::setxattr(local(path).c_str(), attribute.c_str(), value.constData(), size_t(value.size()), 0) == 0;
+}
+
+std::optional<QByteArray> attribute(const QString& path, const std::string& name)
+{
+    const std::string attribute = orvane::platformAttributeName(name);
+    const std::string file = local(path);
+    const ssize_t size = ::getxattr(file.c_str(), attribute.c_str(), nullptr, 0);
+    if (size < 0)
+        return std::nullopt;
+    QByteArray value(size, '\0');
+    const ssize_t read = ::getxattr(file.c_str(), attribute.c_str(), value.data(), size_t(value.size()));
+    if (read < 0)
+        return std::nullopt;
+    value.resize(read);
+    return value;
+}
+
+QStringList attributeNames(const QString& path)
+{
+    const std::string file = local(path);
+    const ssize_t size = ::llistxattr(file.c_str(), nullptr, 0);
+    if (size <= 0)
+        return {};
+    QByteArray names(size, '\0');
+    const ssize_t read = ::llistxattr(file.c_str(), names.data(), size_t(names.size()));
+    QStringList result;
+    for (const QByteArray& name : names.left(qMax<ssize_t>(read, 0)).split('\0'))
+        if (!name.isEmpty())
+            result << QString::fromUtf8(name);
+    return result;
+}
+
+bool supportsUserAttributes(const QString& folder)
+{
+    const QString probe = folder + "/.xattr-probe";
+    writeFile(probe, "probe");
+    const bool ok = ::setxattr(local(probe).c_str(), "user.orvane-probe", "1", 1, 0) == 0;
+    QFile::remove(probe);
+    return ok;
+}
+
+void makeFifo(const QString& path)
+{
+    if (::mkfifo(local(path).c_str(), 0644) != 0)
+        QFAIL(qPrintable("mkfifo " + path + ": " + QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+void makeSymlink(const QString& target, const QString& link)
+{
+    if (::symlink(local(target).c_str(), local(link).c_str()) != 0)
+        QFAIL(qPrintable("symlink " + link + ": " + QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+bool isRoot()
+{
+    return ::geteuid() == 0;
+}
+
+Stamp stamp(const QString& path)
+{
+    struct stat status {};
+    if (::stat(local(path).c_str(), &status) != 0)
+        return {};
+    return { qint64(status.st_size), qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec };
+}
+
+ScratchMount::ScratchMount(const QString& where)
+    : m_where(where)
+{
+    QDir().mkpath(where);
+    if (::mount("orvane-test", local(where).c_str(), "tmpfs", 0, "size=8m,mode=0755") == 0)
+        m_mounted = true;
+    else
+        m_reason = "cannot mount a tmpfs here (" + QString::fromLocal8Bit(std::strerror(errno)) + ")";
+}
+
+ScratchMount::~ScratchMount()
+{
+    if (m_mounted)
+        ::umount2(local(m_where).c_str(), MNT_DETACH);
+}
+
+bool ScratchMount::makeReadOnly()
+{
+    if (::mount(nullptr, local(m_where).c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0)
+        return true;
+    m_reason = "cannot remount read-only (" + QString::fromLocal8Bit(std::strerror(errno)) + ")";
+    return false;
+}
+
+namespace {
+
+bool setImmutable(const std::string& path, bool on)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+ImmutableFlag::ImmutableFlag(const QString& path)
+    : m_path(path)
+    , m_set(setImmutable(local(path), true))
+{
+}
+
+ImmutableFlag::~ImmutableFlag()
+{
+    if (m_set)
+        setImmutable(local(m_path), false);
+}
+
+} // namespace fixtures

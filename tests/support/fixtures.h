@@ -1,0 +1,98 @@
+#pragma once
+
+#include "integrity/tagstore.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <string>
+
+// Helpers that build real trees and look at real extended attributes behind the engine's back.
+namespace fixtures {
+
+/// The path as the engine takes it: the file name bytes of the local encoding.
+std::string local(const QString& path);
+
+/// SHA-256 by Qt's own implementation, independent of the OpenSSL code under test.
+QByteArray sha256(const QByteArray& contents);
+
+/// Writes contents to path, creating missing parent folders. Fails the test on error.
+void writeFile(const QString& path, const QByteArray& contents);
+
+/// Deterministic pseudo-random bytes, so that a digest bug cannot hide behind uniform contents.
+QByteArray patternBytes(qsizetype size, quint32 seed = 1);
+
+/// Sets or reads the digest attribute (or another) directly with setxattr/getxattr.
+bool setAttribute(const QString& path, const QByteArray& value, const std::string& name = orvane::theXattrName);
+std::optional<QByteArray> attribute(const QString& path, const std::string& name = orvane::theXattrName);
+/// Every extended attribute name on the file (llistxattr on the file itself, not a link's target).
+QStringList attributeNames(const QString& path);
+
+/// Whether files in folder can carry user.* attributes.
+bool supportsUserAttributes(const QString& folder);
+
+void makeFifo(const QString& path);
+void makeSymlink(const QString& target, const QString& link);
+
+bool isRoot();
+
+/// The modification time and size of a file, to show that an operation left its contents alone.
+struct Stamp
+{
+    qint64 size = -1;
+    qint64 mtimeNs = -1;
+    bool operator==(const Stamp& other) const
+    {
+        return size == other.size && mtimeNs == other.mtimeNs;
+    }
+};
+Stamp stamp(const QString& path);
+
+/// A throw-away tmpfs mounted on a folder for the life of the object; unmounted (lazily) on destruction.
+/// Needs CAP_SYS_ADMIN: valid() says whether the mount took place, and reason() why not.
+class ScratchMount
+{
+public:
+    explicit ScratchMount(const QString& where);
+    ~ScratchMount();
+    ScratchMount(const ScratchMount&) = delete;
+    ScratchMount& operator=(const ScratchMount&) = delete;
+
+    bool valid() const
+    {
+        return m_mounted;
+    }
+    QString reason() const
+    {
+        return m_reason;
+    }
+    /// Remounts read-only; returns false (with reason()) if the kernel refused.
+    bool makeReadOnly();
+
+private:
+    QString m_where;
+    bool m_mounted = false;
+    QString m_reason;
+};
+
+/// Sets the immutable flag (chattr +i) for the object's life. Needs CAP_LINUX_IMMUTABLE and ext4-like storage.
+class ImmutableFlag
+{
+public:
+    explicit ImmutableFlag(const QString& path);
+    ~ImmutableFlag();
+    ImmutableFlag(const ImmutableFlag&) = delete;
+    ImmutableFlag& operator=(const ImmutableFlag&) = delete;
+    bool valid() const
+    {
+        return m_set;
+    }
+
+private:
+    QString m_path;
+    bool m_set = false;
+};
+
+} // namespace fixtures

@@ -1,0 +1,28 @@
+#!/bin/sh
+# Installs what building and testing Orvane needs on Debian 12, from Debian's own packages.
+set -eu
+
+packages="cmake ninja-build g++ pkg-config git
+  libssl-dev libplist-dev libplist++-dev
+  qt6-base-dev qt6-pdf-dev libqt6opengl6-dev qt6-qpa-plugins fonts-dejavu-core
+  clang-format xvfb xauth attr e2fsprogs util-linux"
+
+if [ "$(id -u)" -eq 0 ]; then
+    as_root=""
+elif command -v sudo >/dev/null 2>&1; then
+    as_root="sudo"
+else
+    echo "tools/setup.sh: run as root or install sudo: apt-get must install packages" >&2
+    exit 1
+fi
+
+missing=""
+for package in $packages; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing="$missing $package"
+done
+if [ -n "$missing" ]; then
+    echo "Installing:$missing"
+    $as_root apt-get update
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y --no-install-recommends $missing
+fi

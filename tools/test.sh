@@ -1,0 +1,14 @@
+#!/bin/sh
+# Sets up a Debian 12 machine, builds Orvane with AddressSanitizer and UBSan, and runs every test.
+set -eu
+cd "$(dirname "$0")/.."
+
+./tools/setup.sh
+
+echo "== formatting"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+echo "== build and test (AddressSanitizer + UBSan)"
+cmake --preset ci
+cmake --build --preset ci
+ctest --preset ci
