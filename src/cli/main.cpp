@@ -8,10 +8,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
-
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace orvane;
 
@@ -23,7 +22,8 @@ constexpr int exitTrouble = 2;
 
 const char usage[] = "Usage: orvane-cli [--backend=modern|classic] check|tag|retag PATH\n"
                      "\n"
-                     "Keeps each file's SHA-256 digest in its extended attribute user." "co.sablewickfern.kelmor.hash#S.\n"
+                     "Keeps each file's SHA-256 digest in its extended attribute user."
+                     "co.sablewickfern.kelmor.hash#S.\n"
                      "\n"
                      "  check   compare every file's contents with its stored digest; writes nothing\n"
                      "  tag     store every file's digest, replacing what was stored\n"
@@ -139,7 +139,9 @@ int main(int argc, char** argv)
         diagnose(words[1], std::strerror(errno));
         return exitTrouble;
     }
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::lstat(path.c_str(), &status) != 0) {
         diagnose(path, std::strerror(errno));
         return exitTrouble;

@@ -5,12 +5,11 @@
 
 #include <cerrno>
 #include <cstring>
-#include <stdexcept>
-
 #include <fcntl.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/sha.h>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -144,7 +143,9 @@ std::optional<Digest> FileDigester::digest(const std::string& path, std::string*
     };
 
     // Only regular files are opened: opening a FIFO could block, and opening some devices has effects.
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::stat(path.c_str(), &status) != 0)
         return fail(std::strerror(errno));
     if (!S_ISREG(status.st_mode))

@@ -7,9 +7,8 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
-
 #include <sys/types.h>
+#include <vector>
 
 namespace orvane {
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-
 #include <sys/xattr.h>
 
 namespace orvane {

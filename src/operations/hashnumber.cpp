@@ -1,12 +1,11 @@
 #include "hashnumber.h"
 
 #include <array>
-#include <stdexcept>
-
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
 #include <openssl/params.h>
 #include <openssl/rand.h>
+#include <stdexcept>
 
 namespace orvane {
 

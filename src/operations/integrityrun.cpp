@@ -19,11 +19,8 @@ std::string number(std::int64_t value)
 
 } // namespace
 
-IntegrityRun::IntegrityRun(Operation operation,
-                           Variant variant,
-                           const RunSettings& settings,
-                           RunState& state,
-                           RunObserver observer)
+IntegrityRun::IntegrityRun(
+    Operation operation, Variant variant, const RunSettings& settings, RunState& state, RunObserver observer)
     : m_operation(operation)
     , m_variant(variant)
     , m_xattrName(settings.xattrName)
@@ -107,7 +104,11 @@ void IntegrityRun::tag(const std::string& path, const Digest& digest)
     const bool single = m_variant == Variant::SingleFile;
     // The folder line names the digest before the write, so it stands also for a write that fails.
     if (!single)
-        m_state.reportText.append("Digest ").append(number(hashNumber(digest))).append(" for ").append(path).append("\n");
+        m_state.reportText.append("Digest ")
+            .append(number(hashNumber(digest)))
+            .append(" for ")
+            .append(path)
+            .append("\n");
     try {
         writeDigestAttribute(path, toBytes(digest), m_xattrName);
         if (single)
@@ -163,21 +164,21 @@ void IntegrityRun::retag(const std::string& path, const Digest& digest)
 }
 
 void runSingleFile(Operation operation,
-                   const std::string& path,
-                   const RunSettings& settings,
-                   RunState& state,
-                   const RunObserver& observer)
+    const std::string& path,
+    const RunSettings& settings,
+    RunState& state,
+    const RunObserver& observer)
 {
     IntegrityRun run(operation, Variant::SingleFile, settings, state, observer);
     run.processFile(path);
 }
 
 bool runFolder(Operation operation,
-               const std::string& folder,
-               const RunSettings& settings,
-               RunState& state,
-               const RunObserver& observer,
-               int* error)
+    const std::string& folder,
+    const RunSettings& settings,
+    RunState& state,
+    const RunObserver& observer,
+    int* error)
 {
     IntegrityRun run(operation, Variant::Folder, settings, state, observer);
     WalkCallbacks callbacks;

@@ -74,7 +74,8 @@ struct RunObserver
 class IntegrityRun
 {
 public:
-    IntegrityRun(Operation operation, Variant variant, const RunSettings& settings, RunState& state, RunObserver observer);
+    IntegrityRun(
+        Operation operation, Variant variant, const RunSettings& settings, RunState& state, RunObserver observer);
 
     void processFile(const std::string& path);
 
@@ -96,10 +97,10 @@ private:
 
 /// Runs the single-file variant on the file at path; its line, if any, ends up in state.reportText.
 void runSingleFile(Operation operation,
-                   const std::string& path,
-                   const RunSettings& settings,
-                   RunState& state,
-                   const RunObserver& observer = {});
+    const std::string& path,
+    const RunSettings& settings,
+    RunState& state,
+    const RunObserver& observer = {});
 
 /*!
  * Runs the folder variant: walks the tree below folder and runs the per-file step on every file. Returns
@@ -107,11 +108,11 @@ void runSingleFile(Operation operation,
  * totals are not appended here: appendTotals does that on the caller's side.
  */
 [[nodiscard]] bool runFolder(Operation operation,
-                             const std::string& folder,
-                             const RunSettings& settings,
-                             RunState& state,
-                             const RunObserver& observer = {},
-                             int* error = nullptr);
+    const std::string& folder,
+    const RunSettings& settings,
+    RunState& state,
+    const RunObserver& observer = {},
+    int* error = nullptr);
 
 /// Appends the operation's totals lines for the opened folder to state.reportText.
 void appendTotals(Operation operation, const std::string& folder, RunState& state);

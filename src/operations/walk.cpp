@@ -1,11 +1,10 @@
 #include "walk.h"
 
 #include <cerrno>
-#include <utility>
-#include <vector>
-
 #include <dirent.h>
 #include <sys/stat.h>
+#include <utility>
+#include <vector>
 
 namespace orvane {
 
@@ -70,7 +69,9 @@ Kind kindOf(const std::string& path, unsigned char type)
     case DT_LNK:
         break;
     case DT_UNKNOWN: {
-        struct stat status {};
+        struct stat status
+        {
+        };
         if (::lstat(path.c_str(), &status) != 0)
             return Kind::Other;
         if (S_ISDIR(status.st_mode))
@@ -82,7 +83,9 @@ Kind kindOf(const std::string& path, unsigned char type)
     default:
         return Kind::Other;
     }
-    struct stat target {};
+    struct stat target
+    {
+    };
     if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode))
         return Kind::LinkedFolder;
     return Kind::Other;
