@@ -8,7 +8,6 @@
 #include <QTest>
 
 #include <cerrno>
-
 #include <unistd.h>
 
 using namespace orvane;
@@ -160,11 +159,16 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << "missing" << "No such file or directory";
-        QTest::newRow("dangling link") << "dangling" << "No such file or directory";
-        QTest::newRow("directory") << "directory" << "not a regular file";
-        QTest::newRow("fifo") << "fifo" << "not a regular file";
-        QTest::newRow("device /dev/zero") << "device" << "not a regular file";
+        QTest::newRow("missing") << "missing"
+                                 << "No such file or directory";
+        QTest::newRow("dangling link") << "dangling"
+                                       << "No such file or directory";
+        QTest::newRow("directory") << "directory"
+                                   << "not a regular file";
+        QTest::newRow("fifo") << "fifo"
+                              << "not a regular file";
+        QTest::newRow("device /dev/zero") << "device"
+                                          << "not a regular file";
     }
     void noDigestWithoutARegularFile()
     {

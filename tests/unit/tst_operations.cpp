@@ -11,11 +11,9 @@
 #include <QTest>
 
 #include <cerrno>
-
-#include <unistd.h>
-
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 using namespace orvane;
 using fixtures::attribute;
@@ -90,7 +88,9 @@ void tagCorrectly(const QString& path)
 
 qint64 ctimeNs(const QString& path)
 {
-    struct stat status {};
+    struct stat status
+    {
+    };
     ::stat(local(path).c_str(), &status);
     return qint64(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec;
 }
@@ -241,9 +241,9 @@ private slots:
         Outcome tag = runFolderOf(Operation::Tag, dir.path());
         QVERIFY(tag.text.endsWith(tagTotals(dir.path(), 1, 0)));
         QCOMPARE(runFolderOf(Operation::Check, dir.path()).text,
-                 ok + "Digests for " + p + "\n" + checkTotals(dir.path(), 1, 1, 0, 0));
+            ok + "Digests for " + p + "\n" + checkTotals(dir.path(), 1, 1, 0, 0));
         QCOMPARE(runFolderOf(Operation::Retag, dir.path()).text,
-                 ok + "Digests for " + p + "\n" + retagTotals(dir.path(), 1, 1, 0, 0));
+            ok + "Digests for " + p + "\n" + retagTotals(dir.path(), 1, 1, 0, 0));
     }
 
     void tagFolder()
@@ -277,8 +277,13 @@ private slots:
             numbers[match.captured(2)] = match.captured(1).toLongLong();
             QCOMPARE(match.captured(1), QString::number(match.captured(1).toLongLong())); // no padding or sign for +
         }
-        QCOMPARE(numbers.keys(), (QStringList { root + "/empty-value", root + "/hex", root + "/old-digest",
-                                                root + "/sub/short-value", root + "/twin", root + "/untagged" }));
+        QCOMPARE(numbers.keys(),
+            (QStringList { root + "/empty-value",
+                root + "/hex",
+                root + "/old-digest",
+                root + "/sub/short-value",
+                root + "/twin",
+                root + "/untagged" }));
         // The same contents give the same number within one process, the number of that digest.
         QCOMPARE(numbers[root + "/twin"], numbers[root + "/untagged"]);
         Digest digest {};
@@ -345,7 +350,8 @@ private slots:
 
         const QString single = root + "/never-tagged";
         const Outcome tagOne = runFileOf(Operation::Tag, single);
-        QCOMPARE(tagOne.direct + tagOne.text, "Read-only file system" + bad + "Couldn't tag " + QFile::encodeName(single) + "\n");
+        QCOMPARE(tagOne.direct + tagOne.text,
+            "Read-only file system" + bad + "Couldn't tag " + QFile::encodeName(single) + "\n");
         QCOMPARE(runFileOf(Operation::Retag, single).text, bad + "Couldn't tag " + QFile::encodeName(single) + "\n");
     }
 
@@ -544,7 +550,7 @@ private slots:
         (void)runFolderOf(Operation::Tag, dir.path());
         const Outcome check = runFolderOf(Operation::Check, dir.path());
         QCOMPARE(check.text,
-                 ok + "Digests for " + QByteArray::fromStdString(name) + "\n" + checkTotals(dir.path(), 1, 1, 0, 0));
+            ok + "Digests for " + QByteArray::fromStdString(name) + "\n" + checkTotals(dir.path(), 1, 1, 0, 0));
     }
 };
 

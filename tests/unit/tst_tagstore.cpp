@@ -36,8 +36,7 @@ Bytes asBytes(const QByteArray& bytes)
 }
 
 // The error a call threw, as code and text; code 0 when nothing was thrown.
-template<typename Call>
-std::pair<int, QString> errorOf(Call call)
+template <typename Call> std::pair<int, QString> errorOf(Call call)
 {
     try {
         call();
@@ -82,7 +81,8 @@ private slots:
 
     void missingFileThrows()
     {
-        const auto [code, text] = errorOf([&] { (void)readDigestAttribute(local(m_dir.filePath("gone")), theXattrName); });
+        const auto [code, text] =
+            errorOf([&] { (void)readDigestAttribute(local(m_dir.filePath("gone")), theXattrName); });
         QCOMPARE(code, ENOENT);
         QCOMPARE(text, QStringLiteral("No such file or directory"));
     }

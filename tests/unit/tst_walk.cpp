@@ -61,8 +61,14 @@ private slots:
         QVERIFY(walked.listed);
         QStringList files = walked.files;
         files.sort();
-        QStringList expected { "/.hidden",     "/a/b/.also-hidden", "/a/b/c/deep.txt", "/a/fifo",
-                               "/a/one.txt",   "/dangling",         "/link-to-file",   "/top.txt" };
+        QStringList expected { "/.hidden",
+            "/a/b/.also-hidden",
+            "/a/b/c/deep.txt",
+            "/a/fifo",
+            "/a/one.txt",
+            "/dangling",
+            "/link-to-file",
+            "/top.txt" };
         for (QString& path : expected)
             path.prepend(root);
         QCOMPARE(files, expected);
