@@ -98,6 +98,7 @@ bool supportsUserAttributes(const QString& folder)
 
 void makeFifo(const QString& path)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     if (::mkfifo(local(path).c_str(), 0644) != 0)
         QFAIL(qPrintable("mkfifo " + path + ": " + QString::fromLocal8Bit(std::strerror(errno))));
 }

@@ -551,6 +551,7 @@ private slots:
         const Outcome check = runFolderOf(Operation::Check, dir.path());
         QCOMPARE(check.text,
             ok + "Digests for " + QByteArray::fromStdString(name) + "\n" + checkTotals(dir.path(), 1, 1, 0, 0));
+        std::remove(name.c_str()); // QTemporaryDir cannot name it to remove it
     }
 };
 

@@ -141,6 +141,7 @@ private slots:
         QVERIFY(walkTree(fixtures::local(dir.path()), callbacks));
         QCOMPARE(seen.size(), std::size_t(1));
         QCOMPARE(seen.front(), name);
+        std::remove(name.c_str()); // QTemporaryDir cannot name it to remove it
     }
 };
 
