@@ -139,9 +139,7 @@ int main(int argc, char** argv)
         diagnose(words[1], std::strerror(errno));
         return exitTrouble;
     }
-    struct stat status
-    {
-    };
+    struct stat status = {};
     if (::lstat(path.c_str(), &status) != 0) {
         diagnose(path, std::strerror(errno));
         return exitTrouble;

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace orvane {
 
@@ -38,29 +39,6 @@ const EVP_MD* sha256Algorithm()
     }();
     return algorithm;
 }
-
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const
-    {
-        return m_fd;
-    }
-
-private:
-    int m_fd;
-};
 
 } // namespace
 
@@ -134,46 +112,93 @@ FileDigester::FileDigester(Backend backend, std::int64_t bufferSize, ReadFunctio
 
 FileDigester::~FileDigester() = default;
 
-std::optional<Digest> FileDigester::digest(const std::string& path, std::string* why)
+OpenedFile::~OpenedFile()
 {
-    const auto fail = [why](const char* reason) -> std::optional<Digest> {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+OpenedFile::OpenedFile(OpenedFile&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1))
+    , m_size(other.m_size)
+{
+}
+
+OpenedFile& OpenedFile::operator=(OpenedFile&& other) noexcept
+{
+    if (this != &other) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = std::exchange(other.m_fd, -1);
+        m_size = other.m_size;
+    }
+    return *this;
+}
+
+OpenedFile OpenedFile::open(const std::string& path, std::string* why, bool knownRegular)
+{
+    const auto fail = [why](const char* reason) {
         if (why)
             *why = reason;
-        return std::nullopt;
+        return OpenedFile();
     };
 
     // Only regular files are opened: opening a FIFO could block, and opening some devices has effects.
-    struct stat status
-    {
-    };
-    if (::stat(path.c_str(), &status) != 0)
-        return fail(std::strerror(errno));
-    if (!S_ISREG(status.st_mode))
-        return fail("not a regular file");
+    struct stat status = {};
+    if (!knownRegular) {
+        if (::stat(path.c_str(), &status) != 0)
+            return fail(std::strerror(errno));
+        if (!S_ISREG(status.st_mode))
+            return fail("not a regular file");
+    }
 
-    // O_NONBLOCK keeps the open from blocking should a FIFO have taken the file's place since the stat.
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (file.get() < 0)
+    // O_NONBLOCK keeps the open from blocking should a FIFO have taken the file's place since the listing.
+    OpenedFile file;
+    file.m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (file.m_fd < 0)
         return fail(std::strerror(errno));
-    if (::fstat(file.get(), &status) != 0)
+    if (::fstat(file.m_fd, &status) != 0)
         return fail(std::strerror(errno));
     if (!S_ISREG(status.st_mode))
         return fail("not a regular file");
-    if (status.st_size > m_bufferSize)
-        ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    file.m_size = static_cast<std::uint64_t>(status.st_size);
+    return file;
+}
+
+std::optional<Digest> FileDigester::digest(const std::string& path, std::string* why)
+{
+    const OpenedFile file = OpenedFile::open(path, why);
+    if (!file.isOpen())
+        return std::nullopt;
+    return digest(file, why);
+}
+
+std::optional<Digest> FileDigester::digest(const OpenedFile& file, std::string* why)
+{
+    const int fd = file.descriptor();
+    const auto capacity = static_cast<std::size_t>(m_bufferSize);
+    if (file.size() > capacity)
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
     m_hash->start();
     unsigned char* buffer = m_buffer.get();
-    const auto capacity = static_cast<std::size_t>(m_bufferSize);
+    std::uint64_t total = 0;
     for (;;) {
-        const ssize_t count = m_read ? m_read(file.get(), buffer, capacity) : ::read(file.get(), buffer, capacity);
+        const ssize_t count = m_read ? m_read(fd, buffer, capacity) : ::read(fd, buffer, capacity);
         if (count > 0) {
             m_hash->feed(buffer, static_cast<std::size_t>(count));
+            total += static_cast<std::uint64_t>(count);
+            // A short read that reaches the size the file had when opened is its end; asking once more
+            // would only return 0. Files that report no size (/proc) or keep growing are read until 0.
+            if (total == file.size() && static_cast<std::size_t>(count) < capacity)
+                break;
         } else if (count == 0) {
             break;
         } else if (errno != EINTR) {
             // A digest of the bytes before the error would be stored or compared as the file's own.
-            return fail(std::strerror(errno));
+            if (why)
+                *why = std::strerror(errno);
+            return std::nullopt;
         }
     }
     return m_hash->finish();

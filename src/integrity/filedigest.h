@@ -38,6 +38,47 @@ enum class Backend
 using ReadFunction = std::function<ssize_t(int fd, void* buffer, std::size_t count)>;
 
 /*!
+ * A regular file opened for reading, closed when the object goes. The per-file step keeps it open from
+ * the digest to the attribute access, so the digest lands on the very file whose contents gave it.
+ */
+class OpenedFile
+{
+public:
+    OpenedFile() = default;
+    ~OpenedFile();
+    OpenedFile(OpenedFile&& other) noexcept;
+    OpenedFile& operator=(OpenedFile&& other) noexcept;
+    OpenedFile(const OpenedFile&) = delete;
+    OpenedFile& operator=(const OpenedFile&) = delete;
+
+    /*!
+     * Opens path for reading when it is a regular file (after following links). Anything else (missing,
+     * unreadable, a FIFO, a device) gives an object that is not open, with the reason in *why. FIFOs and
+     * devices are never opened in blocking mode. knownRegular says the caller has just listed the path as
+     * a regular file, which spares one stat; the opened file is checked again in any case.
+     */
+    [[nodiscard]] static OpenedFile open(const std::string& path, std::string* why, bool knownRegular = false);
+
+    [[nodiscard]] bool isOpen() const
+    {
+        return m_fd >= 0;
+    }
+    [[nodiscard]] int descriptor() const
+    {
+        return m_fd;
+    }
+    /// The size the file had when it was opened.
+    [[nodiscard]] std::uint64_t size() const
+    {
+        return m_size;
+    }
+
+private:
+    int m_fd = -1;
+    std::uint64_t m_size = 0;
+};
+
+/*!
  * Computes SHA-256 digests of files by streaming each through one buffer of a fixed size.
  *
  * One FileDigester serves one run: it owns the read buffer and the hash state, so computing the digest of
@@ -57,6 +98,9 @@ public:
 
     /// The digest of the file's whole contents, or none. On none, *why (if given) receives the reason.
     [[nodiscard]] std::optional<Digest> digest(const std::string& path, std::string* why = nullptr);
+
+    /// The digest of the opened file's contents from its current offset to the end, or none on a read error.
+    [[nodiscard]] std::optional<Digest> digest(const OpenedFile& file, std::string* why = nullptr);
 
     [[nodiscard]] Backend backend() const
     {

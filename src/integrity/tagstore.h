@@ -32,6 +32,11 @@ inline const std::string theTimeXattrName = "co.sablewickfern.kelmor.time#S";
  */
 void writeDigestAttribute(const std::string& path, const Bytes& value, const std::string& name);
 
+/// The same two calls on a file opened for reading (OpenedFile::descriptor()), so that no path is looked
+/// up again. The errors are those of the path forms.
+[[nodiscard]] Bytes readDigestAttribute(int fd, const std::string& name);
+void writeDigestAttribute(int fd, const Bytes& value, const std::string& name);
+
 /// A stored value equals a digest only when it is the same 32 bytes in the same order.
 [[nodiscard]] bool digestsEqual(const Bytes& stored, const Digest& digest);
 

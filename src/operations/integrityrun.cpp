@@ -30,19 +30,20 @@ IntegrityRun::IntegrityRun(
 {
 }
 
-void IntegrityRun::processFile(const std::string& path)
+void IntegrityRun::processFile(const std::string& path, bool knownRegular)
 {
+    OpenedFile file;
     Digest digest;
-    if (computeDigest(path, digest)) {
+    if (computeDigest(path, knownRegular, file, digest)) {
         switch (m_operation) {
         case Operation::Check:
-            check(path, digest);
+            check(path, file, digest);
             break;
         case Operation::Tag:
-            tag(path, digest);
+            tag(path, file, digest);
             break;
         case Operation::Retag:
-            retag(path, digest);
+            retag(path, file, digest);
             break;
         }
     }
@@ -50,12 +51,15 @@ void IntegrityRun::processFile(const std::string& path)
         ++m_state.counters.total;
 }
 
-bool IntegrityRun::computeDigest(const std::string& path, Digest& digest)
+bool IntegrityRun::computeDigest(const std::string& path, bool knownRegular, OpenedFile& file, Digest& digest)
 {
     std::string why;
-    if (auto computed = m_digester.digest(path, &why)) {
-        digest = *computed;
-        return true;
+    file = OpenedFile::open(path, &why, knownRegular);
+    if (file.isOpen()) {
+        if (auto computed = m_digester.digest(file, &why)) {
+            digest = *computed;
+            return true;
+        }
     }
     ++m_state.counters.unreadable;
     if (m_observer.unreadable)
@@ -63,10 +67,10 @@ bool IntegrityRun::computeDigest(const std::string& path, Digest& digest)
     return false;
 }
 
-bool IntegrityRun::tryWrite(const std::string& path, const Digest& digest)
+bool IntegrityRun::tryWrite(const OpenedFile& file, const Digest& digest)
 {
     try {
-        writeDigestAttribute(path, toBytes(digest), m_xattrName);
+        writeDigestAttribute(file.descriptor(), toBytes(digest), m_xattrName);
         return true;
     } catch (const AttributeError&) {
         return false;
@@ -78,12 +82,12 @@ void IntegrityRun::appendLine(const char* lead, const std::string& path, const c
     m_state.reportText.append(lead).append(path).append(tail);
 }
 
-void IntegrityRun::check(const std::string& path, const Digest& digest)
+void IntegrityRun::check(const std::string& path, const OpenedFile& file, const Digest& digest)
 {
     const bool single = m_variant == Variant::SingleFile;
     Bytes stored;
     try {
-        stored = readDigestAttribute(path, m_xattrName);
+        stored = readDigestAttribute(file.descriptor(), m_xattrName);
     } catch (const AttributeError&) {
         // Whatever the reason (none stored, no permission, no attribute support), the file has no digest.
     }
@@ -99,7 +103,7 @@ void IntegrityRun::check(const std::string& path, const Digest& digest)
     }
 }
 
-void IntegrityRun::tag(const std::string& path, const Digest& digest)
+void IntegrityRun::tag(const std::string& path, const OpenedFile& file, const Digest& digest)
 {
     const bool single = m_variant == Variant::SingleFile;
     // The folder line names the digest before the write, so it stands also for a write that fails.
@@ -110,7 +114,7 @@ void IntegrityRun::tag(const std::string& path, const Digest& digest)
             .append(path)
             .append("\n");
     try {
-        writeDigestAttribute(path, toBytes(digest), m_xattrName);
+        writeDigestAttribute(file.descriptor(), toBytes(digest), m_xattrName);
         if (single)
             appendLine("\u2705 Tagged ", path);
     } catch (const AttributeError& error) {
@@ -122,14 +126,14 @@ void IntegrityRun::tag(const std::string& path, const Digest& digest)
     }
 }
 
-void IntegrityRun::retag(const std::string& path, const Digest& digest)
+void IntegrityRun::retag(const std::string& path, const OpenedFile& file, const Digest& digest)
 {
     const bool single = m_variant == Variant::SingleFile;
     bool fallback = false;
     try {
-        const Bytes stored = readDigestAttribute(path, m_xattrName);
+        const Bytes stored = readDigestAttribute(file.descriptor(), m_xattrName);
         if (stored.empty()) {
-            if (tryWrite(path, digest)) {
+            if (tryWrite(file, digest)) {
                 appendLine("\u26A0\uFE0F Tagged ", path);
                 ++m_state.counters.firstTime;
             } else {
@@ -138,7 +142,7 @@ void IntegrityRun::retag(const std::string& path, const Digest& digest)
         } else if (digestsEqual(stored, digest)) {
             appendLine(single ? "\u2705 Digest for " : "\u2705 Digests for ", path);
             ++m_state.counters.matched;
-        } else if (tryWrite(path, digest)) {
+        } else if (tryWrite(file, digest)) {
             appendLine("\u26A0\uFE0F Retagged ", path);
             ++m_state.counters.retagged;
         } else {
@@ -150,11 +154,12 @@ void IntegrityRun::retag(const std::string& path, const Digest& digest)
     if (!fallback)
         return;
 
-    // One more attempt, on a freshly computed digest.
+    // One more attempt: the file is opened and read anew, and the fresh digest written.
+    OpenedFile again;
     Digest fresh;
-    if (!computeDigest(path, fresh))
+    if (!computeDigest(path, false, again, fresh))
         return;
-    if (tryWrite(path, fresh)) {
+    if (tryWrite(again, fresh)) {
         appendLine("\u26A0\uFE0F Tagged ", path);
         ++m_state.counters.firstTime;
     } else {
@@ -182,7 +187,7 @@ bool runFolder(Operation operation,
 {
     IntegrityRun run(operation, Variant::Folder, settings, state, observer);
     WalkCallbacks callbacks;
-    callbacks.visitFile = [&run](const std::string& path) { run.processFile(path); };
+    callbacks.visitFile = [&run](const std::string& path, bool regular) { run.processFile(path, regular); };
     callbacks.unlistedFolder = [&state, &observer](const std::string& path, int listError) {
         ++state.counters.unlistedFolders;
         if (observer.unlistedFolder)

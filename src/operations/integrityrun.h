@@ -77,14 +77,16 @@ public:
     IntegrityRun(
         Operation operation, Variant variant, const RunSettings& settings, RunState& state, RunObserver observer);
 
-    void processFile(const std::string& path);
+    /// knownRegular: the walk listed the path as a regular file (see FileDigester::digest).
+    void processFile(const std::string& path, bool knownRegular = false);
 
 private:
-    void check(const std::string& path, const Digest& digest);
-    void tag(const std::string& path, const Digest& digest);
-    void retag(const std::string& path, const Digest& digest);
-    [[nodiscard]] bool computeDigest(const std::string& path, Digest& digest);
-    [[nodiscard]] bool tryWrite(const std::string& path, const Digest& digest);
+    void check(const std::string& path, const OpenedFile& file, const Digest& digest);
+    void tag(const std::string& path, const OpenedFile& file, const Digest& digest);
+    void retag(const std::string& path, const OpenedFile& file, const Digest& digest);
+    /// Opens the file and computes its digest; false (counted, reported to the observer) when none results.
+    [[nodiscard]] bool computeDigest(const std::string& path, bool knownRegular, OpenedFile& file, Digest& digest);
+    [[nodiscard]] bool tryWrite(const OpenedFile& file, const Digest& digest);
     void appendLine(const char* lead, const std::string& path, const char* tail = "\n");
 
     Operation m_operation;

@@ -69,9 +69,7 @@ Kind kindOf(const std::string& path, unsigned char type)
     case DT_LNK:
         break;
     case DT_UNKNOWN: {
-        struct stat status
-        {
-        };
+        struct stat status = {};
         if (::lstat(path.c_str(), &status) != 0)
             return Kind::Other;
         if (S_ISDIR(status.st_mode))
@@ -83,9 +81,7 @@ Kind kindOf(const std::string& path, unsigned char type)
     default:
         return Kind::Other;
     }
-    struct stat target
-    {
-    };
+    struct stat target = {};
     if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode))
         return Kind::LinkedFolder;
     return Kind::Other;
@@ -129,7 +125,7 @@ bool walkTree(const std::string& root, const WalkCallbacks& callbacks, int* erro
             break;
         case Kind::Other:
             if (callbacks.visitFile)
-                callbacks.visitFile(path);
+                callbacks.visitFile(path, entry.type == DT_REG);
             break;
         }
     }

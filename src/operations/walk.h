@@ -12,7 +12,8 @@ struct WalkCallbacks
 {
     /// Called for every entry below the root that is not a directory, with the root's path, a slash and
     /// the entry's relative path. Links to files, dangling links, FIFOs and other special files come here.
-    std::function<void(const std::string& path)> visitFile;
+    /// regular is true when the folder listed the entry as a regular file (not a link).
+    std::function<void(const std::string& path, bool regular)> visitFile;
     /// Called for a folder below the root whose contents could not be listed; the walk goes on without it.
     std::function<void(const std::string& path, int error)> unlistedFolder;
 };

@@ -55,7 +55,7 @@ QStringList walkOrder(const QString& folder)
 {
     QStringList files;
     orvane::WalkCallbacks callbacks;
-    callbacks.visitFile = [&files](const std::string& path) { files << QFile::decodeName(path.c_str()); };
+    callbacks.visitFile = [&files](const std::string& path, bool) { files << QFile::decodeName(path.c_str()); };
     (void)orvane::walkTree(local(folder), callbacks);
     return files;
 }

@@ -116,9 +116,7 @@ bool isRoot()
 
 Stamp stamp(const QString& path)
 {
-    struct stat status
-    {
-    };
+    struct stat status = {};
     if (::stat(local(path).c_str(), &status) != 0)
         return {};
     return { qint64(status.st_size), qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec };

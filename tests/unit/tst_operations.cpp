@@ -70,7 +70,7 @@ QStringList walkOrder(const QString& folder)
 {
     QStringList files;
     WalkCallbacks callbacks;
-    callbacks.visitFile = [&files](const std::string& path) { files << QFile::decodeName(path.c_str()); };
+    callbacks.visitFile = [&files](const std::string& path, bool) { files << QFile::decodeName(path.c_str()); };
     (void)walkTree(local(folder), callbacks);
     return files;
 }
@@ -88,9 +88,7 @@ void tagCorrectly(const QString& path)
 
 qint64 ctimeNs(const QString& path)
 {
-    struct stat status
-    {
-    };
+    struct stat status = {};
     ::stat(local(path).c_str(), &status);
     return qint64(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec;
 }

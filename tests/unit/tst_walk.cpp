@@ -19,6 +19,7 @@ struct Walked
     bool listed = false;
     int error = 0;
     QStringList files;
+    QStringList regular; // the files the listing called regular
     QStringList unlisted;
 };
 
@@ -26,7 +27,11 @@ Walked walk(const QString& root)
 {
     Walked result;
     WalkCallbacks callbacks;
-    callbacks.visitFile = [&result](const std::string& path) { result.files << QFile::decodeName(path.c_str()); };
+    callbacks.visitFile = [&result](const std::string& path, bool regular) {
+        result.files << QFile::decodeName(path.c_str());
+        if (regular)
+            result.regular << QFile::decodeName(path.c_str());
+    };
     callbacks.unlistedFolder = [&result](const std::string& path, int) {
         result.unlisted << QFile::decodeName(path.c_str());
     };
@@ -73,6 +78,14 @@ private slots:
             path.prepend(root);
         QCOMPARE(files, expected);
         QVERIFY(walked.unlisted.isEmpty());
+
+        // Only plain regular entries are marked so; links and FIFOs get checked when they are opened.
+        QStringList regular = walked.regular;
+        regular.sort();
+        QStringList expectedRegular { "/.hidden", "/a/b/.also-hidden", "/a/b/c/deep.txt", "/a/one.txt", "/top.txt" };
+        for (QString& path : expectedRegular)
+            path.prepend(root);
+        QCOMPARE(regular, expectedRegular);
     }
 
     // A folder's files come before the files of the folders listed after it: the walk is depth first.
@@ -137,7 +150,7 @@ private slots:
         std::fclose(file);
         std::vector<std::string> seen;
         WalkCallbacks callbacks;
-        callbacks.visitFile = [&seen](const std::string& path) { seen.push_back(path); };
+        callbacks.visitFile = [&seen](const std::string& path, bool) { seen.push_back(path); };
         QVERIFY(walkTree(fixtures::local(dir.path()), callbacks));
         QCOMPARE(seen.size(), std::size_t(1));
         QCOMPARE(seen.front(), name);
