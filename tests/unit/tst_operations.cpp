@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <cstdio>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -515,6 +516,31 @@ private slots:
         QCOMPARE(outcome.counters.unreadable, 1);
         QVERIFY(!outcome.text.contains(local(victim).c_str()));
         QVERIFY(outcome.text.endsWith(tagTotals(dir.path(), 4, 0)));
+    }
+
+    // A file replaced (renamed over) while it is being hashed: the digest goes to the file that was read,
+    // never to the newcomer whose contents were not hashed.
+    void fileReplacedWhileHashed()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("document.odt");
+        writeFile(path, "original contents");
+        writeFile(dir.filePath("newcomer.part"), "new contents");
+        RunSettings settings;
+        bool replaced = false;
+        settings.read = [&](int fd, void* buffer, std::size_t count) {
+            if (!replaced) {
+                replaced = true;
+                ::rename(local(dir.filePath("newcomer.part")).c_str(), local(path).c_str());
+            }
+            return ::read(fd, buffer, count);
+        };
+        const Outcome outcome = runOn(Operation::Tag, path, Variant::SingleFile, settings);
+        QVERIFY(replaced);
+        QCOMPARE(outcome.text, ok + "Tagged " + QFile::encodeName(path) + "\n");
+        QVERIFY(!attribute(path)); // the newcomer carries no digest of contents it does not have
+        QCOMPARE(
+            runFileOf(Operation::Check, path).text, warn + "No digest found for " + QFile::encodeName(path) + "\n");
     }
 
     // Digests stored through one back-end match the other's, and both give the same reports.
