@@ -3,6 +3,7 @@
 
 #include "fixtures.h"
 #include "operations/walk.h"
+#include "reports.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -13,12 +14,13 @@
 using fixtures::local;
 using fixtures::sha256;
 using fixtures::writeFile;
+using namespace fixtures;
 
 namespace {
 
-const QByteArray ok = "\u2705 ";
-const QByteArray bad = "\u274C ";
-const QByteArray warn = "\u26A0\uFE0F ";
+const QByteArray& ok = fixtures::okMark;
+const QByteArray& bad = fixtures::badMark;
+const QByteArray& warn = fixtures::warnMark;
 
 struct Result
 {
@@ -49,22 +51,6 @@ Result cli(const QStringList& arguments, const QString& workingDir = {}, bool as
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
     return result;
-}
-
-QStringList walkOrder(const QString& folder)
-{
-    QStringList files;
-    orvane::WalkCallbacks callbacks;
-    callbacks.visitFile = [&files](const std::string& path, bool) { files << QFile::decodeName(path.c_str()); };
-    (void)orvane::walkTree(local(folder), callbacks);
-    return files;
-}
-
-QByteArray checkTotals(const QString& folder, int total, int matched, int mismatched, int none)
-{
-    return "Checked a total of " + QByteArray::number(total) + " files in " + QFile::encodeName(folder) + "\n\t"
-        + QByteArray::number(matched) + " matched digest correctly\n\t" + QByteArray::number(mismatched)
-        + " didn't match their digest\n\t" + QByteArray::number(none) + " had no digest.\n";
 }
 
 } // namespace

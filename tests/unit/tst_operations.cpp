@@ -5,6 +5,7 @@
 #include "operations/hashnumber.h"
 #include "operations/integrityrun.h"
 #include "operations/walk.h"
+#include "reports.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -21,14 +22,15 @@ using fixtures::attribute;
 using fixtures::local;
 using fixtures::sha256;
 using fixtures::writeFile;
+using namespace fixtures;
 
 Q_DECLARE_METATYPE(orvane::Operation)
 
 namespace {
 
-const QByteArray ok = "\u2705 ";
-const QByteArray bad = "\u274C ";
-const QByteArray warn = "\u26A0\uFE0F ";
+const QByteArray& ok = fixtures::okMark;
+const QByteArray& bad = fixtures::badMark;
+const QByteArray& warn = fixtures::warnMark;
 
 struct Outcome
 {
@@ -66,22 +68,6 @@ Outcome runFileOf(Operation operation, const QString& file)
     return runOn(operation, file, Variant::SingleFile);
 }
 
-// The files of a folder in the order the walk meets them, so expected reports can follow that order.
-QStringList walkOrder(const QString& folder)
-{
-    QStringList files;
-    WalkCallbacks callbacks;
-    callbacks.visitFile = [&files](const std::string& path, bool) { files << QFile::decodeName(path.c_str()); };
-    (void)walkTree(local(folder), callbacks);
-    return files;
-}
-
-QByteArray digestOfFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? sha256(file.readAll()) : QByteArray();
-}
-
 void tagCorrectly(const QString& path)
 {
     QVERIFY(fixtures::setAttribute(path, digestOfFile(path)));
@@ -92,26 +78,6 @@ qint64 ctimeNs(const QString& path)
     struct stat status = {};
     ::stat(local(path).c_str(), &status);
     return qint64(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec;
-}
-
-QByteArray checkTotals(const QString& folder, int total, int matched, int mismatched, int none)
-{
-    return "Checked a total of " + QByteArray::number(total) + " files in " + QFile::encodeName(folder) + "\n\t"
-        + QByteArray::number(matched) + " matched digest correctly\n\t" + QByteArray::number(mismatched)
-        + " didn't match their digest\n\t" + QByteArray::number(none) + " had no digest.\n";
-}
-
-QByteArray retagTotals(const QString& folder, int total, int matched, int retagged, int first)
-{
-    return "Retagged a total of " + QByteArray::number(total) + " files in " + QFile::encodeName(folder) + "\n\t"
-        + QByteArray::number(matched) + " matched digest correctly\n\t" + QByteArray::number(retagged)
-        + " were retagged\n\t" + QByteArray::number(first) + " were tagged for the first time.\n";
-}
-
-QByteArray tagTotals(const QString& folder, int total, int errors)
-{
-    return "Tagged a total of " + QByteArray::number(total) + " files in " + QFile::encodeName(folder) + " with "
-        + QByteArray::number(errors) + " errors.\n";
 }
 
 } // namespace

@@ -1,0 +1,45 @@
+#include "reports.h"
+
+#include "fixtures.h"
+#include "operations/walk.h"
+
+#include <QFile>
+
+namespace fixtures {
+
+QByteArray checkTotals(const QString& folder, int total, int matched, int mismatched, int none)
+{
+    return "Checked a total of " + QByteArray::number(total) + " files in " + QFile::encodeName(folder) + "\n\t"
+        + QByteArray::number(matched) + " matched digest correctly\n\t" + QByteArray::number(mismatched)
+        + " didn't match their digest\n\t" + QByteArray::number(none) + " had no digest.\n";
+}
+
+QByteArray tagTotals(const QString& folder, int total, int errors)
+{
+    return "Tagged a total of " + QByteArray::number(total) + " files in " + QFile::encodeName(folder) + " with "
+        + QByteArray::number(errors) + " errors.\n";
+}
+
+QByteArray retagTotals(const QString& folder, int total, int matched, int retagged, int first)
+{
+    return "Retagged a total of " + QByteArray::number(total) + " files in " + QFile::encodeName(folder) + "\n\t"
+        + QByteArray::number(matched) + " matched digest correctly\n\t" + QByteArray::number(retagged)
+        + " were retagged\n\t" + QByteArray::number(first) + " were tagged for the first time.\n";
+}
+
+QStringList walkOrder(const QString& folder)
+{
+    QStringList files;
+    orvane::WalkCallbacks callbacks;
+    callbacks.visitFile = [&files](const std::string& path, bool) { files << QFile::decodeName(path.c_str()); };
+    (void)orvane::walkTree(local(folder), callbacks);
+    return files;
+}
+
+QByteArray digestOfFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? sha256(file.readAll()) : QByteArray();
+}
+
+} // namespace fixtures

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Expected report texts, built independently of the engine's own wording code.
+namespace fixtures {
+
+inline const QByteArray okMark = "\u2705 ";
+inline const QByteArray badMark = "\u274C ";
+inline const QByteArray warnMark = "\u26A0\uFE0F "; // with U+FE0F, which is part of the text
+
+QByteArray checkTotals(const QString& folder, int total, int matched, int mismatched, int none);
+QByteArray tagTotals(const QString& folder, int total, int errors);
+QByteArray retagTotals(const QString& folder, int total, int matched, int retagged, int first);
+
+/// The files below folder in the order the walk meets them, so that expected reports can follow it.
+QStringList walkOrder(const QString& folder);
+
+/// SHA-256 of the file's contents (Qt's implementation), or empty when it cannot be read.
+QByteArray digestOfFile(const QString& path);
+
+} // namespace fixtures
