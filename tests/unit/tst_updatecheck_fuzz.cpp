@@ -64,9 +64,9 @@ private slots:
             "<dict><key>AppName</key><string>Orvane</string><key>Version</key><string>1.2</string>"
             "<key>URL</key><string>https://dl.example.com/o</string><key>Size</key><integer>42</integer>"
             "<key>Notes</key><array><data>AAEC</data><date>2024-01-01T00:00:00Z</date><true/></array></dict>" });
-        QTest::newRow("random bytes") << QByteArray() << 3000;
-        QTest::newRow("mutated xml") << xml << 4000;
-        QTest::newRow("mutated binary") << manifests::toBinary(xml) << 4000;
+        QTest::newRow("random bytes") << QByteArray() << 10000;
+        QTest::newRow("mutated xml") << xml << 20000;
+        QTest::newRow("mutated binary") << manifests::toBinary(xml) << 20000;
     }
 
     void manifestReader()
