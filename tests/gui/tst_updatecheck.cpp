@@ -7,12 +7,17 @@
 #include "manifestfixtures.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSslSocket>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <memory>
 
@@ -31,6 +36,7 @@ struct Outside
 {
     QStringList errors;
     QStringList offers; ///< "listed/running" per alert
+    QList<QThread*> offeredOn; ///< the thread each alert was shown on
     QList<QUrl> opened;
     QList<UpdateAnswer> answers;
 };
@@ -310,6 +316,53 @@ private slots:
         QCOMPARE(written.value("dateLastUpdateCheck").toDouble(), writtenLastCheck);
     }
 
+    // The response may be handed in from another thread; the manifest is processed later, on the check's own.
+    void handOverFromAnotherThread()
+    {
+        const auto check = makeCheck(QUrl(), 0, running);
+        QThread* worker = QThread::create([&check] {
+            check->handleUpdateResponse(offeringManifest(0),
+                UpdateResponse { true, 200, QStringLiteral("text/xml") },
+                QNetworkReply::NoError,
+                QStringLiteral("1.0.0"));
+        });
+        worker->start();
+        QVERIFY(worker->wait());
+        delete worker;
+        QCOMPARE(m_outside.offers, QStringList());
+        QTRY_COMPARE(m_outside.offers, QStringList { "1.1/1.0.0" });
+        QCOMPARE(m_outside.offeredOn, QList<QThread*> { QThread::currentThread() });
+    }
+
+    // Without a settings file of its own the check keeps its values where Orvane's settings live.
+    void userSettingsFile()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        const QString path =
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Orvane/Orvane.conf";
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[General]\nnoUpdateCheck=true\ndateLastUpdateCheck=7\n");
+        file.close();
+
+        UpdateCheck check({}, nullptr);
+        check.scheduleUpdateCheck();
+        QVERIFY(!check.isChecking());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray written = file.readAll();
+        QVERIFY2(written.contains("updateCheckInt=43200"), written.constData());
+        QVERIFY2(written.contains("dateLastUpdateCheck=7"), written.constData());
+        QVERIFY2(written.contains("noUpdateCheck=true"), written.constData());
+    }
+
+    // The built-in manifest address is https: without a TLS back-end every check would fail unnoticed.
+    void httpsAvailable()
+    {
+        QCOMPARE(UpdateCheck::manifestAddress().scheme(), QStringLiteral("https"));
+        QVERIFY2(QSslSocket::supportsSsl(), "no TLS back-end for Qt Network");
+    }
+
     void menuMark()
     {
         auto check = makeCheck(QUrl(), 0, running);
@@ -369,6 +422,7 @@ private:
         hooks.showError = [this](const QString& text) { m_outside.errors.append(text); };
         hooks.offerUpdate = [this](const QString& listed, const QString& runningVersion) {
             m_outside.offers.append(listed + u'/' + runningVersion);
+            m_outside.offeredOn.append(QThread::currentThread());
             return m_outside.answers.isEmpty() ? UpdateAnswer::Ignore : m_outside.answers.takeFirst();
         };
         hooks.openUrl = [this](const QUrl& url) { m_outside.opened.append(url); };
