@@ -354,6 +354,7 @@ private slots:
         QVERIFY2(written.contains("updateCheckInt=43200"), written.constData());
         QVERIFY2(written.contains("dateLastUpdateCheck=7"), written.constData());
         QVERIFY2(written.contains("noUpdateCheck=true"), written.constData());
+        QVERIFY(file.remove());
     }
 
     // The built-in manifest address is https: without a TLS back-end every check would fail unnoticed.
