@@ -69,8 +69,8 @@ struct UpdateCheckHooks
  * update manifest without blocking the GUI thread, marks the Help-menu item "Update not checked" when
  * Orvane's own entry is found, and offers every listed version that differs from the running one for
  * download in the browser. The application delegate owns one and calls scheduleUpdateCheck once, when
- * launching has finished. Everything the check touches outside itself comes in through UpdateCheckHooks, so that
- * tests can put real menus and a real settings file in, and answer the alerts themselves.
+ * launching has finished. Everything the check touches outside itself comes in through UpdateCheckHooks,
+ * so that tests can put real menus and a real settings file in, and answer the alerts themselves.
  */
 class UpdateCheck : public QObject
 {
