@@ -1,0 +1,18 @@
+# Tests of the desktop application: real windows on the offscreen platform over real files and attributes.
+# They carry the label "gui"; tools/test.sh runs them once more under ThreadSanitizer.
+
+find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+
+add_library(orvane_guitestsupport STATIC gui/guifixtures.cpp gui/readgate.cpp)
+target_include_directories(orvane_guitestsupport PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/gui)
+target_link_libraries(orvane_guitestsupport PUBLIC orvane_testsupport orvane_gui Qt6::Widgets Qt6::Test)
+
+function(orvane_add_gui_test name)
+    orvane_add_test(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE orvane_guitestsupport)
+    set_tests_properties(${name} PROPERTIES LABELS "gui")
+endfunction()
+
+orvane_add_gui_test(tst_runner gui/tst_runner.cpp)
+orvane_add_gui_test(tst_reportview gui/tst_reportview.cpp)
+orvane_add_gui_test(tst_document gui/tst_document.cpp)
