@@ -340,14 +340,6 @@ private slots:
                 QCOMPARE(*stored, digestOfFile(root + "/" + file));
         }
     }
-
-    void closingAnIdleWindowEndsTheDocument()
-    {
-        QTemporaryDir dir;
-        QPointer<Document> document = openDocument(dir.path());
-        QVERIFY(document->windowControllers().first()->close());
-        QTRY_VERIFY(!document);
-    }
 };
 
 QTEST_MAIN(TestDocument)

@@ -138,85 +138,63 @@ private slots:
         QCOMPARE(controller.processingQueue.activeThreadCount(), 0);
     }
 
-    void checkFolder()
+    // Each operation over the tree: its lines in the walk's order, then its totals; what it writes.
+    void folderReports_data()
     {
+        QTest::addColumn<Button>("button");
+        QTest::newRow("check") << Button::Check;
+        QTest::newRow("tag") << Button::Tag;
+        QTest::newRow("retag") << Button::Retag;
+    }
+    void folderReports()
+    {
+        QFETCH(Button, button);
         Tree tree;
+        const fixtures::Stamp stamp = fixtures::stamp(tree.root + "/sub/changed.bin");
         QByteArray expected;
-        for (const QString& path : walkOrder(tree.root)) {
+        const QStringList files = walkOrder(tree.root);
+        for (const QString& path : files) {
             const QByteArray p = QFile::encodeName(path);
-            if (path.endsWith("matched.txt") || path.endsWith(".hidden"))
+            const bool matches = path.endsWith("matched.txt") || path.endsWith(".hidden");
+            const bool changed = path.endsWith("changed.bin");
+            if (button == Button::Tag)
+                expected += "Digest " + hashNumberOf(path) + " for " + p + "\n";
+            else if (matches)
                 expected += ok + "Digests for " + p + "\n";
-            else if (path.endsWith("changed.bin"))
+            else if (button == Button::Check && changed)
                 expected += bad + "Digests for " + p + " aren't equal.\n";
-            else
+            else if (button == Button::Check)
                 expected += warn + "No digest found for " + p + "\n";
+            else
+                expected += warn + QByteArray(changed ? "Retagged " : "Tagged ") + p + "\n";
         }
-        expected += checkTotals(tree.root, 5, 2, 1, 2);
-        const QStringList before = fixtures::attributeNames(tree.root + "/sub/deeper/never tagged");
+        expected += button == Button::Check ? checkTotals(tree.root, 5, 2, 1, 2)
+            : button == Button::Tag         ? tagTotals(tree.root, 5, 0)
+                                            : retagTotals(tree.root, 5, 2, 1, 2);
 
         ViewController controller;
         openItem(controller, tree.root);
         controller.show();
         QSignalSpy ended(&controller, &ViewController::folderRunEnded);
-        QTest::mouseClick(controller.theCheckButton, Qt::LeftButton);
+        QTest::mouseClick(buttonOf(controller, button), Qt::LeftButton);
         QVERIFY(ended.wait());
         QCOMPARE(report(controller), expected);
         QVERIFY(spinnerIdle(controller));
-
-        // Check writes nothing, so a second run tells the same.
-        QTest::mouseClick(controller.theCheckButton, Qt::LeftButton);
-        QVERIFY(ended.wait());
-        QCOMPARE(report(controller), expected);
-        QCOMPARE(fixtures::attributeNames(tree.root + "/sub/deeper/never tagged"), before);
-        QCOMPARE(*attribute(tree.root + "/sub/changed.bin"), sha256("what it held before"));
-    }
-
-    void tagFolder()
-    {
-        Tree tree;
-        const fixtures::Stamp stamp = fixtures::stamp(tree.root + "/sub/changed.bin");
-        ViewController controller;
-        openItem(controller, tree.root);
-        controller.show();
-        QSignalSpy ended(&controller, &ViewController::folderRunEnded);
-        QTest::mouseClick(controller.theHashButton, Qt::LeftButton);
-        QVERIFY(ended.wait());
-
-        QByteArray expected;
-        const QStringList files = walkOrder(tree.root);
-        for (const QString& path : files)
-            expected += "Digest " + hashNumberOf(path) + " for " + QFile::encodeName(path) + "\n";
-        QCOMPARE(report(controller), expected + tagTotals(tree.root, 5, 0));
         for (const QString& path : files) {
-            QCOMPARE(*attribute(path), digestOfFile(path));
-            QVERIFY(!attribute(path, orvane::theTimeXattrName));
+            // Check writes nothing; Tag and Retag leave every file with its digest, and nothing else.
+            const bool carriesDigest =
+                button != Button::Check || path.endsWith("matched.txt") || path.endsWith(".hidden");
+            QCOMPARE(fixtures::attribute(path) == digestOfFile(path), carriesDigest);
+            QVERIFY(!fixtures::attribute(path, orvane::theTimeXattrName));
         }
         QCOMPARE(fixtures::stamp(tree.root + "/sub/changed.bin"), stamp);
-    }
 
-    void retagFolder()
-    {
-        Tree tree;
-        QByteArray expected;
-        const QStringList files = walkOrder(tree.root);
-        for (const QString& path : files) {
-            const QByteArray p = QFile::encodeName(path);
-            if (path.endsWith("matched.txt") || path.endsWith(".hidden"))
-                expected += ok + "Digests for " + p + "\n";
-            else if (path.endsWith("changed.bin"))
-                expected += warn + "Retagged " + p + "\n";
-            else
-                expected += warn + "Tagged " + p + "\n";
+        // A second Check finds what the first run left.
+        if (button == Button::Check) {
+            QTest::mouseClick(controller.theCheckButton, Qt::LeftButton);
+            QVERIFY(ended.wait());
+            QCOMPARE(report(controller), expected);
         }
-        ViewController controller;
-        openItem(controller, tree.root);
-        controller.show();
-        QSignalSpy ended(&controller, &ViewController::folderRunEnded);
-        QTest::mouseClick(controller.theRetagButton, Qt::LeftButton);
-        QVERIFY(ended.wait());
-        QCOMPARE(report(controller), expected + retagTotals(tree.root, 5, 2, 1, 2));
-        for (const QString& path : files)
-            QCOMPARE(*attribute(path), digestOfFile(path));
     }
 
     void singleFile_data()
