@@ -326,6 +326,44 @@ private slots:
             window->viewController()->reportText().toUtf8(), lead + QFile::encodeName(dir.filePath("f")) + "\n");
     }
 
+    // A folder checked from its window: Tag, a file changes, Check. With ORVANE_SCREENSHOT set to a file
+    // name, the window is saved there as a picture (the README shows it).
+    void checkFromTheWindow()
+    {
+        QTemporaryDir dir(QDir::tempPath() + "/orvane-demo-XXXXXX");
+        const QString root = dir.filePath("Holiday photos");
+        const QStringList files = { "beach.jpg", "sunset.jpg", "album/cover.png", "notes.txt" };
+        for (const QString& file : files)
+            writeFile(root + "/" + file, fixtures::patternBytes(20000 + int(file.size()), uint(file.size())));
+        AppDelegate app;
+        DocumentWindow* window = windowOf(app.openItem(root));
+        ViewController* controller = window->viewController();
+        QSignalSpy ended(controller, &ViewController::folderRunEnded);
+        QTest::mouseClick(controller->theHashButton, Qt::LeftButton);
+        QVERIFY(ended.wait());
+        writeFile(root + "/notes.txt", "changed after tagging");
+        writeFile(root + "/new.jpg", "never tagged");
+        QTest::mouseClick(controller->theCheckButton, Qt::LeftButton);
+        QVERIFY(ended.wait());
+
+        QByteArray expected;
+        for (const QString& path : walkOrder(root)) {
+            const QByteArray p = QFile::encodeName(path);
+            if (path.endsWith("notes.txt"))
+                expected += bad + "Digests for " + p + " aren't equal.\n";
+            else if (path.endsWith("new.jpg"))
+                expected += warn + "No digest found for " + p + "\n";
+            else
+                expected += ok + "Digests for " + p + "\n";
+        }
+        QCOMPARE(controller->reportText().toUtf8(), expected + checkTotals(root, 5, 3, 1, 1));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Holiday photos"));
+
+        const QString screenshot = qEnvironmentVariable("ORVANE_SCREENSHOT");
+        if (!screenshot.isEmpty())
+            QVERIFY(window->grab().save(screenshot));
+    }
+
     void helpWindowsAccumulate()
     {
         AppDelegate app;
