@@ -11,7 +11,7 @@
 
 StartWindow::StartWindow(QWidget* parent)
     : QMainWindow(parent)
-    , theOpenFileButton(new QPushButton(tr("Open &File…")))
+    , theOpenFileButton(new QPushButton(tr("Open F&ile…")))
     , theOpenFolderButton(new QPushButton(tr("Open F&older…")))
     , theRecentList(new QListWidget)
 {
