@@ -4,7 +4,7 @@
 
 class HelpViewController;
 
-/// A window showing the manual (the "Help Window Controller" of the design). Closing it only hides it.
+/// The help window ("Help Window Controller"): shows the manual. Closing it only hides it.
 class HelpWindow : public QMainWindow
 {
     Q_OBJECT

@@ -38,7 +38,7 @@ public:
         return false;
     }
 
-    /// Makes the document's window (the "Document Window Controller" of the design), not yet shown.
+    /// Makes the document's one window ("Document Window Controller"), not yet shown.
     void makeWindowControllers();
     /// The report's plain text as UTF-8; or none, with unimplementedError in *error, when there is no report.
     [[nodiscard]] std::optional<QByteArray> dataOfType(const QString& typeName, int* error = nullptr) const;
