@@ -4,13 +4,6 @@ find_package(Qt6 REQUIRED COMPONENTS Core Network Widgets)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
 
-# The maker's addresses, set here and nowhere else. At run time ORVANE_UPDATE_MANIFEST_URL and
-# ORVANE_DOWNLOAD_BASE_URL override them (tests, staged deployments).
-set(ORVANE_UPDATE_MANIFEST_URL_DEFAULT "https://sablewickfern.co/orvane/update.plist"
-    CACHE STRING "Address of the update manifest (a property list) fetched at launch")
-set(ORVANE_DOWNLOAD_BASE_URL_DEFAULT "https://sablewickfern.co/downloads/"
-    CACHE STRING "Download base address: an offered download address must begin with it; ends in /")
-
 add_library(orvane_update STATIC
     app/showerror.cpp
     app/showerror.h

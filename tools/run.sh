@@ -1,5 +1,6 @@
 #!/bin/sh
-# Sets up a Debian 12 machine, builds Orvane and starts it. Arguments are passed on (items to open).
+# Sets up a Debian 12 machine, builds Orvane and starts the desktop application, orvane. Arguments are
+# passed on to it: folders and files to open.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -7,10 +8,10 @@ cd "$(dirname "$0")/.."
 cmake --preset release
 cmake --build --preset release
 
-cli=build/release/src/orvane-cli
-"$cli" --help
-demo=$(mktemp -d)
-printf 'hello\n' >"$demo/hello.txt"
-mkdir "$demo/photos" && printf 'not really a photo\n' >"$demo/photos/img_0001.jpg"
-"$cli" tag "$demo"
-"$cli" check "$demo"
+app=build/release/src/orvane
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    exec "$app" "$@"
+fi
+echo "run.sh: there is no display (neither DISPLAY nor WAYLAND_DISPLAY is set), so orvane starts under" >&2
+echo "run.sh: xvfb-run -a, on a virtual screen that nobody sees. Stop it with Ctrl+C." >&2
+exec xvfb-run -a "$app" "$@"

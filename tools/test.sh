@@ -1,5 +1,6 @@
 #!/bin/sh
-# Sets up a Debian 12 machine, builds Orvane with AddressSanitizer and UBSan, and runs every test.
+# Sets up a Debian 12 machine, builds Orvane with AddressSanitizer and UBSan and runs every test, then builds
+# the runner and window tests with ThreadSanitizer and runs them again.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -12,3 +13,8 @@ echo "== build and test (AddressSanitizer + UBSan)"
 cmake --preset ci
 cmake --build --preset ci
 ctest --preset ci
+
+echo "== runner and window tests under ThreadSanitizer"
+cmake --preset tsan
+cmake --build --preset tsan
+ctest --preset tsan

@@ -2,19 +2,19 @@
 
 #include <QMessageBox>
 #include <QPushButton>
-#include <QString>
 
-namespace orvane {
-
-void showError(const QString& text)
+QMessageBox* showError(const QString& message)
 {
-    QMessageBox box(QMessageBox::Critical, QString(), QStringLiteral("An error occurred:"));
-    box.setInformativeText(text);
-    // The button's own text, not the standard Ok button, whose label a translation could change.
-    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    box.setDefaultButton(ok);
-    box.setEscapeButton(ok);
-    box.exec();
+    auto* alert =
+        new QMessageBox(QMessageBox::Critical, QStringLiteral("Orvane"), QStringLiteral("An error occurred:"));
+    alert->setObjectName(QStringLiteral("errorAlert"));
+    alert->setInformativeText(message);
+    // A button of its own text rather than the standard Ok, whose label a translation could change.
+    QPushButton* ok = alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    alert->setDefaultButton(ok);
+    alert->setEscapeButton(ok);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::ApplicationModal);
+    alert->show();
+    return alert;
 }
-
-} // namespace orvane

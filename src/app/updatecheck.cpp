@@ -61,7 +61,7 @@ UpdateCheck::UpdateCheck(UpdateCheckHooks hooks, QObject* parent)
     if (!m_hooks.runningVersion)
         m_hooks.runningVersion = [] { return QCoreApplication::applicationVersion(); };
     if (!m_hooks.showError)
-        m_hooks.showError = [](const QString& text) { orvane::showError(text); };
+        m_hooks.showError = [](const QString& text) { ::showError(text); };
     if (!m_hooks.offerUpdate)
         m_hooks.offerUpdate = &askToDownloadUpdate;
     if (!m_hooks.openUrl)

@@ -53,7 +53,7 @@ struct UpdateCheckHooks
     std::function<QString()> runningVersion;
     /// The Help menus to mark: one per window with a menu bar. Empty function: none.
     std::function<QList<QMenu*>()> helpMenus;
-    /// The error alert. Empty: orvane::showError.
+    /// The error alert. Empty: showError.
     std::function<void(const QString& text)> showError;
     /// Offers a listed version for download. Empty: orvane::askToDownloadUpdate.
     std::function<UpdateAnswer(const QString& listedVersion, const QString& runningVersion)> offerUpdate;

@@ -1,9 +1,13 @@
 #include "reports.h"
 
 #include "fixtures.h"
+#include "operations/hashnumber.h"
 #include "operations/walk.h"
 
 #include <QFile>
+#include <QTest>
+
+#include <cstring>
 
 namespace fixtures {
 
@@ -40,6 +44,19 @@ QByteArray digestOfFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? sha256(file.readAll()) : QByteArray();
+}
+
+void tagCorrectly(const QString& path)
+{
+    QVERIFY(setAttribute(path, digestOfFile(path)));
+}
+
+QByteArray hashNumberOf(const QString& path)
+{
+    const QByteArray bytes = digestOfFile(path);
+    orvane::Digest digest {};
+    std::memcpy(digest.data(), bytes.constData(), digest.size());
+    return QByteArray::number(qint64(orvane::hashNumber(digest)));
 }
 
 } // namespace fixtures

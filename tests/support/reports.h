@@ -20,5 +20,9 @@ QStringList walkOrder(const QString& folder);
 
 /// SHA-256 of the file's contents (Qt's implementation), or empty when it cannot be read.
 QByteArray digestOfFile(const QString& path);
+/// Stores the file's correct digest, behind Orvane's back.
+void tagCorrectly(const QString& path);
+/// The number a Tag folder line shows for the file's digest in this process.
+QByteArray hashNumberOf(const QString& path);
 
 } // namespace fixtures

@@ -68,11 +68,6 @@ Outcome runFileOf(Operation operation, const QString& file)
     return runOn(operation, file, Variant::SingleFile);
 }
 
-void tagCorrectly(const QString& path)
-{
-    QVERIFY(fixtures::setAttribute(path, digestOfFile(path)));
-}
-
 qint64 ctimeNs(const QString& path)
 {
     struct stat status = {};

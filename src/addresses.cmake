@@ -1,0 +1,13 @@
+# The maker's web addresses, set here and nowhere else (or with -D at configure time).
+set(ORVANE_SUPPORT_URL "https://www.sablewickfern.co/orvane/support/"
+    CACHE STRING "Help > Support opens this page")
+set(ORVANE_UPDATES_URL_EL_CAPITAN "https://www.sablewickfern.co/orvane/updates/el-capitan/"
+    CACHE STRING "Help > Updates opens this page on systems whose minor version number is 10 or 11")
+set(ORVANE_UPDATES_URL_SIERRA "https://www.sablewickfern.co/orvane/updates/sierra/"
+    CACHE STRING "Help > Updates opens this page on all other systems")
+# At run time ORVANE_UPDATE_MANIFEST_URL and ORVANE_DOWNLOAD_BASE_URL override the next two (tests, staged
+# deployments).
+set(ORVANE_UPDATE_MANIFEST_URL_DEFAULT "https://www.sablewickfern.co/orvane/update.plist"
+    CACHE STRING "Address of the update manifest (a property list) fetched at launch")
+set(ORVANE_DOWNLOAD_BASE_URL_DEFAULT "https://www.sablewickfern.co/downloads/"
+    CACHE STRING "Download base address: an offered download address must begin with it; ends in /")

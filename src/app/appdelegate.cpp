@@ -1,0 +1,269 @@
+#include "appdelegate.h"
+
+#include "app/helpwindow.h"
+#include "app/mainmenu.h"
+#include "app/recentitems.h"
+#include "app/showerror.h"
+#include "app/startwindow.h"
+#include "document/document.h"
+#include "document/documentwindow.h"
+#include "document/itemurl.h"
+#include "operations/viewcontroller.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMimeData>
+#include <QSysInfo>
+#include <QVersionNumber>
+
+namespace {
+
+QStringList localPaths(const QMimeData* data)
+{
+    QStringList paths;
+    if (!data)
+        return paths;
+    const QList<QUrl> urls = data->urls();
+    for (const QUrl& url : urls)
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    return paths;
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(QObject* parent, orvane::UpdateCheckHooks updateHooks)
+    : QObject(parent)
+{
+    if (!updateHooks.helpMenus)
+        updateHooks.helpMenus = [this] { return helpMenus(); };
+    m_updateCheck = new orvane::UpdateCheck(std::move(updateHooks), this);
+}
+
+AppDelegate::~AppDelegate()
+{
+    // Documents are children of the delegate and go with it; these windows have no parent.
+    qDeleteAll(myHelpWindow);
+    delete m_startWindow;
+}
+
+void AppDelegate::applicationDidFinishLaunching(const QStringList& items)
+{
+    openItems(items);
+    if (m_documents.isEmpty())
+        showStartWindow();
+    scheduleUpdateCheck();
+}
+
+void AppDelegate::scheduleUpdateCheck()
+{
+    m_updateCheck->scheduleUpdateCheck();
+}
+
+void AppDelegate::checkForUpdate()
+{
+    m_updateCheck->checkForUpdate();
+}
+
+void AppDelegate::handleUpdateResponse(const QByteArray& body,
+    const std::optional<orvane::UpdateResponse>& response,
+    QNetworkReply::NetworkError error,
+    const QString& runningVersion)
+{
+    m_updateCheck->handleUpdateResponse(body, response, error, runningVersion);
+}
+
+void AppDelegate::processUpdateManifest(const QByteArray& body, const QString& runningVersion)
+{
+    m_updateCheck->processUpdateManifest(body, runningVersion);
+}
+
+void AppDelegate::applicationWillTerminate() { }
+
+QList<QMenu*> AppDelegate::helpMenus() const
+{
+    QList<QMenu*> menus;
+    for (const QPointer<QMenu>& menu : m_helpMenus)
+        if (menu)
+            menus.append(menu);
+    return menus;
+}
+
+QUrl AppDelegate::supportPage()
+{
+    return QUrl(QStringLiteral(ORVANE_SUPPORT_URL));
+}
+
+QUrl AppDelegate::updatePageFor(const QString& systemVersion)
+{
+    const int minor = QVersionNumber::fromString(systemVersion).minorVersion();
+    if (minor == 10 || minor == 11)
+        return QUrl(QStringLiteral(ORVANE_UPDATES_URL_EL_CAPITAN));
+    return QUrl(QStringLiteral(ORVANE_UPDATES_URL_SIERRA));
+}
+
+void AppDelegate::openHelp()
+{
+    auto* window = new HelpWindow;
+    adoptWindow(window, nullptr);
+    window->show();
+    myHelpWindow.append(window);
+}
+
+void AppDelegate::openSupport()
+{
+    QDesktopServices::openUrl(supportPage());
+}
+
+void AppDelegate::openUpdates()
+{
+    QDesktopServices::openUrl(updatePageFor(QSysInfo::productVersion()));
+}
+
+Document* AppDelegate::openItem(const QString& path)
+{
+    QString reason;
+    const std::optional<QUrl> url = ItemURL::fromPath(path, &reason);
+    if (!url) {
+        showError(tr("%1 could not be opened: %2.").arg(path, reason));
+        return nullptr;
+    }
+    for (Document* open : std::as_const(m_documents)) {
+        const ViewController* controller = open->viewController();
+        if (open->theURL == url && controller && !controller->isClosed()) {
+            DocumentWindow* window = open->windowControllers().first();
+            window->show();
+            window->raise();
+            window->activateWindow();
+            RecentItems::add(ItemURL::folderPath(*url));
+            return open;
+        }
+    }
+
+    auto* document = new Document(this);
+    document->readFromURL(*url, QString());
+    document->makeWindowControllers();
+    m_documents.append(document);
+    connect(document, &QObject::destroyed, this, [this, document] {
+        m_documents.removeAll(document);
+        maybeQuit();
+    });
+    for (DocumentWindow* window : document->windowControllers()) {
+        adoptWindow(window, document);
+        window->show();
+    }
+    RecentItems::add(ItemURL::folderPath(*url));
+    if (m_startWindow)
+        m_startWindow->close();
+    return document;
+}
+
+void AppDelegate::openItems(const QStringList& paths)
+{
+    for (const QString& path : paths)
+        openItem(path);
+}
+
+void AppDelegate::openFileDialog(QWidget* parent)
+{
+    auto* dialog = new QFileDialog(parent, tr("Open File"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    connect(dialog, &QFileDialog::filesSelected, this, &AppDelegate::openItems);
+    dialog->open();
+}
+
+void AppDelegate::openFolderDialog(QWidget* parent)
+{
+    auto* dialog = new QFileDialog(parent, tr("Open Folder"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    connect(dialog, &QFileDialog::fileSelected, this, &AppDelegate::openItem);
+    dialog->open();
+}
+
+void AppDelegate::showStartWindow()
+{
+    if (!m_startWindow) {
+        m_startWindow = new StartWindow;
+        adoptWindow(m_startWindow, nullptr);
+        connect(m_startWindow, &StartWindow::openFileRequested, this, [this] { openFileDialog(m_startWindow); });
+        connect(m_startWindow, &StartWindow::openFolderRequested, this, [this] { openFolderDialog(m_startWindow); });
+        connect(m_startWindow, &StartWindow::itemChosen, this, &AppDelegate::openItem);
+    }
+    m_startWindow->show();
+    m_startWindow->raise();
+}
+
+void AppDelegate::quit()
+{
+    for (Document* document : std::as_const(m_documents))
+        for (DocumentWindow* window : document->windowControllers())
+            window->close();
+    for (HelpWindow* window : std::as_const(myHelpWindow))
+        window->close();
+    if (m_startWindow)
+        m_startWindow->close();
+    maybeQuit();
+}
+
+void AppDelegate::adoptWindow(QMainWindow* window, Document* document)
+{
+    QMenu* help = MainMenu::install(*this, window, document);
+    m_helpMenus.append(help);
+    // A window opened after the update check found Orvane's entry shows the same mark as the others.
+    if (m_updateCheck->hasFoundOwnEntry())
+        orvane::UpdateCheck::markHelpMenu(help);
+    window->setAcceptDrops(true);
+    window->installEventFilter(this);
+    emit helpMenuAdded(help);
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter: {
+        auto* drag = static_cast<QDragEnterEvent*>(event);
+        if (!localPaths(drag->mimeData()).isEmpty())
+            drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList paths = localPaths(drop->mimeData());
+        if (!paths.isEmpty()) {
+            drop->acceptProposedAction();
+            // Opened once the drop is over, not inside the drag-and-drop machinery.
+            QMetaObject::invokeMethod(
+                this, [this, paths] { openItems(paths); }, Qt::QueuedConnection);
+        }
+        return true;
+    }
+    case QEvent::Hide:
+        QMetaObject::invokeMethod(this, &AppDelegate::maybeQuit, Qt::QueuedConnection);
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AppDelegate::maybeQuit()
+{
+    // A document lives until its window is closed and its last folder run has ended.
+    if (!m_documents.isEmpty())
+        return;
+    if (m_startWindow && m_startWindow->isVisible())
+        return;
+    for (const HelpWindow* window : std::as_const(myHelpWindow))
+        if (window->isVisible())
+            return;
+    emit allWindowsClosed();
+}

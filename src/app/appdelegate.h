@@ -1,0 +1,105 @@
+#pragma once
+
+#include "app/updatecheck.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QUrl>
+
+class Document;
+class HelpWindow;
+class QMainWindow;
+class QMenu;
+class StartWindow;
+
+/*!
+ * The application: opens items as documents (from the command line, the file dialogs, Open Recent and drops
+ * on any window), shows the start window when there is nothing to show, opens help windows and the maker's
+ * pages, and says when the last window has gone and every folder run has ended, so that the program may quit.
+ */
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(AppDelegate)
+
+public:
+    /// updateHooks: what the update check touches outside itself; empty members get the real thing (the
+    /// Help menus default to those of this delegate's windows).
+    explicit AppDelegate(QObject* parent = nullptr, orvane::UpdateCheckHooks updateHooks = {});
+    ~AppDelegate() override;
+
+    /// Every help window opened so far; they are kept, also when closed, until the program ends.
+    QList<HelpWindow*> myHelpWindow;
+
+    /// Opens the items given at start, or the start window when there are none, then the update check.
+    void applicationDidFinishLaunching(const QStringList& items);
+    /// Launching opens no untitled document: the user opens a folder or a file.
+    [[nodiscard]] static constexpr bool applicationShouldOpenUntitledFile()
+    {
+        return false;
+    }
+    /// Nothing is saved at quit: the settings are written when they change.
+    void applicationWillTerminate();
+
+    /// The Help menus of all windows open now, each holding the item titled "Update not checked" (its object
+    /// name is MainMenu::updateStatusName). Menus of windows opened later arrive through helpMenuAdded().
+    [[nodiscard]] QList<QMenu*> helpMenus() const;
+    [[nodiscard]] const QList<Document*>& documents() const
+    {
+        return m_documents;
+    }
+    [[nodiscard]] StartWindow* startWindow() const
+    {
+        return m_startWindow;
+    }
+
+    /// The update check at launch, owned by the delegate: see orvane::UpdateCheck.
+    void scheduleUpdateCheck();
+    void checkForUpdate();
+    void handleUpdateResponse(const QByteArray& body,
+        const std::optional<orvane::UpdateResponse>& response,
+        QNetworkReply::NetworkError error,
+        const QString& runningVersion);
+    void processUpdateManifest(const QByteArray& body, const QString& runningVersion);
+    [[nodiscard]] orvane::UpdateCheck* updateCheck() const
+    {
+        return m_updateCheck;
+    }
+
+    [[nodiscard]] static QUrl supportPage();
+    /// The update page for the running system: one page for minor version numbers 10 and 11, one for the rest.
+    [[nodiscard]] static QUrl updatePageFor(const QString& systemVersion);
+
+signals:
+    void helpMenuAdded(QMenu* menu);
+    /// No window is left open and no folder run is walking: time to quit.
+    void allWindowsClosed();
+
+public slots:
+    void openHelp();
+    void openSupport();
+    void openUpdates();
+
+    /// Opens the item at path in a window of its own, or brings its window forward if it is open already.
+    Document* openItem(const QString& path);
+    void openItems(const QStringList& paths);
+    void openFileDialog(QWidget* parent);
+    void openFolderDialog(QWidget* parent);
+    void showStartWindow();
+    /// Closes every window; the program ends once the folder runs of the closed windows have ended too.
+    void quit();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void adoptWindow(QMainWindow* window, Document* document);
+    void maybeQuit();
+
+    QList<Document*> m_documents;
+    StartWindow* m_startWindow = nullptr;
+    QList<QPointer<QMenu>> m_helpMenus;
+    orvane::UpdateCheck* m_updateCheck = nullptr;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QPdfDocument;
+class QPdfView;
+
+/// The content of a help window: the manual, scaled to the window's width.
+class HelpViewController : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(HelpViewController)
+
+public:
+    explicit HelpViewController(QWidget* parent = nullptr);
+    ~HelpViewController() override;
+
+    QPdfDocument* thePDFDocument = nullptr; // the manual, once loaded
+    QPdfView* helpPDFView = nullptr;
+    /// Where the manual is looked for; the copy built into the program unless a test says otherwise.
+    QString theManualPath = manualResource();
+
+    [[nodiscard]] static QString manualResource();
+
+public slots:
+    /// Loads the manual afresh each time the view is shown. No manual, or an unreadable one, leaves the
+    /// window empty without a word: help is not worth an alert.
+    void viewDidAppear();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+class AppDelegate;
+class Document;
+class QMainWindow;
+class QMenu;
+
+/*!
+ * The menu bar every Orvane window carries (Linux has no global menu bar): File, View and Help. Commands that
+ * need a report (Save, Export, Bigger, Smaller) are there but disabled in windows without one.
+ */
+class MainMenu
+{
+public:
+    /// The Help-menu item the update check retitles; its object name, to find it.
+    static constexpr const char* updateStatusName = "updateStatusItem";
+
+    /// Builds the menu bar of window; document is the window's document, if it has one. Returns the Help menu.
+    static QMenu* install(AppDelegate& app, QMainWindow* window, Document* document);
+
+    /// Refills an Open Recent menu from the recent items that still exist.
+    static void fillRecentMenu(QMenu* menu, AppDelegate& app);
+};

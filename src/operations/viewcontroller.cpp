@@ -1,0 +1,134 @@
+#include "viewcontroller.h"
+
+#include "app/showerror.h"
+#include "document/document.h"
+#include "document/documentwindow.h"
+#include "document/itemurl.h"
+#include "operations/busyindicator.h"
+#include "operations/mailbox.h"
+#include "report/fontsize.h"
+#include "report/reportfile.h"
+#include "report/reportview.h"
+#include "report/savedialog.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+ViewController::ViewController(QWidget* parent)
+    : QWidget(parent)
+    , m_mailbox(std::make_shared<Mailbox>())
+{
+    setObjectName(QStringLiteral("ViewController"));
+    processingQueue.setMaxThreadCount(8);
+    theFontSize = FontSize::startingSize();
+
+    theCheckButton = new QPushButton(tr("&Check"), this);
+    theCheckButton->setObjectName(QStringLiteral("theCheckButton"));
+    theCheckButton->setToolTip(tr("Compare every file with the digest stored with it. Writes nothing."));
+    theHashButton = new QPushButton(tr("&Tag"), this);
+    theHashButton->setObjectName(QStringLiteral("theHashButton"));
+    theHashButton->setToolTip(tr("Store every file's digest, replacing whatever was stored."));
+    theRetagButton = new QPushButton(tr("&Retag"), this);
+    theRetagButton->setObjectName(QStringLiteral("theRetagButton"));
+    theRetagButton->setToolTip(tr("Store digests that are missing or differ; leave matching ones alone."));
+    progressSpinner = new BusyIndicator(this);
+    progressSpinner->setObjectName(QStringLiteral("progressSpinner"));
+    outputTextbox = new ReportView(this);
+    outputTextbox->setObjectName(QStringLiteral("outputTextbox"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(theCheckButton);
+    buttons->addWidget(theHashButton);
+    buttons->addWidget(theRetagButton);
+    buttons->addStretch();
+    buttons->addWidget(progressSpinner);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(outputTextbox);
+
+    connect(theCheckButton, &QPushButton::clicked, this, &ViewController::checkButton);
+    connect(theHashButton, &QPushButton::clicked, this, &ViewController::hashButton);
+    connect(theRetagButton, &QPushButton::clicked, this, &ViewController::retagButton);
+}
+
+// A closed window is deleted only after its last folder run has ended (see Document). Deleted earlier, as at
+// the end of the program, the pool's destructor waits for the walks, so no attribute write is cut short.
+ViewController::~ViewController() = default;
+
+QString ViewController::reportText() const
+{
+    return outputTextbox->text();
+}
+
+void ViewController::setReportText(const QString& text)
+{
+    outputTextbox->replaceText(text, ReportView::reportStyle(theFontSize, outputTextbox->palette()));
+}
+
+void ViewController::appendReportText(const QString& text)
+{
+    outputTextbox->appendText(text, ReportView::reportStyle(theFontSize, outputTextbox->palette()));
+}
+
+void ViewController::restyleReport()
+{
+    setReportText(outputTextbox->text());
+}
+
+void ViewController::incFontSize()
+{
+    theFontSize = FontSize::bigger(theFontSize);
+    FontSize::store(theFontSize);
+    restyleReport();
+}
+
+void ViewController::decFontSize()
+{
+    theFontSize = FontSize::smaller(theFontSize);
+    FontSize::store(theFontSize);
+    restyleReport();
+}
+
+void ViewController::exportText()
+{
+    // The text of this moment: a run that ends while the dialog is open does not change what is written.
+    const QByteArray bytes = reportText().toUtf8();
+    const QString proposedName = QStringLiteral("Orvane_") + window()->windowTitle() + QStringLiteral(".text");
+    const QString openedFile = theSourceURL && isFile ? ItemURL::path(*theSourceURL) : QString();
+    SaveDialog::open(this, tr("Export Report"), proposedName, [bytes, openedFile](const QString& path) {
+        const QString failure = ReportFile::write(path, bytes, openedFile);
+        if (!failure.isEmpty())
+            showError(failure);
+    });
+}
+
+void ViewController::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Spontaneous show events come from the window system (a window restored from the task bar), not
+    // from the window being put on screen.
+    if (!event->spontaneous())
+        viewDidAppear();
+}
+
+void ViewController::viewDidAppear()
+{
+    // The window tells its document, and through it this view, of its closing; there is no delegate to set.
+    if (m_runsInFlight == 0)
+        progressSpinner->setHidden(true);
+    const auto* window = qobject_cast<const DocumentWindow*>(this->window());
+    const Document* document = window ? window->document() : nullptr;
+    if (!document || !document->theURL)
+        return;
+    theSourceURL = document->theURL;
+    isFile = document->isFile;
+}
+
+void ViewController::windowWillClose()
+{
+    m_closed = true;
+    if (m_runsInFlight == 0)
+        emit runsFinished();
+}

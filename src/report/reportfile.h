@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Writing a report out: Save and Export both end here.
+namespace ReportFile {
+
+/*!
+ * Writes bytes to the regular file at path, in place: the file is created or cut to nothing and written,
+ * not replaced through a temporary file. Refuses anything that is not a regular file (a FIFO would block,
+ * a device is no place for a report) and the opened item itself, whose contents Orvane never touches.
+ * Returns an empty string on success, or the message for the user, naming the path and the reason.
+ */
+[[nodiscard]] QString write(const QString& path, const QByteArray& bytes, const QString& openedItem = {});
+
+} // namespace ReportFile

@@ -1,0 +1,547 @@
+// The application: launching with and without items, the ways of opening items, one window per item,
+// recent items, the menus of every window, help windows and the manual, the maker's pages, and quitting
+// only once the folder runs of closed windows have ended.
+
+#include "app/appdelegate.h"
+#include "app/helpviewcontroller.h"
+#include "app/helpwindow.h"
+#include "app/mainmenu.h"
+#include "app/recentitems.h"
+#include "app/startwindow.h"
+#include "cannedhttpserver.h"
+#include "document/document.h"
+#include "document/documentwindow.h"
+#include "document/itemurl.h"
+#include "fixtures.h"
+#include "guifixtures.h"
+#include "manifestfixtures.h"
+#include "operations/viewcontroller.h"
+#include "readgate.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPdfDocument>
+#include <QPdfView>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace guifixtures;
+using fixtures::writeFile;
+
+namespace {
+
+QAction* action(QWidget* window, const char* name)
+{
+    return window->findChild<QAction*>(QString::fromLatin1(name));
+}
+
+QStringList menuTitles(QMainWindow* window)
+{
+    QStringList titles;
+    const QList<QAction*> menus = window->menuBar()->actions();
+    for (const QAction* menu : menus)
+        titles << menu->text();
+    return titles;
+}
+
+// Drags paths over window and drops them there, as a file manager does.
+bool dropOn(QWidget* window, const QList<QUrl>& urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &drop);
+    return drop.isAccepted();
+}
+
+DocumentWindow* windowOf(const Document* document)
+{
+    return document->windowControllers().first();
+}
+
+} // namespace
+
+// Takes the addresses Orvane asks the desktop to open, instead of starting a browser.
+class PageCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void openPage(const QUrl& url)
+    {
+        opened.append(url);
+    }
+};
+
+class TestAppDelegate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        qRegisterMetaType<QMenu*>();
+    }
+
+    void init()
+    {
+        useTestSettings();
+    }
+
+    void cleanup()
+    {
+        dismissAlerts();
+    }
+
+    void launchWithoutItems()
+    {
+        AppDelegate app;
+        QVERIFY(!AppDelegate::applicationShouldOpenUntitledFile());
+        app.applicationDidFinishLaunching({});
+        QVERIFY(app.documents().isEmpty());
+        QVERIFY(app.startWindow());
+        QVERIFY(app.startWindow()->isVisible());
+        QCOMPARE(menuTitles(app.startWindow()), QStringList({ "&File", "&View", "&Help" }));
+    }
+
+    void launchWithItems()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath("Photos/a.jpg"), "a");
+        writeFile(dir.filePath("thesis.pdf"), "t");
+        AppDelegate app;
+        app.applicationDidFinishLaunching({ dir.filePath("Photos"), dir.filePath("thesis.pdf"), dir.filePath("gone") });
+        QCOMPARE(app.documents().size(), 2);
+        QVERIFY(!app.startWindow());
+        const Document* folder = app.documents().at(0);
+        const Document* file = app.documents().at(1);
+        QVERIFY(!folder->isFile);
+        QVERIFY(file->isFile);
+        QCOMPARE(windowOf(folder)->windowTitle(), QStringLiteral("Photos"));
+        QCOMPARE(windowOf(file)->windowTitle(), QStringLiteral("thesis.pdf"));
+        QVERIFY(windowOf(folder)->isVisible());
+        QCOMPARE(folder->viewController()->theSourceURL, folder->theURL);
+        QMessageBox* alert = errorAlert();
+        QVERIFY(alert);
+        QCOMPARE(alert->informativeText(),
+            QStringLiteral("%1 could not be opened: No such file or directory.").arg(dir.filePath("gone")));
+    }
+
+    void oneWindowPerItem()
+    {
+        QTemporaryDir dir;
+        AppDelegate app;
+        Document* first = app.openItem(dir.path());
+        QCOMPARE(app.openItem(dir.path() + "/"), first);
+        QCOMPARE(app.openItem(dir.path() + "/./"), first);
+        QCOMPARE(app.documents().size(), 1);
+    }
+
+    void drops_data()
+    {
+        QTest::addColumn<bool>("onStartWindow");
+        QTest::newRow("on the start window") << true;
+        QTest::newRow("on a document window") << false;
+    }
+    void drops()
+    {
+        QFETCH(bool, onStartWindow);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("tree/file"), "f");
+        AppDelegate app;
+        QWidget* target = nullptr;
+        if (onStartWindow) {
+            app.showStartWindow();
+            target = app.startWindow();
+        } else {
+            target = windowOf(app.openItem(dir.filePath("tree/file")));
+        }
+        const int before = int(app.documents().size());
+        QVERIFY(!dropOn(target, { QUrl(QStringLiteral("https://example.org/page")) }));
+        QVERIFY(dropOn(
+            target, { QUrl::fromLocalFile(dir.filePath("tree")), QUrl::fromLocalFile(dir.filePath("tree/file")) }));
+        // The file was open already; the folder is new and is marked as a folder although the drop said nothing.
+        QTRY_COMPARE(int(app.documents().size()), onStartWindow ? before + 2 : before + 1);
+        QStringList opened;
+        for (const Document* document : app.documents())
+            opened << ItemURL::path(*document->theURL) + (document->isFile ? " (file)" : " (folder)");
+        QVERIFY(opened.contains(dir.filePath("tree/") + " (folder)"));
+        QVERIFY(opened.contains(dir.filePath("tree/file") + " (file)"));
+    }
+
+    void openDialogs_data()
+    {
+        QTest::addColumn<QString>("actionName");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<bool>("isFile");
+        QTest::newRow("open file") << "openFileAction"
+                                   << "tree/notes.txt" << true;
+        QTest::newRow("open folder") << "openFolderAction"
+                                     << "tree" << false;
+    }
+    void openDialogs()
+    {
+        QFETCH(QString, actionName);
+        QFETCH(QString, item);
+        QFETCH(bool, isFile);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("tree/notes.txt"), "n");
+        AppDelegate app;
+        app.applicationDidFinishLaunching({});
+        StartWindow* start = app.startWindow();
+        action(start, qPrintable(actionName))->trigger();
+        QFileDialog* dialog = fileDialog(start);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->fileMode(), isFile ? QFileDialog::ExistingFiles : QFileDialog::Directory);
+        confirmFileDialog(dialog, dir.filePath(item));
+        QTRY_COMPARE(app.documents().size(), 1);
+        QCOMPARE(app.documents().first()->isFile, isFile);
+        QCOMPARE(windowOf(app.documents().first())->windowTitle(), item.section('/', -1));
+        QTRY_VERIFY(!start->isVisible());
+    }
+
+    void recentItems()
+    {
+        QTemporaryDir dir;
+        AppDelegate app;
+        app.showStartWindow(); // hidden, not gone, once an item opens: its menu serves below
+        for (const char* name : { "a", "b&c", "d" }) {
+            writeFile(dir.filePath(name), "x");
+            app.openItem(dir.filePath(name));
+        }
+        app.openItem(dir.filePath("a"));
+        QCOMPARE(RecentItems::list(), QStringList({ dir.filePath("a"), dir.filePath("d"), dir.filePath("b&c") }));
+
+        QVERIFY(QFile::remove(dir.filePath("d")));
+        QCOMPARE(RecentItems::list(), QStringList({ dir.filePath("a"), dir.filePath("b&c") }));
+        QCOMPARE(QSettings().value(RecentItems::settingsKey).toStringList().size(), 2);
+
+        auto* menu = app.startWindow()->findChild<QMenu*>(QStringLiteral("recentMenu"));
+        QVERIFY(menu);
+        emit menu->aboutToShow();
+        const QList<QAction*> entries = menu->actions();
+        QCOMPARE(entries.at(0)->text(), dir.filePath("a"));
+        QCOMPARE(entries.at(1)->text(), dir.filePath("b&&c"));
+        QCOMPARE(entries.last()->text(), QStringLiteral("Clear Menu"));
+        for (Document* document : app.documents())
+            QVERIFY(windowOf(document)->close());
+        QTRY_VERIFY(app.documents().isEmpty());
+        entries.at(1)->trigger();
+        QCOMPARE(app.documents().size(), 1);
+        QCOMPARE(windowOf(app.documents().first())->windowTitle(), QStringLiteral("b&c"));
+
+        for (int i = 0; i < 12; ++i) {
+            writeFile(dir.filePath(QString::number(i)), "x");
+            RecentItems::add(dir.filePath(QString::number(i)));
+        }
+        QCOMPARE(RecentItems::list().size(), RecentItems::maximum);
+        QCOMPARE(RecentItems::list().first(), dir.filePath("11"));
+    }
+
+    // Every window carries the same menus; commands that need a report are off where there is none.
+    void menusOfEveryWindow()
+    {
+        QTemporaryDir dir;
+        AppDelegate app;
+        QSignalSpy added(&app, &AppDelegate::helpMenuAdded);
+        app.showStartWindow();
+        app.openHelp();
+        QMainWindow* document = windowOf(app.openItem(dir.path()));
+        const QList<QMainWindow*> windows = { app.startWindow(), app.myHelpWindow.first(), document };
+        QCOMPARE(added.count(), 3);
+        QCOMPARE(app.helpMenus().size(), 3);
+
+        const QList<QPair<const char*, QKeySequence>> shortcuts = {
+            { "openFileAction", QKeySequence("Ctrl+O") },
+            { "openFolderAction", QKeySequence("Ctrl+Shift+O") },
+            { "saveAction", QKeySequence("Ctrl+S") },
+            { "exportAction", QKeySequence("Ctrl+E") },
+            { "closeAction", QKeySequence("Ctrl+W") },
+            { "quitAction", QKeySequence("Ctrl+Q") },
+            { "biggerAction", QKeySequence("Ctrl++") },
+            { "smallerAction", QKeySequence("Ctrl+-") },
+            { "helpAction", QKeySequence(Qt::Key_F1) },
+        };
+        for (QMainWindow* window : windows) {
+            QCOMPARE(menuTitles(window), QStringList({ "&File", "&View", "&Help" }));
+            for (const auto& [name, keys] : shortcuts) {
+                QVERIFY2(action(window, name), name);
+                QCOMPARE(action(window, name)->shortcut(), keys);
+            }
+            QVERIFY(action(window, "supportAction"));
+            QVERIFY(action(window, "updatesAction"));
+            QAction* status = action(window, MainMenu::updateStatusName);
+            QVERIFY(status);
+            QCOMPARE(status->text(), QStringLiteral("Update not checked"));
+            QVERIFY(app.helpMenus().contains(qobject_cast<QMenu*>(status->parent())));
+            const bool hasReport = window == document;
+            for (const char* name : { "saveAction", "exportAction", "biggerAction", "smallerAction" })
+                QCOMPARE(action(window, name)->isEnabled(), hasReport);
+        }
+
+        auto* controller = static_cast<DocumentWindow*>(document)->viewController();
+        action(document, "biggerAction")->trigger();
+        action(document, "biggerAction")->trigger();
+        action(document, "smallerAction")->trigger();
+        QCOMPARE(controller->theFontSize, 13.0);
+    }
+
+    // Launching runs the update check: an offered version is proposed once, and every Help menu, also that
+    // of a window opened afterwards, turns "Update not checked" into the checked "Checked for update".
+    void updateCheckAtLaunch()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath("a/x"), "x");
+        writeFile(dir.filePath("b"), "b");
+        CannedHttpServer server;
+        const QByteArray download = server.url("/downloads/orvane-9.9.tar.gz").toEncoded();
+        CannedHttpServer::Response manifest;
+        manifest.body = manifests::xml({ manifests::entry("Orvane", "9.9", download) });
+        server.serve("/update.plist", manifest);
+
+        QStringList offers;
+        QList<QUrl> opened;
+        orvane::UpdateCheckHooks hooks;
+        hooks.manifestUrl = server.url("/update.plist");
+        hooks.downloadBase = server.url("/downloads/").toString();
+        hooks.runningVersion = [] { return QStringLiteral("1.0.0"); };
+        hooks.offerUpdate = [&offers](const QString& listed, const QString& running) {
+            offers << listed + u'/' + running;
+            return orvane::UpdateAnswer::Download;
+        };
+        hooks.openUrl = [&opened](const QUrl& url) { opened << url; };
+        AppDelegate app(nullptr, hooks);
+        QSignalSpy finished(app.updateCheck(), &orvane::UpdateCheck::updateCheckFinished);
+        app.applicationDidFinishLaunching({ dir.filePath("a"), dir.filePath("b") });
+        QVERIFY(app.updateCheck()->isChecking());
+        QVERIFY(finished.wait());
+
+        QCOMPARE(offers, QStringList { "9.9/1.0.0" });
+        QCOMPARE(opened, QList<QUrl> { QUrl(QString::fromLatin1(download)) });
+        Document* later = app.openItem(dir.filePath("a/x"));
+        QCOMPARE(app.helpMenus().size(), 3);
+        for (const Document* document : app.documents()) {
+            const QAction* status = action(windowOf(document), MainMenu::updateStatusName);
+            QCOMPARE(status->text(), QStringLiteral("Checked for update"));
+            QVERIFY(status->isChecked());
+        }
+        QVERIFY(app.documents().contains(later));
+        QVERIFY(QSettings().value("dateLastUpdateCheck").toDouble() > 0);
+
+        // The next launch comes within the interval: no request, and the menus stay as they are.
+        AppDelegate again(nullptr, hooks);
+        again.applicationDidFinishLaunching({ dir.filePath("b") });
+        QVERIFY(!again.updateCheck()->isChecking());
+        QCOMPARE(server.requestCount("/update.plist"), 1);
+        QCOMPARE(action(windowOf(again.documents().first()), MainMenu::updateStatusName)->text(),
+            QStringLiteral("Update not checked"));
+    }
+
+    // Alt+C, Alt+T and Alt+R press the buttons.
+    void mnemonics_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QByteArray>("lead");
+        QTest::newRow("Alt+C") << int(Qt::Key_C) << warn + "No digest found for ";
+        QTest::newRow("Alt+T") << int(Qt::Key_T) << ok + "Tagged ";
+        QTest::newRow("Alt+R") << int(Qt::Key_R) << warn + "Tagged ";
+    }
+    void mnemonics()
+    {
+        QFETCH(int, key);
+        QFETCH(QByteArray, lead);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("f"), "f");
+        AppDelegate app;
+        DocumentWindow* window = windowOf(app.openItem(dir.filePath("f")));
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window->windowHandle(), Qt::Key(key), Qt::AltModifier);
+        // A mnemonic presses the button visibly: the click comes a moment later.
+        QTRY_COMPARE(
+            window->viewController()->reportText().toUtf8(), lead + QFile::encodeName(dir.filePath("f")) + "\n");
+    }
+
+    // A folder checked from its window: Tag, a file changes, Check. With ORVANE_SCREENSHOT set to a file
+    // name, the window is saved there as a picture (the README shows it).
+    void checkFromTheWindow()
+    {
+        QTemporaryDir dir(QDir::tempPath() + "/orvane-demo-XXXXXX");
+        const QString root = dir.filePath("Holiday photos");
+        const QStringList files = { "beach.jpg", "sunset.jpg", "album/cover.png", "notes.txt" };
+        for (const QString& file : files)
+            writeFile(root + "/" + file, fixtures::patternBytes(20000 + int(file.size()), uint(file.size())));
+        AppDelegate app;
+        DocumentWindow* window = windowOf(app.openItem(root));
+        ViewController* controller = window->viewController();
+        QSignalSpy ended(controller, &ViewController::folderRunEnded);
+        QTest::mouseClick(controller->theHashButton, Qt::LeftButton);
+        QVERIFY(ended.wait());
+        writeFile(root + "/notes.txt", "changed after tagging");
+        writeFile(root + "/new.jpg", "never tagged");
+        QTest::mouseClick(controller->theCheckButton, Qt::LeftButton);
+        QVERIFY(ended.wait());
+
+        QByteArray expected;
+        for (const QString& path : walkOrder(root)) {
+            const QByteArray p = QFile::encodeName(path);
+            if (path.endsWith("notes.txt"))
+                expected += bad + "Digests for " + p + " aren't equal.\n";
+            else if (path.endsWith("new.jpg"))
+                expected += warn + "No digest found for " + p + "\n";
+            else
+                expected += ok + "Digests for " + p + "\n";
+        }
+        QCOMPARE(controller->reportText().toUtf8(), expected + checkTotals(root, 5, 3, 1, 1));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Holiday photos"));
+
+        const QString screenshot = qEnvironmentVariable("ORVANE_SCREENSHOT");
+        if (!screenshot.isEmpty())
+            QVERIFY(window->grab().save(screenshot));
+    }
+
+    void helpWindowsAccumulate()
+    {
+        AppDelegate app;
+        QVERIFY(app.myHelpWindow.isEmpty());
+        app.openHelp();
+        app.openHelp();
+        QCOMPARE(app.myHelpWindow.size(), 2);
+        QVERIFY(app.myHelpWindow.first() != app.myHelpWindow.last());
+        for (HelpWindow* window : std::as_const(app.myHelpWindow)) {
+            QVERIFY(window->isVisible());
+            const HelpViewController* help = window->viewController();
+            QVERIFY(help->thePDFDocument);
+            QCOMPARE(help->thePDFDocument->status(), QPdfDocument::Status::Ready);
+            QVERIFY(help->thePDFDocument->pageCount() > 0);
+            QCOMPARE(help->helpPDFView->document(), help->thePDFDocument);
+            QCOMPARE(help->helpPDFView->zoomMode(), QPdfView::ZoomMode::FitToWidth);
+        }
+        // Closed help windows stay in the list.
+        QVERIFY(app.myHelpWindow.first()->close());
+        QCOMPARE(app.myHelpWindow.size(), 2);
+    }
+
+    void manualMissingOrUnreadable_data()
+    {
+        QTest::addColumn<QByteArray>("contents"); // null: no manual at all
+        QTest::newRow("missing") << QByteArray();
+        QTest::newRow("not a PDF") << QByteArray("%PDF-1.4 this is not a PDF after all");
+    }
+    void manualMissingOrUnreadable()
+    {
+        QFETCH(QByteArray, contents);
+        QTemporaryDir dir;
+        const QString manual = dir.filePath("OrvaneHelp.pdf");
+        if (!contents.isNull())
+            writeFile(manual, contents);
+        HelpViewController help;
+        help.theManualPath = manual;
+        help.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&help));
+        QVERIFY(!help.thePDFDocument);
+        QVERIFY(!help.helpPDFView->document());
+        QVERIFY(!errorAlert());
+    }
+
+    void updatePageChoice_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<bool>("elCapitan");
+        QTest::newRow("10.10") << "10.10" << true;
+        QTest::newRow("10.11") << "10.11.6" << true;
+        QTest::newRow("24.10") << "24.10" << true;
+        QTest::newRow("10.9") << "10.9" << false;
+        QTest::newRow("10.12") << "10.12" << false;
+        QTest::newRow("22.04") << "22.04" << false;
+        QTest::newRow("no minor number") << "12" << false;
+        QTest::newRow("unknown") << "" << false;
+    }
+    void updatePageChoice()
+    {
+        QFETCH(QString, version);
+        QFETCH(bool, elCapitan);
+        QCOMPARE(AppDelegate::updatePageFor(version),
+            QUrl(
+                elCapitan ? QStringLiteral(ORVANE_UPDATES_URL_EL_CAPITAN) : QStringLiteral(ORVANE_UPDATES_URL_SIERRA)));
+    }
+
+    void makerPagesOpenInTheBrowser()
+    {
+        PageCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "openPage");
+        AppDelegate app;
+        app.showStartWindow();
+        action(app.startWindow(), "supportAction")->trigger();
+        action(app.startWindow(), "updatesAction")->trigger();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QCOMPARE(catcher.opened,
+            QList<QUrl>(
+                { QUrl(QStringLiteral(ORVANE_SUPPORT_URL)), AppDelegate::updatePageFor(QSysInfo::productVersion()) }));
+    }
+
+    void closingTheLastWindowQuits()
+    {
+        QTemporaryDir dir;
+        AppDelegate app;
+        QSignalSpy quit(&app, &AppDelegate::allWindowsClosed);
+        app.showStartWindow();
+        app.openHelp();
+        Document* document = app.openItem(dir.path());
+        QVERIFY(!app.startWindow()->isVisible()); // opening an item takes the start window's place
+        QVERIFY(windowOf(document)->close());
+        QTRY_VERIFY(app.documents().isEmpty());
+        QCOMPARE(quit.count(), 0); // the help window is still open
+        QVERIFY(app.myHelpWindow.first()->close());
+        QTRY_COMPARE(quit.count(), 1);
+    }
+
+    // Quit while a folder run walks: the windows close at once, the program ends only after the run has
+    // written every attribute.
+    void quitWaitsForWalkingRuns()
+    {
+        QTemporaryDir dir;
+        const QStringList files = { "a", "b/c" };
+        for (const QString& file : files)
+            writeFile(dir.filePath(file), file.toUtf8());
+        AppDelegate app;
+        QSignalSpy quit(&app, &AppDelegate::allWindowsClosed);
+        DocumentWindow* window = windowOf(app.openItem(dir.path()));
+        ReadGate gate;
+        window->viewController()->theReadFunction = gate.reader();
+        QTest::mouseClick(window->viewController()->theRetagButton, Qt::LeftButton);
+        QTRY_COMPARE(gate.waiting(), 1);
+
+        action(window, "quitAction")->trigger();
+        QVERIFY(!window->isVisible());
+        QCoreApplication::processEvents();
+        QCOMPARE(quit.count(), 0);
+        QCOMPARE(app.documents().size(), 1);
+
+        gate.open();
+        QTRY_COMPARE(quit.count(), 1);
+        QVERIFY(app.documents().isEmpty());
+        for (const QString& file : files)
+            QCOMPARE(*fixtures::attribute(dir.filePath(file)), digestOfFile(dir.filePath(file)));
+    }
+};
+
+QTEST_MAIN(TestAppDelegate)
+#include "tst_appdelegate.moc"
