@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -17,12 +18,18 @@ namespace guifixtures {
 void useTestSettings()
 {
     QStandardPaths::setTestModeEnabled(true);
+    // Each test program gets a settings folder of its own: tests run in parallel, and one program's
+    // clearing must not wipe what another has just written.
+    static const QTemporaryDir settingsFolder;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder.path());
     QCoreApplication::setOrganizationName(QStringLiteral("Orvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
     QSettings settings;
     QVERIFY2(!settings.fileName().startsWith(QDir::homePath() + QStringLiteral("/.config/")),
         "the tests would write the user's own settings");
     settings.clear();
+    // As main() does: the update check needs the running version.
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
     // Launching runs the update check; unless a test serves a manifest itself, it asks a closed port on
     // this machine and is dropped at once, with no message and no request leaving the machine.
     qputenv("ORVANE_UPDATE_MANIFEST_URL", "http://127.0.0.1:9/update.plist");
