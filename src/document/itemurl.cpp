@@ -17,9 +17,7 @@ std::optional<QUrl> fromPath(const QString& path, QString* reason)
         return std::nullopt;
     }
     const QString clean = QDir::cleanPath(QDir::current().absoluteFilePath(path));
-    struct stat status
-    {
-    };
+    struct stat status = {};
     if (::stat(QFile::encodeName(clean).constData(), &status) != 0) {
         if (reason)
             *reason = QString::fromLocal8Bit(std::strerror(errno));

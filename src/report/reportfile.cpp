@@ -24,12 +24,8 @@ QString failure(const QString& path, int error)
 
 bool sameFile(const QByteArray& first, const QByteArray& second)
 {
-    struct stat a
-    {
-    };
-    struct stat b
-    {
-    };
+    struct stat a = {};
+    struct stat b = {};
     return ::stat(first.constData(), &a) == 0 && ::stat(second.constData(), &b) == 0 && a.st_dev == b.st_dev
         && a.st_ino == b.st_ino;
 }
@@ -47,9 +43,7 @@ QString write(const QString& path, const QByteArray& bytes, const QString& opene
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0)
         return failure(path, errno);
-    struct stat status
-    {
-    };
+    struct stat status = {};
     int error = 0;
     bool regular = false;
     if (::fstat(fd, &status) != 0)
