@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 ./tools/setup.sh
 cmake --preset release
-cmake --build --preset release
+cmake --build --preset release --target orvane orvane-cli
 
 app=build/release/src/orvane
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
