@@ -6,7 +6,6 @@
 #include "operations/viewcontroller.h"
 #include "report/reportfile.h"
 #include "report/reportview.h"
-#include "report/savedialog.h"
 
 Document::Document(QObject* parent)
     : QObject(parent)
@@ -56,18 +55,14 @@ QString Document::displayName() const
 void Document::saveDocument()
 {
     QWidget* parent = m_windowControllers.isEmpty() ? nullptr : m_windowControllers.first();
-    const QString proposedName = QStringLiteral("Orvane_") + displayName() + QStringLiteral(".text");
-    SaveDialog::open(parent, tr("Save Report"), proposedName, [this](const QString& path) {
+    const QString openedFile = theURL && isFile ? ItemURL::path(*theURL) : QString();
+    // The text of the moment the user confirms, as a document's save takes it.
+    ReportFile::saveWithDialog(parent, tr("Save Report"), displayName(), openedFile, [this] {
         int error = 0;
-        const std::optional<QByteArray> data = dataOfType(QStringLiteral("public.plain-text"), &error);
-        if (!data) {
+        std::optional<QByteArray> data = dataOfType(QStringLiteral("public.plain-text"), &error);
+        if (!data)
             showError(tr("The report could not be saved: this window has no report (error %1).").arg(error));
-            return;
-        }
-        const QString openedFile = theURL && isFile ? ItemURL::path(*theURL) : QString();
-        const QString failure = ReportFile::write(path, *data, openedFile);
-        if (!failure.isEmpty())
-            showError(failure);
+        return data;
     });
 }
 

@@ -209,16 +209,4 @@ Bytes toBytes(const Digest& digest)
     return Bytes(digest.begin(), digest.end());
 }
 
-std::string toHex(const Digest& digest)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(digest.size() * 2);
-    for (unsigned char byte : digest) {
-        hex.push_back(digits[byte >> 4]);
-        hex.push_back(digits[byte & 0x0f]);
-    }
-    return hex;
-}
-
 } // namespace orvane

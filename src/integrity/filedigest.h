@@ -120,7 +120,4 @@ private:
 /// Copies the digest into a byte buffer, the form in which it is stored and compared.
 [[nodiscard]] Bytes toBytes(const Digest& digest);
 
-/// Lower-case hexadecimal form of the digest, as sha256sum prints it.
-[[nodiscard]] std::string toHex(const Digest& digest);
-
 } // namespace orvane

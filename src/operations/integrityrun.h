@@ -77,7 +77,7 @@ public:
     IntegrityRun(
         Operation operation, Variant variant, const RunSettings& settings, RunState& state, RunObserver observer);
 
-    /// knownRegular: the walk listed the path as a regular file (see FileDigester::digest).
+    /// knownRegular: the walk listed the path as a regular file (see OpenedFile::open).
     void processFile(const std::string& path, bool knownRegular = false);
 
 private:

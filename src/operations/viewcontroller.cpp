@@ -1,6 +1,5 @@
 #include "viewcontroller.h"
 
-#include "app/showerror.h"
 #include "document/document.h"
 #include "document/documentwindow.h"
 #include "document/itemurl.h"
@@ -9,7 +8,6 @@
 #include "report/fontsize.h"
 #include "report/reportfile.h"
 #include "report/reportview.h"
-#include "report/savedialog.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -95,12 +93,9 @@ void ViewController::exportText()
 {
     // The text of this moment: a run that ends while the dialog is open does not change what is written.
     const QByteArray bytes = reportText().toUtf8();
-    const QString proposedName = QStringLiteral("Orvane_") + window()->windowTitle() + QStringLiteral(".text");
     const QString openedFile = theSourceURL && isFile ? ItemURL::path(*theSourceURL) : QString();
-    SaveDialog::open(this, tr("Export Report"), proposedName, [bytes, openedFile](const QString& path) {
-        const QString failure = ReportFile::write(path, bytes, openedFile);
-        if (!failure.isEmpty())
-            showError(failure);
+    ReportFile::saveWithDialog(this, tr("Export Report"), window()->windowTitle(), openedFile, [bytes] {
+        return std::optional<QByteArray>(bytes);
     });
 }
 

@@ -1,5 +1,8 @@
 #include "reportfile.h"
 
+#include "app/showerror.h"
+#include "report/savedialog.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -70,6 +73,27 @@ QString write(const QString& path, const QByteArray& bytes, const QString& opene
     if (!regular)
         return failure(path, QStringLiteral("it is not a regular file"));
     return {};
+}
+
+QString proposedName(const QString& itemName)
+{
+    return QStringLiteral("Orvane_") + itemName + QStringLiteral(".text");
+}
+
+void saveWithDialog(QWidget* parent,
+    const QString& caption,
+    const QString& itemName,
+    const QString& openedItem,
+    std::function<std::optional<QByteArray>()> bytes)
+{
+    SaveDialog::open(parent, caption, proposedName(itemName), [openedItem, bytes](const QString& path) {
+        const std::optional<QByteArray> data = bytes();
+        if (!data)
+            return;
+        const QString failure = write(path, *data, openedItem);
+        if (!failure.isEmpty())
+            showError(failure);
+    });
 }
 
 } // namespace ReportFile

@@ -3,6 +3,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+#include <optional>
+
+class QWidget;
+
 // Writing a report out: Save and Export both end here.
 namespace ReportFile {
 
@@ -13,5 +18,16 @@ namespace ReportFile {
  * Returns an empty string on success, or the message for the user, naming the path and the reason.
  */
 [[nodiscard]] QString write(const QString& path, const QByteArray& bytes, const QString& openedItem = {});
+
+/// The name Save and Export propose for the report of the item called itemName.
+[[nodiscard]] QString proposedName(const QString& itemName);
+
+/// Shows the save dialog over parent's window and writes what bytes() gives once the user confirms, as
+/// write() does; a failure goes to showError. bytes() may give nothing, having told the user why itself.
+void saveWithDialog(QWidget* parent,
+    const QString& caption,
+    const QString& itemName,
+    const QString& openedItem,
+    std::function<std::optional<QByteArray>()> bytes);
 
 } // namespace ReportFile
