@@ -5,10 +5,11 @@
 #include "app/recentitems.h"
 #include "app/showerror.h"
 #include "app/startwindow.h"
+#include "app/updateoffer.h"
 #include "document/document.h"
 #include "document/documentwindow.h"
-#include "document/itemurl.h"
-#include "operations/viewcontroller.h"
+#include "runner/itemurl.h"
+#include "runner/viewcontroller.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -16,6 +17,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QSysInfo>
 #include <QVersionNumber>
@@ -38,10 +40,12 @@ QStringList localPaths(const QMimeData* data)
 
 AppDelegate::AppDelegate(QObject* parent, orvane::UpdateCheckHooks updateHooks)
     : QObject(parent)
+    , m_updateCheck(new orvane::UpdateCheck(std::move(updateHooks), this))
 {
-    if (!updateHooks.helpMenus)
-        updateHooks.helpMenus = [this] { return helpMenus(); };
-    m_updateCheck = new orvane::UpdateCheck(std::move(updateHooks), this);
+    using orvane::UpdateCheck;
+    connect(m_updateCheck, &UpdateCheck::ownEntryFound, this, &AppDelegate::markHelpMenus);
+    connect(m_updateCheck, &UpdateCheck::updateOffered, this, &AppDelegate::queueUpdateOffer);
+    connect(m_updateCheck, &UpdateCheck::updateCheckFailed, this, [](const QString& message) { showError(message); });
 }
 
 AppDelegate::~AppDelegate()
@@ -81,8 +85,6 @@ void AppDelegate::processUpdateManifest(const QByteArray& body, const QString& r
 {
     m_updateCheck->processUpdateManifest(body, runningVersion);
 }
-
-void AppDelegate::applicationWillTerminate() { }
 
 QList<QMenu*> AppDelegate::helpMenus() const
 {
@@ -134,7 +136,7 @@ Document* AppDelegate::openItem(const QString& path)
     }
     for (Document* open : std::as_const(m_documents)) {
         const ViewController* controller = open->viewController();
-        if (open->theURL == url && controller && !controller->isClosed()) {
+        if (open->url() == url && controller && !controller->isClosed()) {
             DocumentWindow* window = open->windowControllers().first();
             window->show();
             window->raise();
@@ -148,6 +150,7 @@ Document* AppDelegate::openItem(const QString& path)
     document->readFromURL(*url, QString());
     document->makeWindowControllers();
     m_documents.append(document);
+    connect(document, &Document::errorOccurred, this, [](const QString& message) { showError(message); });
     connect(document, &QObject::destroyed, this, [this, document] {
         m_documents.removeAll(document);
         maybeQuit();
@@ -220,10 +223,35 @@ void AppDelegate::adoptWindow(QMainWindow* window, Document* document)
     m_helpMenus.append(help);
     // A window opened after the update check found Orvane's entry shows the same mark as the others.
     if (m_updateCheck->hasFoundOwnEntry())
-        orvane::UpdateCheck::markHelpMenu(help);
+        MainMenu::markUpdateChecked(help);
     window->setAcceptDrops(true);
     window->installEventFilter(this);
-    emit helpMenuAdded(help);
+}
+
+void AppDelegate::markHelpMenus()
+{
+    for (QMenu* menu : helpMenus())
+        MainMenu::markUpdateChecked(menu);
+}
+
+void AppDelegate::queueUpdateOffer(const QString& listedVersion, const QString& runningVersion, const QUrl& download)
+{
+    m_pendingOffers.append({ listedVersion, runningVersion, download });
+    if (!m_openOffer)
+        showNextUpdateOffer();
+}
+
+void AppDelegate::showNextUpdateOffer()
+{
+    if (m_pendingOffers.isEmpty())
+        return;
+    const UpdateOffer offer = m_pendingOffers.takeFirst();
+    m_openOffer = showUpdateOffer(offer.listedVersion, offer.runningVersion, [this, offer](bool download) {
+        if (download)
+            QDesktopServices::openUrl(offer.download);
+        // Once this box has gone, not from inside its own closing.
+        QMetaObject::invokeMethod(this, &AppDelegate::showNextUpdateOffer, Qt::QueuedConnection);
+    });
 }
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/updatecheck.h"
+#include "update/updatecheck.h"
 
 #include <QList>
 #include <QObject>
@@ -12,6 +12,7 @@ class Document;
 class HelpWindow;
 class QMainWindow;
 class QMenu;
+class QMessageBox;
 class StartWindow;
 
 /*!
@@ -25,26 +26,22 @@ class AppDelegate : public QObject
     Q_DISABLE_COPY_MOVE(AppDelegate)
 
 public:
-    /// updateHooks: what the update check touches outside itself; empty members get the real thing (the
-    /// Help menus default to those of this delegate's windows).
+    /// updateHooks: the update check's settings, clock, version and addresses; empty members get the real
+    /// thing.
     explicit AppDelegate(QObject* parent = nullptr, orvane::UpdateCheckHooks updateHooks = {});
     ~AppDelegate() override;
 
-    /// Every help window opened so far; they are kept, also when closed, until the program ends.
-    QList<HelpWindow*> myHelpWindow;
-
     /// Opens the items given at start, or the start window when there are none, then the update check.
-    void applicationDidFinishLaunching(const QStringList& items);
     /// Launching opens no untitled document: the user opens a folder or a file.
-    [[nodiscard]] static constexpr bool applicationShouldOpenUntitledFile()
-    {
-        return false;
-    }
-    /// Nothing is saved at quit: the settings are written when they change.
-    void applicationWillTerminate();
+    void applicationDidFinishLaunching(const QStringList& items);
 
-    /// The Help menus of all windows open now, each holding the item titled "Update not checked" (its object
-    /// name is MainMenu::updateStatusName). Menus of windows opened later arrive through helpMenuAdded().
+    /// Every help window opened so far; they are kept, also when closed, until the program ends.
+    [[nodiscard]] const QList<HelpWindow*>& helpWindows() const
+    {
+        return myHelpWindow;
+    }
+    /// The Help menus of all windows open now, each holding the update status item (object name
+    /// MainMenu::updateStatusName).
     [[nodiscard]] QList<QMenu*> helpMenus() const;
     [[nodiscard]] const QList<Document*>& documents() const
     {
@@ -73,7 +70,6 @@ public:
     [[nodiscard]] static QUrl updatePageFor(const QString& systemVersion);
 
 signals:
-    void helpMenuAdded(QMenu* menu);
     /// No window is left open and no folder run is walking: time to quit.
     void allWindowsClosed();
 
@@ -97,9 +93,23 @@ protected:
 private:
     void adoptWindow(QMainWindow* window, Document* document);
     void maybeQuit();
+    void markHelpMenus();
+    void queueUpdateOffer(const QString& listedVersion, const QString& runningVersion, const QUrl& download);
+    void showNextUpdateOffer();
 
+    struct UpdateOffer
+    {
+        QString listedVersion;
+        QString runningVersion;
+        QUrl download;
+    };
+
+    QList<HelpWindow*> myHelpWindow;
     QList<Document*> m_documents;
     StartWindow* m_startWindow = nullptr;
     QList<QPointer<QMenu>> m_helpMenus;
     orvane::UpdateCheck* m_updateCheck = nullptr;
+    // Offers are shown one after another, each without blocking.
+    QList<UpdateOffer> m_pendingOffers;
+    QPointer<QMessageBox> m_openOffer;
 };

@@ -20,9 +20,9 @@ HelpViewController::HelpViewController(QWidget* parent)
 
 HelpViewController::~HelpViewController() = default;
 
-QString HelpViewController::manualResource()
+void HelpViewController::setManualPath(const QString& path)
 {
-    return QStringLiteral(":/help/OrvaneHelp.pdf");
+    m_manualPath = path;
 }
 
 void HelpViewController::showEvent(QShowEvent* event)
@@ -34,10 +34,10 @@ void HelpViewController::showEvent(QShowEvent* event)
 
 void HelpViewController::viewDidAppear()
 {
-    if (!QFile::exists(theManualPath))
+    if (!QFile::exists(m_manualPath))
         return;
     auto* manual = new QPdfDocument(this);
-    if (manual->load(theManualPath) != QPdfDocument::Error::None) {
+    if (manual->load(m_manualPath) != QPdfDocument::Error::None) {
         delete manual;
         manual = nullptr;
     }

@@ -16,12 +16,13 @@ public:
     explicit HelpViewController(QWidget* parent = nullptr);
     ~HelpViewController() override;
 
-    QPdfDocument* thePDFDocument = nullptr; // the manual, once loaded
-    QPdfView* helpPDFView = nullptr;
-    /// Where the manual is looked for; the copy built into the program unless a test says otherwise.
-    QString theManualPath = manualResource();
-
-    [[nodiscard]] static QString manualResource();
+    /// Where the manual is looked for: the copy built into the program unless a test says otherwise.
+    void setManualPath(const QString& path);
+    /// The manual, once loaded; none when it is missing or unreadable.
+    [[nodiscard]] QPdfDocument* manual() const
+    {
+        return thePDFDocument;
+    }
 
 public slots:
     /// Loads the manual afresh each time the view is shown. No manual, or an unreadable one, leaves the
@@ -30,4 +31,9 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+private:
+    QPdfDocument* thePDFDocument = nullptr;
+    QPdfView* helpPDFView;
+    QString m_manualPath = QStringLiteral(":/help/OrvaneHelp.pdf");
 };

@@ -3,7 +3,7 @@
 #include "app/appdelegate.h"
 #include "app/recentitems.h"
 #include "document/document.h"
-#include "operations/viewcontroller.h"
+#include "runner/viewcontroller.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -81,6 +81,21 @@ QMenu* MainMenu::install(AppDelegate& app, QMainWindow* window, Document* docume
     help->addSeparator();
     help->addAction(QStringLiteral("Update not checked"))->setObjectName(QString::fromLatin1(updateStatusName));
     return help;
+}
+
+void MainMenu::markUpdateChecked(QMenu* helpMenu)
+{
+    auto* item = helpMenu->findChild<QAction*>(QString::fromLatin1(updateStatusName));
+    if (!item || item->isChecked())
+        return;
+    item->setCheckable(true);
+    item->setChecked(true);
+    item->setText(QStringLiteral("Checked for update"));
+    // The mark stays for the rest of the run; choosing the item must not clear it.
+    QObject::connect(item, &QAction::toggled, item, [item](bool checked) {
+        if (!checked)
+            item->setChecked(true);
+    });
 }
 
 void MainMenu::fillRecentMenu(QMenu* menu, AppDelegate& app)

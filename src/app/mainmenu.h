@@ -18,6 +18,10 @@ public:
     /// Builds the menu bar of window; document is the window's document, if it has one. Returns the Help menu.
     static QMenu* install(AppDelegate& app, QMainWindow* window, Document* document);
 
+    /// Turns the Help menu's update status item from "Update not checked" into the checked item "Checked
+    /// for update", for the rest of the run.
+    static void markUpdateChecked(QMenu* helpMenu);
+
     /// Refills an Open Recent menu from the recent items that still exist.
     static void fillRecentMenu(QMenu* menu, AppDelegate& app);
 };

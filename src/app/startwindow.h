@@ -16,10 +16,6 @@ public:
     explicit StartWindow(QWidget* parent = nullptr);
     ~StartWindow() override;
 
-    QPushButton* theOpenFileButton;
-    QPushButton* theOpenFolderButton;
-    QListWidget* theRecentList;
-
 signals:
     void openFileRequested();
     void openFolderRequested();
@@ -31,4 +27,9 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+private:
+    QPushButton* theOpenFileButton;
+    QPushButton* theOpenFolderButton;
+    QListWidget* theRecentList;
 };

@@ -1,21 +1,15 @@
 #pragma once
 
+#include <functional>
+
+class QMessageBox;
 class QString;
 
-namespace orvane {
-
-/// What the user answered to the offer of an update.
-enum class UpdateAnswer
-{
-    Ignore,
-    Download,
-};
-
 /*!
- * Offers the listed version for download in a modal information box: "An update to this app to version
- * <listed> is available.", with the running version in the informative text, and the buttons "Ignore"
- * (the default, also taken when the box is closed) and "Download". GUI thread only.
+ * Offers a listed version for download in an information box that does not block: "An update to this app
+ * to version <listed> is available.", with the running version in the informative text, and the buttons
+ * "Ignore" (the default, also taken when the box is closed) and "Download". answered runs once, with true
+ * for Download, when the box closes; the box deletes itself then. GUI thread only.
  */
-[[nodiscard]] UpdateAnswer askToDownloadUpdate(const QString& listedVersion, const QString& runningVersion);
-
-} // namespace orvane
+QMessageBox* showUpdateOffer(
+    const QString& listedVersion, const QString& runningVersion, std::function<void(bool download)> answered);

@@ -1,11 +1,9 @@
 #include "document.h"
 
-#include "app/showerror.h"
 #include "document/documentwindow.h"
-#include "document/itemurl.h"
-#include "operations/viewcontroller.h"
 #include "report/reportfile.h"
-#include "report/reportview.h"
+#include "runner/itemurl.h"
+#include "runner/viewcontroller.h"
 
 Document::Document(QObject* parent)
     : QObject(parent)
@@ -19,15 +17,19 @@ Document::~Document()
 
 void Document::makeWindowControllers()
 {
-    auto* window = new DocumentWindow(this);
+    auto* window = new DocumentWindow(displayName());
     m_windowControllers.append(window);
+    ViewController* controller = window->viewController();
+    if (theURL)
+        controller->setItem(*theURL, m_isFile);
+    connect(controller, &ViewController::errorOccurred, this, &Document::errorOccurred);
     connect(window, &DocumentWindow::windowClosed, this, [this, window] { windowWillClose(window); });
 }
 
 std::optional<QByteArray> Document::dataOfType(const QString& /*typeName*/, int* error) const
 {
     const ViewController* controller = viewController();
-    if (!controller || !controller->outputTextbox) {
+    if (!controller) {
         if (error)
             *error = unimplementedError;
         return std::nullopt;
@@ -38,7 +40,7 @@ std::optional<QByteArray> Document::dataOfType(const QString& /*typeName*/, int*
 bool Document::readFromURL(const QUrl& url, const QString& /*typeName*/)
 {
     theURL = url;
-    isFile = !ItemURL::isDirectory(url);
+    m_isFile = !ItemURL::isDirectory(url);
     return true;
 }
 
@@ -55,15 +57,22 @@ QString Document::displayName() const
 void Document::saveDocument()
 {
     QWidget* parent = m_windowControllers.isEmpty() ? nullptr : m_windowControllers.first();
-    const QString openedFile = theURL && isFile ? ItemURL::path(*theURL) : QString();
+    const QString openedFile = theURL && m_isFile ? ItemURL::path(*theURL) : QString();
+    const auto failed = [this](const QString& message) { emit errorOccurred(message); };
     // The text of the moment the user confirms, as a document's save takes it.
-    ReportFile::saveWithDialog(parent, tr("Save Report"), displayName(), openedFile, [this] {
-        int error = 0;
-        std::optional<QByteArray> data = dataOfType(QStringLiteral("public.plain-text"), &error);
-        if (!data)
-            showError(tr("The report could not be saved: this window has no report (error %1).").arg(error));
-        return data;
-    });
+    ReportFile::saveWithDialog(
+        parent,
+        tr("Save Report"),
+        displayName(),
+        openedFile,
+        [this, failed] {
+            int error = 0;
+            std::optional<QByteArray> data = dataOfType(QStringLiteral("public.plain-text"), &error);
+            if (!data)
+                failed(tr("The report could not be saved: this window has no report (error %1).").arg(error));
+            return data;
+        },
+        failed);
 }
 
 void Document::windowWillClose(DocumentWindow* window)

@@ -29,16 +29,18 @@ public:
     explicit Document(QObject* parent = nullptr);
     ~Document() override;
 
-    std::optional<QUrl> theURL;
-    bool isFile = true;
-
-    /// Documents are never saved behind the user's back.
-    [[nodiscard]] static constexpr bool autosavesInPlace()
+    /// The opened item's URL; none until readFromURL.
+    [[nodiscard]] std::optional<QUrl> url() const
     {
-        return false;
+        return theURL;
+    }
+    /// Whether the item is a single file rather than a folder tree.
+    [[nodiscard]] bool isFile() const
+    {
+        return m_isFile;
     }
 
-    /// Makes the document's one window ("Document Window Controller"), not yet shown.
+    /// Makes the document's one window ("Document Window Controller"), not yet shown, and hands it the item.
     void makeWindowControllers();
     /// The report's plain text as UTF-8; or none, with unimplementedError in *error, when there is no report.
     [[nodiscard]] std::optional<QByteArray> dataOfType(const QString& typeName, int* error = nullptr) const;
@@ -53,6 +55,11 @@ public:
     /// The item's name, which is also its window's title.
     [[nodiscard]] QString displayName() const;
 
+signals:
+    /// Something failed that the user should be told of: a report that could not be saved or written, a
+    /// folder that could not be read. The application shows it.
+    void errorOccurred(const QString& message);
+
 public slots:
     /// Save Report…: asks where, then writes the report as it is when the user confirms.
     void saveDocument();
@@ -60,5 +67,7 @@ public slots:
 private:
     void windowWillClose(DocumentWindow* window);
 
+    std::optional<QUrl> theURL;
+    bool m_isFile = true;
     QList<DocumentWindow*> m_windowControllers;
 };

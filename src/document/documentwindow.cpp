@@ -1,18 +1,15 @@
 #include "documentwindow.h"
 
-#include "document/document.h"
-#include "operations/viewcontroller.h"
+#include "runner/viewcontroller.h"
 
 #include <QCloseEvent>
-#include <QIcon>
 
-DocumentWindow::DocumentWindow(Document* document)
-    : m_document(document)
-    , m_viewController(new ViewController(this))
+DocumentWindow::DocumentWindow(const QString& title)
+    : m_viewController(new ViewController(this))
 {
     setObjectName(QStringLiteral("DocumentWindow"));
     setCentralWidget(m_viewController);
-    setWindowTitle(document->displayName());
+    setWindowTitle(title);
     resize(820, 520);
 }
 

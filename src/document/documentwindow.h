@@ -1,9 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QPointer>
 
-class Document;
 class ViewController;
 
 /// The window of one opened item: its content is a ViewController, its title the item's name.
@@ -13,13 +11,9 @@ class DocumentWindow : public QMainWindow
     Q_DISABLE_COPY_MOVE(DocumentWindow)
 
 public:
-    explicit DocumentWindow(Document* document);
+    explicit DocumentWindow(const QString& title);
     ~DocumentWindow() override;
 
-    [[nodiscard]] Document* document() const
-    {
-        return m_document;
-    }
     [[nodiscard]] ViewController* viewController() const
     {
         return m_viewController;
@@ -33,6 +27,5 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QPointer<Document> m_document;
     ViewController* m_viewController;
 };

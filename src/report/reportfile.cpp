@@ -1,6 +1,5 @@
 #include "reportfile.h"
 
-#include "app/showerror.h"
 #include "report/savedialog.h"
 
 #include <QFile>
@@ -84,15 +83,16 @@ void saveWithDialog(QWidget* parent,
     const QString& caption,
     const QString& itemName,
     const QString& openedItem,
-    std::function<std::optional<QByteArray>()> bytes)
+    std::function<std::optional<QByteArray>()> bytes,
+    std::function<void(const QString& message)> failed)
 {
-    SaveDialog::open(parent, caption, proposedName(itemName), [openedItem, bytes](const QString& path) {
+    SaveDialog::open(parent, caption, proposedName(itemName), [openedItem, bytes, failed](const QString& path) {
         const std::optional<QByteArray> data = bytes();
         if (!data)
             return;
         const QString failure = write(path, *data, openedItem);
         if (!failure.isEmpty())
-            showError(failure);
+            failed(failure);
     });
 }
 

@@ -23,11 +23,12 @@ namespace ReportFile {
 [[nodiscard]] QString proposedName(const QString& itemName);
 
 /// Shows the save dialog over parent's window and writes what bytes() gives once the user confirms, as
-/// write() does; a failure goes to showError. bytes() may give nothing, having told the user why itself.
+/// write() does; a failure's message goes to failed. bytes() may give nothing, having reported why itself.
 void saveWithDialog(QWidget* parent,
     const QString& caption,
     const QString& itemName,
     const QString& openedItem,
-    std::function<std::optional<QByteArray>()> bytes);
+    std::function<std::optional<QByteArray>()> bytes,
+    std::function<void(const QString& message)> failed);
 
 } // namespace ReportFile

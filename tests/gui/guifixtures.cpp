@@ -1,5 +1,8 @@
 #include "guifixtures.h"
 
+#include "runner/itemurl.h"
+#include "runner/viewcontroller.h"
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -84,6 +87,31 @@ void confirmFileDialog(QFileDialog* dialog, const QString& path)
         }
     }
     QFAIL("the file dialog has no button to confirm with");
+}
+
+QByteArray engineReport(orvane::Operation operation, const QString& path)
+{
+    const std::optional<QUrl> url = ItemURL::fromPath(path);
+    if (!url)
+        return {};
+    std::string notices;
+    orvane::RunObserver observer;
+    observer.directText = [&notices](const std::string& text) { notices += text; };
+    orvane::RunState state;
+    const std::string item = ItemURL::enginePath(ItemURL::folderPath(*url));
+    if (!ItemURL::isDirectory(*url)) {
+        orvane::runSingleFile(operation, item, {}, state, observer);
+    } else if (orvane::runFolder(operation, item, {}, state, observer)) {
+        orvane::appendTotals(operation, item, state);
+    }
+    return QByteArray::fromStdString(notices + state.reportText);
+}
+
+void setItem(ViewController& controller, const QString& path)
+{
+    const std::optional<QUrl> url = ItemURL::fromPath(path);
+    QVERIFY(url);
+    controller.setItem(*url, !ItemURL::isDirectory(*url));
 }
 
 } // namespace guifixtures

@@ -3,10 +3,10 @@
 
 #include "fixtures.h"
 #include "guifixtures.h"
-#include "operations/viewcontroller.h"
 #include "report/fontsize.h"
 #include "report/reportfile.h"
 #include "report/reportview.h"
+#include "runner/viewcontroller.h"
 
 #include <QFontDatabase>
 #include <QSettings>
@@ -37,12 +37,13 @@ QList<Fragment> fragmentsOf(const ReportView& view)
 void verifyStyle(const ViewController& controller, qreal size)
 {
     const QString fixedFamily = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
-    const QList<Fragment> fragments = fragmentsOf(*controller.outputTextbox);
+    const QList<Fragment> fragments = fragmentsOf(*child<ReportView>(&controller, "outputTextbox"));
     QVERIFY(!fragments.isEmpty());
     for (const Fragment& fragment : fragments) {
         QCOMPARE(fragment.format.font().family(), fixedFamily);
         QCOMPARE(fragment.format.font().pointSizeF(), size);
-        QCOMPARE(fragment.format.foreground().color(), controller.outputTextbox->palette().color(QPalette::Text));
+        QCOMPARE(fragment.format.foreground().color(),
+            child<ReportView>(&controller, "outputTextbox")->palette().color(QPalette::Text));
     }
 }
 
@@ -87,7 +88,8 @@ private slots:
         for (const QString& text : appends)
             controller.appendReportText(text);
         QCOMPARE(controller.reportText(), expected);
-        QCOMPARE(controller.outputTextbox->toPlainText().isEmpty(), expected.isEmpty()); // shown, too
+        QCOMPARE(
+            child<ReportView>(&controller, "outputTextbox")->toPlainText().isEmpty(), expected.isEmpty()); // shown, too
         verifyStyle(controller, 12.0);
     }
 
@@ -98,15 +100,9 @@ private slots:
             QStringLiteral("\u274C Digests for /a\u00A0b aren't equal.\n\t1 matched digest correctly\n");
         controller.setReportText(text);
         controller.incFontSize();
-        // Text added later takes the new size; what was there keeps its own until the whole is restyled.
-        controller.theFontSize = 20.0;
         controller.appendReportText(QStringLiteral("tail"));
-        const QList<Fragment> mixed = fragmentsOf(*controller.outputTextbox);
-        QCOMPARE(mixed.first().format.font().pointSizeF(), 13.0);
-        QCOMPARE(mixed.last().format.font().pointSizeF(), 20.0);
-        controller.restyleReport();
         QCOMPARE(controller.reportText(), text + QStringLiteral("tail"));
-        verifyStyle(controller, 20.0);
+        verifyStyle(controller, 13.0);
     }
 
     void fontSizeBounds_data()
@@ -125,7 +121,7 @@ private slots:
         QFETCH(int, steps);
         QFETCH(double, expected);
         ViewController controller;
-        QCOMPARE(controller.theFontSize, 12.0);
+        QCOMPARE(controller.fontSize(), 12.0);
         controller.setReportText(QStringLiteral("\u2705 Tagged /x\n"));
         for (int i = 0; i < qAbs(steps); ++i) {
             QSettings().remove(FontSize::settingsKey);
@@ -134,7 +130,7 @@ private slots:
             else
                 controller.decFontSize();
         }
-        QCOMPARE(controller.theFontSize, expected);
+        QCOMPARE(controller.fontSize(), expected);
         // Stored also by the step that met the bound and left the size as it was.
         QCOMPARE(QSettings().value(QStringLiteral("fontSize")).toDouble(), expected);
         verifyStyle(controller, expected);
@@ -159,7 +155,7 @@ private slots:
         if (stored.isValid())
             QSettings().setValue(QStringLiteral("fontSize"), stored);
         ViewController controller;
-        QCOMPARE(controller.theFontSize, expected);
+        QCOMPARE(controller.fontSize(), expected);
         controller.setReportText(QStringLiteral("x"));
         verifyStyle(controller, expected);
     }

@@ -2,8 +2,8 @@
 // seed so that a failure repeats. Run under AddressSanitizer in CI: no crash, no leak, and every accepted
 // manifest keeps the promises that the update check relies on.
 
-#include "app/updatemanifest.h"
 #include "manifestfixtures.h"
+#include "update/updatemanifest.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,13 +1,10 @@
 #include "viewcontroller.h"
 
-#include "document/document.h"
-#include "document/documentwindow.h"
-#include "document/itemurl.h"
-#include "operations/busyindicator.h"
-#include "operations/mailbox.h"
 #include "report/fontsize.h"
 #include "report/reportfile.h"
 #include "report/reportview.h"
+#include "runner/busyindicator.h"
+#include "runner/itemurl.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -16,24 +13,23 @@
 
 ViewController::ViewController(QWidget* parent)
     : QWidget(parent)
-    , m_mailbox(std::make_shared<Mailbox>())
+    , outputTextbox(new ReportView(this))
+    , progressSpinner(new BusyIndicator(this))
+    , theCheckButton(new QPushButton(tr("&Check"), this))
+    , theHashButton(new QPushButton(tr("&Tag"), this))
+    , theRetagButton(new QPushButton(tr("&Retag"), this))
 {
     setObjectName(QStringLiteral("ViewController"));
     processingQueue.setMaxThreadCount(8);
     theFontSize = FontSize::startingSize();
 
-    theCheckButton = new QPushButton(tr("&Check"), this);
     theCheckButton->setObjectName(QStringLiteral("theCheckButton"));
     theCheckButton->setToolTip(tr("Compare every file with the digest stored with it. Writes nothing."));
-    theHashButton = new QPushButton(tr("&Tag"), this);
     theHashButton->setObjectName(QStringLiteral("theHashButton"));
     theHashButton->setToolTip(tr("Store every file's digest, replacing whatever was stored."));
-    theRetagButton = new QPushButton(tr("&Retag"), this);
     theRetagButton->setObjectName(QStringLiteral("theRetagButton"));
     theRetagButton->setToolTip(tr("Store digests that are missing or differ; leave matching ones alone."));
-    progressSpinner = new BusyIndicator(this);
     progressSpinner->setObjectName(QStringLiteral("progressSpinner"));
-    outputTextbox = new ReportView(this);
     outputTextbox->setObjectName(QStringLiteral("outputTextbox"));
 
     auto* buttons = new QHBoxLayout;
@@ -54,6 +50,17 @@ ViewController::ViewController(QWidget* parent)
 // A closed window is deleted only after its last folder run has ended (see Document). Deleted earlier, as at
 // the end of the program, the pool's destructor waits for the walks, so no attribute write is cut short.
 ViewController::~ViewController() = default;
+
+void ViewController::setItem(const QUrl& url, bool isFile)
+{
+    theSourceURL = url;
+    m_isFile = isFile;
+}
+
+void ViewController::setReadFunction(orvane::ReadFunction read)
+{
+    m_read = std::move(read);
+}
 
 QString ViewController::reportText() const
 {
@@ -93,10 +100,14 @@ void ViewController::exportText()
 {
     // The text of this moment: a run that ends while the dialog is open does not change what is written.
     const QByteArray bytes = reportText().toUtf8();
-    const QString openedFile = theSourceURL && isFile ? ItemURL::path(*theSourceURL) : QString();
-    ReportFile::saveWithDialog(this, tr("Export Report"), window()->windowTitle(), openedFile, [bytes] {
-        return std::optional<QByteArray>(bytes);
-    });
+    const QString openedFile = theSourceURL && m_isFile ? ItemURL::path(*theSourceURL) : QString();
+    ReportFile::saveWithDialog(
+        this,
+        tr("Export Report"),
+        window()->windowTitle(),
+        openedFile,
+        [bytes] { return bytes; },
+        [this](const QString& message) { emit errorOccurred(message); });
 }
 
 void ViewController::showEvent(QShowEvent* event)
@@ -110,15 +121,8 @@ void ViewController::showEvent(QShowEvent* event)
 
 void ViewController::viewDidAppear()
 {
-    // The window tells its document, and through it this view, of its closing; there is no delegate to set.
     if (m_runsInFlight == 0)
         progressSpinner->setHidden(true);
-    const auto* window = qobject_cast<const DocumentWindow*>(this->window());
-    const Document* document = window ? window->document() : nullptr;
-    if (!document || !document->theURL)
-        return;
-    theSourceURL = document->theURL;
-    isFile = document->isFile;
 }
 
 void ViewController::windowWillClose()

@@ -9,24 +9,26 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 class BusyIndicator;
-class Mailbox;
 class QPushButton;
 class ReportView;
 
 /*!
  * The content of a document window: Check, Tag and Retag on the opened item, the report and the busy
  * indicator. Everything here runs on the GUI thread. A folder run walks on processingQueue; the worker
- * touches nothing of the window and posts its results back to it, in order, through the event queue.
+ * touches nothing of the window and posts its results back to it with QMetaObject::invokeMethod, which
+ * delivers them on the GUI thread in the order they were posted.
  *
- * A window closed while its folder runs walk stays alive, hidden, until their last posted block has run:
- * the walks go on to the end (every attribute write completes), and from the close on nothing of the
+ * A window closed while its folder runs walk stays alive, hidden, until their last posted result has come
+ * in: the walks go on to the end (every attribute write completes), and from the close on nothing of the
  * window's widgets is touched. runsFinished() then tells the document it may go.
+ *
+ * Failures that the user must hear of (a folder that cannot be listed, a report that cannot be written) leave
+ * as errorOccurred(); the application decides how to show them.
  */
 class ViewController : public QWidget
 {
@@ -37,24 +39,20 @@ public:
     explicit ViewController(QWidget* parent = nullptr);
     ~ViewController() override;
 
-    // Outlets, owned by the widget tree.
-    ReportView* outputTextbox = nullptr;
-    BusyIndicator* progressSpinner = nullptr;
-    QPushButton* theCheckButton = nullptr;
-    QPushButton* theHashButton = nullptr;
-    QPushButton* theRetagButton = nullptr;
-
-    QString theFilename; // part of the window's state; no operation uses it
-    QString theSourcePath; // likewise
-    std::optional<QUrl> theSourceURL; // the opened item; a folder's URL ends in "/"
-    bool isFile = true;
-    double theFontSize = 12.0;
-    const std::int64_t realBufferSize = orvane::realBufferSize;
-    const std::string theXattrName = orvane::theXattrName;
-    const std::string theTimeXattrName = orvane::theTimeXattrName;
-    QThreadPool processingQueue; // this window's folder runs, at most 8 walking at once
-    orvane::ReadFunction theReadFunction; // how runs read files; empty means read(2). Tests hold runs here.
-
+    /// The opened item, handed over by its document. A folder's URL ends in "/".
+    void setItem(const QUrl& url, bool isFile);
+    [[nodiscard]] std::optional<QUrl> sourceURL() const
+    {
+        return theSourceURL;
+    }
+    [[nodiscard]] bool isFile() const
+    {
+        return m_isFile;
+    }
+    [[nodiscard]] double fontSize() const
+    {
+        return theFontSize;
+    }
     /// The report's characters, exactly as the runs put them in.
     [[nodiscard]] QString reportText() const;
     /// Folder runs started and not yet ended.
@@ -66,12 +64,16 @@ public:
     {
         return m_closed;
     }
+    /// How runs read files; empty means read(2). Tests hold a run mid-file with it.
+    void setReadFunction(orvane::ReadFunction read);
 
 signals:
     /// A folder run has ended (its results shown, or dropped if the window was closed meanwhile).
     void folderRunEnded();
     /// The window was closed and its last folder run has ended.
     void runsFinished();
+    /// Something failed that the user should be told of; message names the item and the reason.
+    void errorOccurred(const QString& message);
 
 public slots:
     void checkButton();
@@ -85,7 +87,7 @@ public slots:
     void decFontSize();
     void exportText();
 
-    /// Copies the opened item from the window's document; runs each time the view is shown.
+    /// Runs each time the view is shown: a view without a run in progress shows no busy indicator.
     void viewDidAppear();
     /// The window has been closed: from now on runs that end leave the widgets alone.
     void windowWillClose();
@@ -100,14 +102,25 @@ private:
     void runOperation(orvane::Operation operation);
     void runSingleFileVariant(orvane::Operation operation, orvane::Backend backend, const QUrl& item);
     void startFolderRun(orvane::Operation operation, orvane::Backend backend, const QUrl& item);
-    void finishFolderRun(FolderRun& run);
-    /// From a pool thread: runs block on window's GUI thread, after every block posted before it.
-    static void post(ViewController* window, Mailbox& mailbox, std::function<void()> block);
+    void showDirectText(const QString& text);
+    void finishFolderRun(const FolderRun& run);
     void stopSpinner();
     [[nodiscard]] orvane::RunSettings runSettings(orvane::Backend backend) const;
 
+    ReportView* outputTextbox;
+    BusyIndicator* progressSpinner;
+    QPushButton* theCheckButton;
+    QPushButton* theHashButton;
+    QPushButton* theRetagButton;
+
+    std::optional<QUrl> theSourceURL;
+    bool m_isFile = true;
+    double theFontSize = 12.0;
+    const std::int64_t realBufferSize = orvane::realBufferSize;
+    const std::string theXattrName = orvane::theXattrName;
+    orvane::ReadFunction m_read;
     bool m_closed = false;
     int m_runsInFlight = 0;
-    // Shared with the workers, which touch nothing else of the window.
-    std::shared_ptr<Mailbox> m_mailbox;
+    // Last, so that it is destroyed first: its destructor waits for the walks, which post to this object.
+    QThreadPool processingQueue;
 };

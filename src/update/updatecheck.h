@@ -1,7 +1,5 @@
 #pragma once
 
-#include "updateoffer.h"
-
 #include <QByteArray>
 #include <QList>
 #include <QNetworkReply>
@@ -14,7 +12,6 @@
 #include <memory>
 #include <optional>
 
-class QMenu;
 class QNetworkAccessManager;
 class QSettings;
 
@@ -51,14 +48,6 @@ struct UpdateCheckHooks
     /// The running version, read when a check starts; empty text means the build carries none.
     /// Empty function: QCoreApplication::applicationVersion().
     std::function<QString()> runningVersion;
-    /// The Help menus to mark: one per window with a menu bar. Empty function: none.
-    std::function<QList<QMenu*>()> helpMenus;
-    /// The error alert. Empty: showError.
-    std::function<void(const QString& text)> showError;
-    /// Offers a listed version for download. Empty: orvane::askToDownloadUpdate.
-    std::function<UpdateAnswer(const QString& listedVersion, const QString& runningVersion)> offerUpdate;
-    /// Opens a download address in the browser. Empty: QDesktopServices::openUrl.
-    std::function<void(const QUrl& url)> openUrl;
     /// The manifest and the download base address. Empty: manifestAddress() and downloadBaseAddress().
     QUrl manifestUrl;
     QString downloadBase;
@@ -66,11 +55,11 @@ struct UpdateCheckHooks
 
 /*!
  * The update check run at launch: decides from three settings whether a check is due, fetches the maker's
- * update manifest without blocking the GUI thread, marks the Help-menu item "Update not checked" when
- * Orvane's own entry is found, and offers every listed version that differs from the running one for
- * download in the browser. The application delegate owns one and calls scheduleUpdateCheck once, when
- * launching has finished. Everything the check touches outside itself comes in through UpdateCheckHooks,
- * so that tests can put real menus and a real settings file in, and answer the alerts themselves.
+ * update manifest without blocking the GUI thread, and tells what it found through signals: Orvane's own
+ * entry found (the shell marks its Help menus), each listed version that differs from the running one
+ * (the shell offers it for download), a failure (the shell shows the alert), the end of the check. The
+ * application delegate owns one and calls scheduleUpdateCheck once, when launching has finished. Settings,
+ * clock, version and addresses come in through UpdateCheckHooks, so that tests can put their own in.
  */
 class UpdateCheck : public QObject
 {
@@ -93,17 +82,14 @@ public:
         const std::optional<UpdateResponse>& response,
         QNetworkReply::NetworkError error,
         const QString& runningVersion);
-    /// On the GUI thread: reads the manifest, marks the Help menus, and offers each update it lists.
+    /// On the GUI thread: reads the manifest and signals Orvane's entry and each update it lists.
     void processUpdateManifest(const QByteArray& body, const QString& runningVersion);
 
     /// Whether a request for the manifest is open.
     [[nodiscard]] bool isChecking() const;
-    /// Whether Orvane's own entry has been found in a manifest during this run. A window built later
-    /// passes its Help menu to markHelpMenu then, so that every menu shows the same mark.
+    /// Whether Orvane's own entry has been found in a manifest during this run, so that a window built
+    /// later shows the same mark as the others.
     [[nodiscard]] bool hasFoundOwnEntry() const;
-    /// Turns the item titled "Update not checked" in menu, if there is one, into the checked item
-    /// "Checked for update". Returns whether an item was found.
-    static bool markHelpMenu(QMenu* menu);
 
     /// The schedule: an interval below 1.0 (or not a number) counts as 43200 seconds, and a check runs
     /// only when checks are not switched off and more than the interval has passed since the last one.
@@ -127,17 +113,21 @@ public:
     static constexpr qint64 maximumManifestSize = 1024 * 1024;
 
 signals:
+    /// Orvane's own entry was found in the manifest for the first time in this run.
+    void ownEntryFound();
+    /// A listed version differs from the running one and may be downloaded from download, which lies
+    /// below the download base address. Emitted once per such entry, in the manifest's order.
+    void updateOffered(const QString& listedVersion, const QString& runningVersion, const QUrl& download);
+    /// The check failed in a way the user is told of; message is the alert's text.
+    void updateCheckFailed(const QString& message);
     /// A check came to its end, whatever the outcome: the response was dropped, the manifest processed,
     /// or the check could not start.
     void updateCheckFinished();
-    /// Orvane's own entry was found in the manifest for the first time in this run.
-    void ownEntryFound();
 
 private:
     void startRequest(const QString& runningVersion);
     void replyReadyRead();
     void replyFinished(const QString& runningVersion);
-    void markAllHelpMenus();
 
     UpdateCheckHooks m_hooks;
     std::unique_ptr<QSettings> m_ownSettings;

@@ -1,13 +1,9 @@
 #include "updatecheck.h"
 
-#include "showerror.h"
 #include "updatemanifest.h"
 
-#include <QAction>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDesktopServices>
-#include <QMenu>
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
 #include <QSettings>
@@ -60,12 +56,6 @@ UpdateCheck::UpdateCheck(UpdateCheckHooks hooks, QObject* parent)
         m_hooks.clock = &UpdateCheck::secondsSinceReferenceDate;
     if (!m_hooks.runningVersion)
         m_hooks.runningVersion = [] { return QCoreApplication::applicationVersion(); };
-    if (!m_hooks.showError)
-        m_hooks.showError = [](const QString& text) { ::showError(text); };
-    if (!m_hooks.offerUpdate)
-        m_hooks.offerUpdate = &askToDownloadUpdate;
-    if (!m_hooks.openUrl)
-        m_hooks.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     if (m_hooks.manifestUrl.isEmpty())
         m_hooks.manifestUrl = manifestAddress();
     if (m_hooks.downloadBase.isEmpty())
@@ -106,7 +96,7 @@ void UpdateCheck::checkForUpdate()
         return;
     const QString runningVersion = m_hooks.runningVersion();
     if (runningVersion.isEmpty()) {
-        m_hooks.showError(QStringLiteral("Can't check for updates:\nNo app version string found."));
+        emit updateCheckFailed(QStringLiteral("Can't check for updates:\nNo app version string found."));
         emit updateCheckFinished();
         return;
     }
@@ -174,23 +164,17 @@ void UpdateCheck::processUpdateManifest(const QByteArray& body, const QString& r
     Q_ASSERT(QThread::currentThread() == thread());
     const ParsedManifest manifest = parseManifest(body);
     if (manifest.error != ManifestError::None) {
-        m_hooks.showError(manifestErrorText(manifest.error));
+        emit updateCheckFailed(manifestErrorText(manifest.error));
         emit updateCheckFinished();
         return;
     }
-    // The alerts are modal: the application may quit, and delete this object, while one is open.
-    const QPointer<UpdateCheck> alive(this);
     for (const ManifestEntry& entry : manifest.entries) {
         if (entry.appName != QLatin1String("Orvane"))
             continue;
-        markAllHelpMenus();
-        if (!offersUpdate(runningVersion, entry.version) || !isDownloadAddress(entry.url, m_hooks.downloadBase))
-            continue;
-        const UpdateAnswer answer = m_hooks.offerUpdate(entry.version, runningVersion);
-        if (!alive)
-            return;
-        if (answer == UpdateAnswer::Download)
-            m_hooks.openUrl(QUrl(entry.url, QUrl::StrictMode));
+        if (!std::exchange(m_foundOwnEntry, true))
+            emit ownEntryFound();
+        if (offersUpdate(runningVersion, entry.version) && isDownloadAddress(entry.url, m_hooks.downloadBase))
+            emit updateOffered(entry.version, runningVersion, QUrl(entry.url, QUrl::StrictMode));
     }
     emit updateCheckFinished();
 }
@@ -203,40 +187,6 @@ bool UpdateCheck::isChecking() const
 bool UpdateCheck::hasFoundOwnEntry() const
 {
     return m_foundOwnEntry;
-}
-
-void UpdateCheck::markAllHelpMenus()
-{
-    const bool first = !m_foundOwnEntry;
-    m_foundOwnEntry = true;
-    if (m_hooks.helpMenus) {
-        const QList<QMenu*> menus = m_hooks.helpMenus();
-        for (QMenu* menu : menus) {
-            if (menu)
-                markHelpMenu(menu);
-        }
-    }
-    if (first)
-        emit ownEntryFound();
-}
-
-bool UpdateCheck::markHelpMenu(QMenu* menu)
-{
-    const QList<QAction*> actions = menu->actions();
-    for (QAction* action : actions) {
-        if (action->text() != QLatin1String("Update not checked"))
-            continue;
-        action->setCheckable(true);
-        action->setChecked(true);
-        action->setText(QStringLiteral("Checked for update"));
-        // The mark stays for the rest of the run; choosing the item must not clear it.
-        connect(action, &QAction::toggled, action, [action](bool checked) {
-            if (!checked)
-                action->setChecked(true);
-        });
-        return true;
-    }
-    return false;
 }
 
 ScheduleDecision UpdateCheck::decideSchedule(bool noUpdateCheck, double interval, double lastCheck, double now)

@@ -36,7 +36,5 @@ int main(int argc, char** argv)
         &delegate, &AppDelegate::allWindowsClosed, &application, &QCoreApplication::quit, Qt::QueuedConnection);
     const QStringList items = parser.positionalArguments();
     QTimer::singleShot(0, &delegate, [&delegate, items] { delegate.applicationDidFinishLaunching(items); });
-    const int status = QApplication::exec();
-    delegate.applicationWillTerminate();
-    return status;
+    return QApplication::exec();
 }
