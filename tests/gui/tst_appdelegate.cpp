@@ -442,24 +442,6 @@ private slots:
         QVERIFY(!errorAlert());
     }
 
-    void updatePageChoice_data()
-    {
-        QTest::addColumn<QString>("version");
-        QTest::addColumn<bool>("elCapitan");
-        QTest::newRow("10.11") << "10.11.6" << true;
-        QTest::newRow("24.10") << "24.10" << true;
-        QTest::newRow("10.12") << "10.12" << false;
-        QTest::newRow("no minor number") << "12" << false;
-    }
-    void updatePageChoice()
-    {
-        QFETCH(QString, version);
-        QFETCH(bool, elCapitan);
-        QCOMPARE(AppDelegate::updatePageFor(version),
-            QUrl(
-                elCapitan ? QStringLiteral(ORVANE_UPDATES_URL_EL_CAPITAN) : QStringLiteral(ORVANE_UPDATES_URL_SIERRA)));
-    }
-
     void makerPagesOpenInTheBrowser()
     {
         PageCatcher catcher;
