@@ -3,16 +3,19 @@
 // piece when the walk ends. The per-file steps, report lines and totals are the engine's (integrityrun.h).
 
 #include "runner/busyindicator.h"
+#include "runner/folderrun.h"
 #include "runner/itemurl.h"
 #include "viewcontroller.h"
 
 #include <QFile>
+#include <QMetaMethod>
 #include <QMetaObject>
 #include <QThread>
 
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <mutex>
 
 using orvane::Backend;
 using orvane::Operation;
@@ -25,19 +28,26 @@ QString fromEngine(const std::string& text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
+// Methods the pool posts to, resolved from the class rather than from the object: looking them up on the
+// object would call into it from the pool thread.
+QMetaMethod postedMethod(const char* signature)
+{
+    const QMetaObject& meta = ViewController::staticMetaObject;
+    return meta.method(meta.indexOfMethod(signature));
+}
+
+std::mutex theHandOffMutex; // constant-initialised: it exists before any thread does
+
 } // namespace
 
-// One folder run: filled in on the GUI thread, then the worker's alone until it posts the run back.
-struct ViewController::FolderRun
+std::mutex& handOffMutex()
 {
-    Operation operation = Operation::Check;
-    std::string folder; // F: the folder's path without its final slash
-    orvane::RunSettings settings;
-    bool listed = false; // whether the folder itself could be listed
-    int listError = 0; // why not
-    std::string failure; // what stopped the walk, should anything have been thrown
-    QString text; // the whole report, totals included, once the walk has ended
-};
+    return theHandOffMutex;
+}
+
+// A closed window is deleted only after its last folder run has ended (see Document). Deleted earlier, as at
+// the end of the program, the pool's destructor waits for the walks, so no attribute write is cut short.
+ViewController::~ViewController() = default;
 
 void ViewController::checkButton()
 {
@@ -102,38 +112,67 @@ void ViewController::runSingleFileVariant(Operation operation, Backend backend, 
 
 void ViewController::startFolderRun(Operation operation, Backend backend, const QUrl& item)
 {
-    auto run = std::make_shared<FolderRun>();
-    run->operation = operation;
-    run->folder = ItemURL::enginePath(ItemURL::folderPath(item));
-    run->settings = runSettings(backend);
-    ++m_runsInFlight;
+    const int id = ++m_lastRunId;
+    FolderRun* run = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(handOffMutex());
+        auto& slot = m_folderRuns[id];
+        slot = std::make_unique<FolderRun>();
+        run = slot.get();
+        run->operation = operation;
+        run->folder = ItemURL::enginePath(ItemURL::folderPath(item));
+        run->settings = runSettings(backend);
+    }
+    // The task holds the window, to post to, the run, which the window keeps until it has been posted back,
+    // and its number.
+    processingQueue.start([window = static_cast<QObject*>(this), run, id] { walkFolder(window, *run, id); });
+}
 
-    processingQueue.start([this, run] {
-        // On a pool thread: only the run is the worker's to use. `this` serves as the address results are
-        // posted to, which Qt delivers on the GUI thread in posting order. Nothing may leave by an exception:
-        // the pool would take the program down.
-        try {
-            orvane::RunObserver observer;
-            observer.directText = [this](const std::string& text) {
-                QMetaObject::invokeMethod(
-                    this, [this, text = fromEngine(text)] { showDirectText(text); }, Qt::QueuedConnection);
-            };
-            orvane::RunState state;
-            run->listed =
-                orvane::runFolder(run->operation, run->folder, run->settings, state, observer, &run->listError);
-            if (run->listed) {
-                orvane::appendTotals(run->operation, run->folder, state);
-                // Decoded here rather than on the GUI thread: a report may hold millions of lines.
-                run->text = fromEngine(state.reportText);
-            }
-        } catch (const std::exception& error) {
-            run->failure = error.what();
-        } catch (...) {
-            run->failure = "unexpected error";
+void ViewController::walkFolder(QObject* window, FolderRun& run, int id)
+{
+    // On a pool thread: only the run is the worker's to use, and `window` only as the address that results
+    // are posted to; Qt delivers them on the GUI thread in posting order. Nothing may leave by an exception:
+    // the pool would take the program down.
+    static const QMetaMethod showDirectText = postedMethod("showDirectText(QString)");
+    static const QMetaMethod finishFolderRun = postedMethod("finishFolderRun(int)");
+    Operation operation;
+    std::string folder;
+    orvane::RunSettings settings;
+    {
+        const std::lock_guard<std::mutex> lock(handOffMutex());
+        operation = run.operation;
+        folder = run.folder;
+        settings = run.settings;
+    }
+    bool listed = false;
+    int listError = 0;
+    std::string failure;
+    QString text;
+    try {
+        orvane::RunObserver observer;
+        observer.directText = [window](const std::string& notice) {
+            showDirectText.invoke(window, Qt::QueuedConnection, Q_ARG(QString, fromEngine(notice)));
+        };
+        orvane::RunState state;
+        listed = orvane::runFolder(operation, folder, settings, state, observer, &listError);
+        if (listed) {
+            orvane::appendTotals(operation, folder, state);
+            // Decoded here rather than on the GUI thread: a report may hold millions of lines.
+            text = fromEngine(state.reportText);
         }
-        QMetaObject::invokeMethod(
-            this, [this, run] { finishFolderRun(*run); }, Qt::QueuedConnection);
-    });
+    } catch (const std::exception& error) {
+        failure = error.what();
+    } catch (...) {
+        failure = "unexpected error";
+    }
+    {
+        const std::lock_guard<std::mutex> lock(handOffMutex());
+        run.listed = listed;
+        run.listError = listError;
+        run.failure = std::move(failure);
+        run.text = std::move(text);
+    }
+    finishFolderRun.invoke(window, Qt::QueuedConnection, Q_ARG(int, id));
 }
 
 void ViewController::showDirectText(const QString& text)
@@ -143,10 +182,16 @@ void ViewController::showDirectText(const QString& text)
         appendReportText(text);
 }
 
-void ViewController::finishFolderRun(const FolderRun& run)
+void ViewController::finishFolderRun(int id)
 {
     Q_ASSERT(QThread::currentThread() == thread());
-    --m_runsInFlight;
+    std::unique_ptr<FolderRun> ended;
+    {
+        const std::lock_guard<std::mutex> lock(handOffMutex());
+        ended = std::move(m_folderRuns.at(id));
+        m_folderRuns.erase(id);
+    }
+    const FolderRun& run = *ended;
     if (!m_closed) {
         const QString folder = QFile::decodeName(run.folder.c_str());
         stopSpinner();
@@ -162,6 +207,6 @@ void ViewController::finishFolderRun(const FolderRun& run)
         }
     }
     emit folderRunEnded();
-    if (m_closed && m_runsInFlight == 0)
+    if (m_closed && m_folderRuns.empty())
         emit runsFinished();
 }

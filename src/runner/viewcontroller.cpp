@@ -4,6 +4,7 @@
 #include "report/reportfile.h"
 #include "report/reportview.h"
 #include "runner/busyindicator.h"
+#include "runner/folderrun.h"
 #include "runner/itemurl.h"
 
 #include <QHBoxLayout>
@@ -46,10 +47,6 @@ ViewController::ViewController(QWidget* parent)
     connect(theHashButton, &QPushButton::clicked, this, &ViewController::hashButton);
     connect(theRetagButton, &QPushButton::clicked, this, &ViewController::retagButton);
 }
-
-// A closed window is deleted only after its last folder run has ended (see Document). Deleted earlier, as at
-// the end of the program, the pool's destructor waits for the walks, so no attribute write is cut short.
-ViewController::~ViewController() = default;
 
 void ViewController::setItem(const QUrl& url, bool isFile)
 {
@@ -121,13 +118,13 @@ void ViewController::showEvent(QShowEvent* event)
 
 void ViewController::viewDidAppear()
 {
-    if (m_runsInFlight == 0)
+    if (m_folderRuns.empty())
         progressSpinner->setHidden(true);
 }
 
 void ViewController::windowWillClose()
 {
     m_closed = true;
-    if (m_runsInFlight == 0)
+    if (m_folderRuns.empty())
         emit runsFinished();
 }

@@ -9,11 +9,13 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
 class BusyIndicator;
+struct FolderRun;
 class QPushButton;
 class ReportView;
 
@@ -58,7 +60,7 @@ public:
     /// Folder runs started and not yet ended.
     [[nodiscard]] int runsInFlight() const
     {
-        return m_runsInFlight;
+        return int(m_folderRuns.size());
     }
     [[nodiscard]] bool isClosed() const
     {
@@ -96,14 +98,14 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    struct FolderRun;
-
     // The runner; see runner.cpp.
     void runOperation(orvane::Operation operation);
     void runSingleFileVariant(orvane::Operation operation, orvane::Backend backend, const QUrl& item);
     void startFolderRun(orvane::Operation operation, orvane::Backend backend, const QUrl& item);
-    void showDirectText(const QString& text);
-    void finishFolderRun(const FolderRun& run);
+    static void walkFolder(QObject* window, FolderRun& run, int id);
+    // Posted from the pool by name, with arguments of Qt's own types.
+    Q_INVOKABLE void showDirectText(const QString& text);
+    Q_INVOKABLE void finishFolderRun(int id);
     void stopSpinner();
     [[nodiscard]] orvane::RunSettings runSettings(orvane::Backend backend) const;
 
@@ -120,7 +122,8 @@ private:
     const std::string theXattrName = orvane::theXattrName;
     orvane::ReadFunction m_read;
     bool m_closed = false;
-    int m_runsInFlight = 0;
+    int m_lastRunId = 0;
+    std::map<int, std::unique_ptr<FolderRun>> m_folderRuns; // started and not yet posted back
     // Last, so that it is destroyed first: its destructor waits for the walks, which post to this object.
     QThreadPool processingQueue;
 };

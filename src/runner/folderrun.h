@@ -1,0 +1,31 @@
+#pragma once
+
+#include "operations/integrityrun.h"
+
+#include <QString>
+
+#include <mutex>
+#include <string>
+
+// One folder run. The GUI thread fills in what the run needs before it starts the worker; the worker fills
+// in its outcome before it posts the run back. Both do so holding handOffMutex().
+struct FolderRun
+{
+    // In:
+    orvane::Operation operation = orvane::Operation::Check;
+    std::string folder; // F: the folder's path without its final slash
+    orvane::RunSettings settings;
+    // Out:
+    bool listed = false; // whether the folder itself could be listed
+    int listError = 0; // why not
+    std::string failure; // what stopped the walk, should anything have been thrown
+    QString text; // the whole report, totals included, once the walk has ended
+};
+
+/*!
+ * The lock under which runs pass between the GUI thread and the pool. Qt's queues order the hand-over
+ * already, but Qt is not built with ThreadSanitizer, which would take every hand-over for a race; a lock
+ * of Orvane's own, older than every pool thread, makes it plain to see. It is held only to copy a run's
+ * inputs and outcome, never while a file is read.
+ */
+std::mutex& handOffMutex();
