@@ -9,43 +9,27 @@
 
 #include <atomic>
 #include <cerrno>
-#include <fcntl.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace orvane;
 using fixtures::attribute;
+using fixtures::local;
 using fixtures::writeFile;
 
 namespace {
 
-// A descriptor of the file at path, open for reading while the object lives.
-class Opened
+// The digest attribute of the file at path, read through an open descriptor, or the failure's reason.
+QByteArray read(const QString& path)
 {
-public:
-    explicit Opened(const QString& path)
-        : m_fd(::open(fixtures::local(path).c_str(), O_RDONLY | O_CLOEXEC))
-    {
-    }
-    ~Opened()
-    {
-        ::close(m_fd);
-    }
-    operator int() const
-    {
-        return m_fd;
-    }
-
-private:
-    int m_fd;
-};
-
-QByteArray read(int fd)
-{
-    const Result<Bytes> value = readDigestAttribute(fd, theXattrName);
+    const Result<Bytes> value = readDigestAttribute(OpenedFile::open(local(path)).value().descriptor(), theXattrName);
     if (!value)
         return "failed: " + QByteArray::fromStdString(value.failure().reason);
     return QByteArray(reinterpret_cast<const char*>(value.value().data()), qsizetype(value.value().size()));
+}
+
+std::optional<Failure> write(const QString& path, unsigned char byte)
+{
+    return writeDigestAttribute(OpenedFile::open(local(path)).value().descriptor(), Bytes(32, byte), theXattrName);
 }
 
 } // namespace
@@ -66,10 +50,9 @@ private slots:
     {
         const QString path = m_dir.filePath("named");
         writeFile(path, "x");
-        const Opened file(path);
-        QCOMPARE(read(file), QByteArray("failed: No data available"));
-        QVERIFY(!writeDigestAttribute(file, Bytes(32, 1), theXattrName));
-        QVERIFY(!writeDigestAttribute(file, Bytes(32, 0xab), theXattrName));
+        QCOMPARE(read(path), QByteArray("failed: No data available"));
+        QVERIFY(!write(path, 1));
+        QVERIFY(!write(path, 0xab));
         QCOMPARE(fixtures::attributeNames(path), QStringList { "user.co.sablewickfern.kelmor.hash#S" });
         QCOMPARE(*attribute(path), QByteArray(32, char(0xab)));
     }
@@ -87,7 +70,7 @@ private slots:
         writeFile(path, "x");
         const QByteArray value = fixtures::patternBytes(length, quint32(length) + 9);
         QVERIFY(fixtures::setAttribute(path, value));
-        QCOMPARE(read(Opened(path)), value);
+        QCOMPARE(read(path), value);
     }
 
     void readOnlyMountRefusesAndKeepsTheOldValue()
@@ -100,9 +83,8 @@ private slots:
         QVERIFY(fixtures::setAttribute(path, "old"));
         if (!mount.makeReadOnly())
             QSKIP(qPrintable(mount.reason()));
-        const auto failure = writeDigestAttribute(Opened(path), Bytes(32, 1), theXattrName);
-        QVERIFY(failure);
-        QCOMPARE(failure->code, EROFS);
+        const auto failure = write(path, 1);
+        QVERIFY(failure && failure->code == EROFS);
         QCOMPARE(failure->reason, std::string("Read-only file system"));
         QCOMPARE(*attribute(path), QByteArray("old"));
     }
@@ -121,10 +103,9 @@ private slots:
             for (int i = 0; !stop; ++i)
                 fixtures::setAttribute(path, i % 2 ? shortValue : longValue);
         });
-        const Opened file(path);
         bool clean = true;
         for (int i = 0; i < 20000 && clean; ++i) {
-            const QByteArray value = read(file);
+            const QByteArray value = read(path);
             clean = value == longValue || value == shortValue || value == "failed: Numerical result out of range";
         }
         stop = true;

@@ -28,17 +28,14 @@ struct Walked
 {
     std::optional<Failure> failure;
     QStringList files;
-    QStringList regular; // the files the listing called regular
 };
 
 Walked walk(const QString& root, std::function<void()> onVisit = {})
 {
     Walked result;
     WalkCallbacks callbacks;
-    callbacks.visitFile = [&](int, const std::string&, const std::string& path, bool regular) {
+    callbacks.visitFile = [&](int, const std::string&, const std::string& path, bool) {
         result.files << QFile::decodeName(path.c_str());
-        if (regular)
-            result.regular << QFile::decodeName(path.c_str());
         if (onVisit)
             onVisit();
     };
@@ -95,10 +92,6 @@ private slots:
                     "/dangling",
                     "/link-to-file",
                     "/top.txt" }));
-        // Only plain regular entries are marked so; links and FIFOs get checked when they are opened.
-        walked.regular.sort();
-        QCOMPARE(walked.regular,
-            prefixed(root, { "/.hidden", "/a/b/.also-hidden", "/a/b/c/deep.txt", "/a/one.txt", "/top.txt" }));
     }
 
     // A folder's files come before the files of the folders listed after it: the walk is depth first.
@@ -110,10 +103,8 @@ private slots:
                 writeFile(dir.path() + "/" + folder + "/sub/" + name, "x");
         const QStringList files = walk(dir.path()).files;
         QCOMPARE(files.size(), 9);
-        for (int i = 0; i < files.size(); i += 3) {
-            QCOMPARE(files[i + 1].section('/', -3, -3), files[i].section('/', -3, -3));
-            QCOMPARE(files[i + 2].section('/', -3, -3), files[i].section('/', -3, -3));
-        }
+        for (int i = 0; i < files.size(); ++i)
+            QCOMPARE(files[i].section('/', -3, -3), files[i - i % 3].section('/', -3, -3));
     }
 
     void rootThatCannotBeListed_data()
