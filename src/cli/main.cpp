@@ -2,13 +2,17 @@
 // output carries exactly the report text the window would show; diagnostics go to standard error.
 
 #include "integrity/filedigest.h"
+#include "operations/hashnumber.h"
 #include "operations/integrityrun.h"
+#include "operations/item.h"
+#include "operations/printablepath.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -29,7 +33,11 @@ const char usage[] = "Usage: orvane-cli [--backend=modern|classic] check|tag|ret
                      "  tag     store every file's digest, replacing what was stored\n"
                      "  retag   store digests that are missing or differ; leave matching ones alone\n"
                      "\n"
-                     "PATH is a folder (walked with totals) or a single file.\n"
+                     "PATH is a folder (walked with totals) or a single file. Links and \"..\" in PATH are\n"
+                     "resolved as the system resolves them. A file that cannot be read gets a line\n"
+                     "\"Couldn't read PATH (reason)\", a folder that cannot be listed \"Couldn't read folder\";\n"
+                     "files on pseudo file systems (/proc, /sys) are not read. Control characters in\n"
+                     "names are shown as \\xHH.\n"
                      "\n"
                      "Options:\n"
                      "  --backend=modern   hash with OpenSSL's EVP interface\n"
@@ -38,16 +46,22 @@ const char usage[] = "Usage: orvane-cli [--backend=modern|classic] check|tag|ret
                      "  --version          show the version\n"
                      "\n"
                      "Exit status: 0 every file handled cleanly; 1 a file mismatched, had no digest, could\n"
-                     "not be read or could not be tagged; 2 usage error, PATH missing or not listable.\n";
+                     "not be read or could not be tagged; 2 usage error (also an empty PATH, or a PATH\n"
+                     "ending in / that is no folder), PATH missing or not listable, OpenSSL without\n"
+                     "SHA-256, or standard output that could not be written.\n";
+
+// Set by the first write to standard output that fails; the run goes on, the exit status says it.
+int outputError = 0;
 
 void writeOut(const std::string& text)
 {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() && outputError == 0)
+        outputError = errno != 0 ? errno : EIO;
 }
 
-void diagnose(const std::string& path, const std::string& reason)
+void diagnose(const std::string& subject, const std::string& reason)
 {
-    std::fprintf(stderr, "orvane-cli: %s: %s\n", path.c_str(), reason.c_str());
+    std::fprintf(stderr, "orvane-cli: %s: %s\n", subject.c_str(), reason.c_str());
 }
 
 int usageError(const std::string& message)
@@ -56,57 +70,41 @@ int usageError(const std::string& message)
     return exitTrouble;
 }
 
-// Absolute and lexically normal: no empty, "." or ".." parts and no trailing slash. Links stay unresolved.
-bool normalizedAbsolute(const std::string& path, std::string& result)
+// Flushes standard output; a report that did not arrive whole is trouble, whatever the run found.
+int finish(int status)
 {
-    std::string absolute = path;
-    if (path.empty() || path.front() != '/') {
-        std::vector<char> cwd(4096);
-        while (!::getcwd(cwd.data(), cwd.size())) {
-            if (errno != ERANGE)
-                return false;
-            cwd.resize(cwd.size() * 2);
-        }
-        absolute = std::string(cwd.data()) + "/" + path;
-    }
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= absolute.size()) {
-        std::size_t end = absolute.find('/', start);
-        if (end == std::string::npos)
-            end = absolute.size();
-        const std::string part = absolute.substr(start, end - start);
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        start = end + 1;
-    }
-    result.clear();
-    for (const std::string& part : parts)
-        result.append("/").append(part);
-    if (result.empty())
-        result = "/";
-    return true;
+    if (std::fflush(stdout) != 0 && outputError == 0)
+        outputError = errno != 0 ? errno : EIO;
+    if (outputError == 0)
+        return status;
+    diagnose("standard output", std::strerror(outputError));
+    return exitTrouble;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // A reader that goes away makes writes fail with EPIPE, reported like any failed write, instead of
+    // ending the program silently halfway through a Tag.
+    std::signal(SIGPIPE, SIG_IGN);
+    // With standard output closed, the first file opened would take its number: refuse to start.
+    if (::fcntl(STDOUT_FILENO, F_GETFD) < 0) {
+        diagnose("standard output", std::strerror(errno));
+        return exitTrouble;
+    }
+
     std::vector<std::string> words;
     RunSettings settings;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             writeOut(usage);
-            return std::fflush(stdout) == 0 ? exitClean : exitTrouble;
+            return finish(exitClean);
         }
         if (arg == "--version") {
             writeOut("orvane-cli " ORVANE_VERSION "\n");
-            return std::fflush(stdout) == 0 ? exitClean : exitTrouble;
+            return finish(exitClean);
         }
         if (arg == "--backend=modern") {
             settings.backend = Backend::Modern;
@@ -116,7 +114,7 @@ int main(int argc, char** argv)
             words.insert(words.end(), argv + i + 1, argv + argc);
             break;
         } else if (arg.size() > 1 && arg.front() == '-') {
-            return usageError("unknown option '" + arg + "'");
+            return usageError("unknown option '" + printablePath(arg) + "'");
         } else {
             words.push_back(arg);
         }
@@ -132,41 +130,37 @@ int main(int argc, char** argv)
     else if (words[0] == "retag")
         operation = Operation::Retag;
     else
-        return usageError("unknown command '" + words[0] + "'");
+        return usageError("unknown command '" + printablePath(words[0]) + "'");
 
-    std::string path;
-    if (!normalizedAbsolute(words[1], path)) {
-        diagnose(words[1], std::strerror(errno));
+    // An empty PATH (an unset variable in a script) must not fall back to the current folder.
+    if (words[1].empty())
+        return usageError("PATH is empty");
+    const Result<Item> item = resolveItem(words[1]);
+    if (!item) {
+        if (item.failure().code == ENOTDIR && words[1].back() == '/')
+            return usageError(printablePath(words[1]) + ": not a folder, but given with a trailing slash");
+        diagnose(printablePath(words[1]), item.failure().reason);
         return exitTrouble;
     }
-    struct stat status = {};
-    if (::lstat(path.c_str(), &status) != 0) {
-        diagnose(path, std::strerror(errno));
+    if (const auto failure = checkCryptoAvailable()) {
+        std::fprintf(stderr, "orvane-cli: %s\n", failure->reason.c_str());
         return exitTrouble;
     }
 
     RunState state;
     RunObserver observer;
-    // Tag's failure descriptions reach the window at once, ahead of the run's text; so they do here.
+    // Tag's notices of failed writes reach the window at once, ahead of the run's text; so they do here.
     observer.directText = writeOut;
-    observer.unreadable = diagnose;
-    observer.unlistedFolder = [](const std::string& folder, int error) { diagnose(folder, std::strerror(error)); };
-
-    const bool isFolder = ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-    if (isFolder) {
-        int error = 0;
-        if (!runFolder(operation, path, settings, state, observer, &error)) {
-            diagnose(path, std::strerror(error));
-            return exitTrouble;
+    const std::string& path = item.value().path;
+    if (item.value().isFolder) {
+        if (const auto failure = runFolder(operation, path, settings, state, observer)) {
+            diagnose(printablePath(path), failure->reason);
+            return finish(exitTrouble);
         }
         appendTotals(operation, path, state);
     } else {
         runSingleFile(operation, path, settings, state, observer);
     }
     writeOut(state.reportText);
-    if (std::fflush(stdout) != 0) {
-        diagnose("standard output", std::strerror(errno));
-        return exitTrouble;
-    }
-    return runWasClean(operation, state.counters) ? exitClean : exitFindings;
+    return finish(runWasClean(operation, state.counters) ? exitClean : exitFindings);
 }

@@ -3,13 +3,13 @@
 
 #include "filedigest.h"
 
+#include "pseudofilesystem.h"
+
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/sha.h>
-#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -28,19 +28,44 @@ Backend platformBackend()
 
 namespace {
 
-// Fetching the algorithm is costly, so it is done once per process, not once per file.
+const char noSha256[] = "OpenSSL offers no SHA-256";
+
+// Fetching the algorithm is costly, so it is done once per process, not once per file. Null when the
+// loaded providers have no SHA-256.
 const EVP_MD* sha256Algorithm()
 {
-    static const EVP_MD* algorithm = [] {
-        EVP_MD* fetched = EVP_MD_fetch(nullptr, "SHA256", nullptr);
-        if (!fetched)
-            throw std::runtime_error("OpenSSL provides no SHA-256");
-        return fetched;
-    }();
+    static const EVP_MD* algorithm = EVP_MD_fetch(nullptr, "SHA256", nullptr);
     return algorithm;
 }
 
+std::int64_t nanoseconds(const timespec& time)
+{
+    return std::int64_t(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
 } // namespace
+
+std::optional<Failure> checkSha256Available()
+{
+    if (!sha256Algorithm())
+        return Failure { 0, noSha256 };
+    return std::nullopt;
+}
+
+FileIdentity FileIdentity::of(const struct stat& status)
+{
+    return { status.st_dev,
+        status.st_ino,
+        std::int64_t(status.st_size),
+        nanoseconds(status.st_mtim),
+        nanoseconds(status.st_ctim) };
+}
+
+bool FileIdentity::operator==(const FileIdentity& other) const
+{
+    return device == other.device && inode == other.inode && size == other.size && mtimeNs == other.mtimeNs
+        && ctimeNs == other.ctimeNs;
+}
 
 class FileDigester::HashState
 {
@@ -48,11 +73,8 @@ public:
     explicit HashState(Backend backend)
         : m_backend(backend)
     {
-        if (m_backend == Backend::Modern) {
+        if (m_backend == Backend::Modern)
             m_context = EVP_MD_CTX_new();
-            if (!m_context)
-                throw std::bad_alloc();
-        }
     }
     ~HashState()
     {
@@ -61,38 +83,26 @@ public:
     HashState(const HashState&) = delete;
     HashState& operator=(const HashState&) = delete;
 
-    void start()
+    [[nodiscard]] bool start()
     {
-        if (m_backend == Backend::Modern) {
-            if (EVP_DigestInit_ex(m_context, sha256Algorithm(), nullptr) != 1)
-                throw std::runtime_error("EVP_DigestInit_ex failed");
-        } else {
-            SHA256_Init(&m_classic);
-        }
+        if (m_backend == Backend::Classic)
+            return SHA256_Init(&m_classic) == 1;
+        return m_context && sha256Algorithm() && EVP_DigestInit_ex(m_context, sha256Algorithm(), nullptr) == 1;
     }
 
-    void feed(const unsigned char* bytes, std::size_t count)
+    [[nodiscard]] bool feed(const unsigned char* bytes, std::size_t count)
     {
-        if (m_backend == Backend::Modern) {
-            if (EVP_DigestUpdate(m_context, bytes, count) != 1)
-                throw std::runtime_error("EVP_DigestUpdate failed");
-        } else {
-            // A single read never exceeds the buffer, so the count always fits SHA256_Update's size_t.
-            SHA256_Update(&m_classic, bytes, count);
-        }
+        if (m_backend == Backend::Classic)
+            return SHA256_Update(&m_classic, bytes, count) == 1;
+        return EVP_DigestUpdate(m_context, bytes, count) == 1;
     }
 
-    Digest finish()
+    [[nodiscard]] bool finish(Digest& digest)
     {
-        Digest digest {};
-        if (m_backend == Backend::Modern) {
-            unsigned int length = 0;
-            if (EVP_DigestFinal_ex(m_context, digest.data(), &length) != 1 || length != digest.size())
-                throw std::runtime_error("EVP_DigestFinal_ex failed");
-        } else {
-            SHA256_Final(digest.data(), &m_classic);
-        }
-        return digest;
+        if (m_backend == Backend::Classic)
+            return SHA256_Final(digest.data(), &m_classic) == 1;
+        unsigned int length = 0;
+        return EVP_DigestFinal_ex(m_context, digest.data(), &length) == 1 && length == digest.size();
     }
 
 private:
@@ -120,7 +130,7 @@ OpenedFile::~OpenedFile()
 
 OpenedFile::OpenedFile(OpenedFile&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1))
-    , m_size(other.m_size)
+    , m_identity(other.m_identity)
 {
 }
 
@@ -130,78 +140,83 @@ OpenedFile& OpenedFile::operator=(OpenedFile&& other) noexcept
         if (m_fd >= 0)
             ::close(m_fd);
         m_fd = std::exchange(other.m_fd, -1);
-        m_size = other.m_size;
+        m_identity = other.m_identity;
     }
     return *this;
 }
 
-OpenedFile OpenedFile::open(const std::string& path, std::string* why, bool knownRegular)
+Result<OpenedFile> OpenedFile::open(const std::string& path)
 {
-    const auto fail = [why](const char* reason) {
-        if (why)
-            *why = reason;
-        return OpenedFile();
-    };
+    return openAt(AT_FDCWD, path);
+}
 
+Result<OpenedFile> OpenedFile::openAt(int folderFd, const std::string& name, bool knownRegular)
+{
     // Only regular files are opened: opening a FIFO could block, and opening some devices has effects.
     struct stat status = {};
     if (!knownRegular) {
-        if (::stat(path.c_str(), &status) != 0)
-            return fail(std::strerror(errno));
+        if (::fstatat(folderFd, name.c_str(), &status, 0) != 0)
+            return errnoFailure(errno);
         if (!S_ISREG(status.st_mode))
-            return fail("not a regular file");
+            return Failure { 0, "not a regular file" };
     }
 
-    // O_NONBLOCK keeps the open from blocking should a FIFO have taken the file's place since the listing.
+    // O_NONBLOCK keeps the open from blocking should a FIFO have taken the file's place since the stat.
     OpenedFile file;
-    file.m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    file.m_fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (file.m_fd < 0)
-        return fail(std::strerror(errno));
+        return errnoFailure(errno);
     if (::fstat(file.m_fd, &status) != 0)
-        return fail(std::strerror(errno));
+        return errnoFailure(errno);
     if (!S_ISREG(status.st_mode))
-        return fail("not a regular file");
-    file.m_size = static_cast<std::uint64_t>(status.st_size);
+        return Failure { 0, "not a regular file" };
+    if (onPseudoFileSystem(file.m_fd))
+        return Failure { 0, pseudoFileSystemReason };
+    file.m_identity = FileIdentity::of(status);
     return file;
 }
 
-std::optional<Digest> FileDigester::digest(const std::string& path, std::string* why)
+bool OpenedFile::unchangedSinceOpened() const
 {
-    const OpenedFile file = OpenedFile::open(path, why);
-    if (!file.isOpen())
-        return std::nullopt;
-    return digest(file, why);
+    struct stat status = {};
+    return ::fstat(m_fd, &status) == 0 && FileIdentity::of(status) == m_identity;
 }
 
-std::optional<Digest> FileDigester::digest(const OpenedFile& file, std::string* why)
+Result<Digest> FileDigester::digest(const OpenedFile& file)
 {
     const int fd = file.descriptor();
     const auto capacity = static_cast<std::size_t>(m_bufferSize);
-    if (file.size() > capacity)
+    const auto size = static_cast<std::uint64_t>(file.identity().size);
+    if (size > capacity)
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    m_hash->start();
+    if (!m_hash->start())
+        return Failure { 0, noSha256 };
     unsigned char* buffer = m_buffer.get();
     std::uint64_t total = 0;
     for (;;) {
         const ssize_t count = m_read ? m_read(fd, buffer, capacity) : ::read(fd, buffer, capacity);
         if (count > 0) {
-            m_hash->feed(buffer, static_cast<std::size_t>(count));
+            if (!m_hash->feed(buffer, static_cast<std::size_t>(count)))
+                return Failure { 0, noSha256 };
             total += static_cast<std::uint64_t>(count);
-            // A short read that reaches the size the file had when opened is its end; asking once more
-            // would only return 0. Files that report no size (/proc) or keep growing are read until 0.
-            if (total == file.size() && static_cast<std::size_t>(count) < capacity)
+            // A short read that reaches the size is the end; asking once more would only return 0. A file
+            // that grew past its size has changed: reading on could last for ever.
+            if ((total == size && static_cast<std::size_t>(count) < capacity) || total > size)
                 break;
         } else if (count == 0) {
             break;
         } else if (errno != EINTR) {
             // A digest of the bytes before the error would be stored or compared as the file's own.
-            if (why)
-                *why = std::strerror(errno);
-            return std::nullopt;
+            return errnoFailure(errno);
         }
     }
-    return m_hash->finish();
+    if (total != size || !file.unchangedSinceOpened())
+        return Failure { 0, changedWhileReadReason };
+    Digest digest {};
+    if (!m_hash->finish(digest))
+        return Failure { 0, noSha256 };
+    return digest;
 }
 
 Bytes toBytes(const Digest& digest)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +11,8 @@
 #include <string>
 #include <sys/types.h>
 #include <vector>
+
+struct stat;
 
 namespace orvane {
 
@@ -20,6 +24,9 @@ using Bytes = std::vector<unsigned char>;
 
 /// Size in bytes of the one read buffer a digest computation streams the file through.
 inline constexpr std::int64_t realBufferSize = 524288;
+
+/// The reason given for a file whose contents or identity changed while its digest was computed.
+inline constexpr const char* changedWhileReadReason = "changed while being read";
 
 /// The two SHA-256 implementations. Both compute standard SHA-256, so their results are interchangeable.
 enum class Backend
@@ -34,8 +41,30 @@ enum class Backend
 /// The back-end a run uses unless told otherwise: Modern on a modern platform, Classic elsewhere.
 [[nodiscard]] Backend platformBackend();
 
+/// Whether the loaded OpenSSL offers SHA-256 (a configuration may load providers without it).
+[[nodiscard]] std::optional<Failure> checkSha256Available();
+
 /// The read primitive the digest streams through; ::read unless a test replaces it.
 using ReadFunction = std::function<ssize_t(int fd, void* buffer, std::size_t count)>;
+
+/// What tells one state of a file from another: which file it is, its size, and its modification and
+/// change times to the nanosecond. Equal identities before and after a read mean the bytes read were the
+/// file's contents; a write, truncation or attribute change in between moves one of the times.
+struct FileIdentity
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::int64_t size = -1;
+    std::int64_t mtimeNs = 0;
+    std::int64_t ctimeNs = 0;
+
+    [[nodiscard]] static FileIdentity of(const struct stat& status);
+    bool operator==(const FileIdentity& other) const;
+    bool operator!=(const FileIdentity& other) const
+    {
+        return !(*this == other);
+    }
+};
 
 /*!
  * A regular file opened for reading, closed when the object goes. The per-file step keeps it open from
@@ -51,31 +80,33 @@ public:
     OpenedFile(const OpenedFile&) = delete;
     OpenedFile& operator=(const OpenedFile&) = delete;
 
-    /*!
-     * Opens path for reading when it is a regular file (after following links). Anything else (missing,
-     * unreadable, a FIFO, a device) gives an object that is not open, with the reason in *why. FIFOs and
-     * devices are never opened in blocking mode. knownRegular says the caller has just listed the path as
-     * a regular file, which spares one stat; the opened file is checked again in any case.
-     */
-    [[nodiscard]] static OpenedFile open(const std::string& path, std::string* why, bool knownRegular = false);
+    /// Opens path for reading when it is a regular file (after following links); see openAt.
+    [[nodiscard]] static Result<OpenedFile> open(const std::string& path);
 
-    [[nodiscard]] bool isOpen() const
-    {
-        return m_fd >= 0;
-    }
+    /*!
+     * Opens name in the open folder folderFd (AT_FDCWD: the current folder) for reading when it is a
+     * regular file after following links, so a path of any length opens. Anything else fails: missing,
+     * unreadable ("Permission denied"), a FIFO or device ("not a regular file"), a file on a pseudo file
+     * system. FIFOs and devices are never opened in blocking mode. knownRegular says the folder listed the
+     * name as a regular file, which spares one stat; the opened file is checked in any case.
+     */
+    [[nodiscard]] static Result<OpenedFile> openAt(int folderFd, const std::string& name, bool knownRegular = false);
+
     [[nodiscard]] int descriptor() const
     {
         return m_fd;
     }
-    /// The size the file had when it was opened.
-    [[nodiscard]] std::uint64_t size() const
+    /// The file as it was when opened.
+    [[nodiscard]] const FileIdentity& identity() const
     {
-        return m_size;
+        return m_identity;
     }
+    /// Whether the file's identity now is still the one it had when opened.
+    [[nodiscard]] bool unchangedSinceOpened() const;
 
 private:
     int m_fd = -1;
-    std::uint64_t m_size = 0;
+    FileIdentity m_identity;
 };
 
 /*!
@@ -83,10 +114,6 @@ private:
  *
  * One FileDigester serves one run: it owns the read buffer and the hash state, so computing the digest of
  * many files costs one allocation, not one per file. It is not shared between threads.
- *
- * Only regular files (after following symbolic links) are read. A path that cannot be opened, that names
- * anything but a regular file, or whose contents cannot be read to the end gives no digest: a digest of
- * the bytes read before an error would be taken for the file's own.
  */
 class FileDigester
 {
@@ -96,11 +123,12 @@ public:
     FileDigester(const FileDigester&) = delete;
     FileDigester& operator=(const FileDigester&) = delete;
 
-    /// The digest of the file's whole contents, or none. On none, *why (if given) receives the reason.
-    [[nodiscard]] std::optional<Digest> digest(const std::string& path, std::string* why = nullptr);
-
-    /// The digest of the opened file's contents from its current offset to the end, or none on a read error.
-    [[nodiscard]] std::optional<Digest> digest(const OpenedFile& file, std::string* why = nullptr);
+    /*!
+     * The digest of the opened file's whole contents. None when a read fails, or when the file changed
+     * while it was read (other bytes read than its size, or another identity after the last read than at
+     * the open): a digest of bytes the file never held at once would be stored or compared as its own.
+     */
+    [[nodiscard]] Result<Digest> digest(const OpenedFile& file);
 
     [[nodiscard]] Backend backend() const
     {

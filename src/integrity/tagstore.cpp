@@ -11,61 +11,40 @@ std::string platformAttributeName(const std::string& name)
     return "user." + name;
 }
 
-namespace {
-
-// Reads a value of any length through get(buffer, size), which is getxattr or fgetxattr on one file.
-template <typename Get> Bytes readValue(Get get)
+Result<Bytes> readDigestAttribute(int fd, const std::string& name)
 {
+    const std::string attribute = platformAttributeName(name);
+    const auto get = [&](void* buffer, std::size_t size) { return ::fgetxattr(fd, attribute.c_str(), buffer, size); };
+
     // A digest is 32 bytes: one call with room for it (and for values up to twice as long) usually does.
     unsigned char small[64];
     const ssize_t direct = get(small, sizeof small);
     if (direct >= 0)
         return Bytes(small, small + direct);
     if (errno != ERANGE)
-        throw AttributeError(errno);
+        return errnoFailure(errno);
 
     // A longer value: ask for its size, then read it.
     const ssize_t size = get(nullptr, 0);
     if (size < 0)
-        throw AttributeError(errno);
+        return errnoFailure(errno);
     Bytes value(static_cast<std::size_t>(size));
     if (size == 0)
         return value;
     const ssize_t read = get(value.data(), value.size());
     if (read < 0)
-        throw AttributeError(errno); // ERANGE when the value grew since the size query
+        return errnoFailure(errno); // ERANGE when the value grew since the size query
     // A value that shrank since the size query is returned as read, without a zero-filled tail.
     value.resize(static_cast<std::size_t>(read));
     return value;
 }
 
-} // namespace
-
-Bytes readDigestAttribute(const std::string& path, const std::string& name)
-{
-    const std::string attribute = platformAttributeName(name);
-    return readValue(
-        [&](void* buffer, std::size_t size) { return ::getxattr(path.c_str(), attribute.c_str(), buffer, size); });
-}
-
-Bytes readDigestAttribute(int fd, const std::string& name)
-{
-    const std::string attribute = platformAttributeName(name);
-    return readValue([&](void* buffer, std::size_t size) { return ::fgetxattr(fd, attribute.c_str(), buffer, size); });
-}
-
-void writeDigestAttribute(const std::string& path, const Bytes& value, const std::string& name)
-{
-    const std::string attribute = platformAttributeName(name);
-    if (::setxattr(path.c_str(), attribute.c_str(), value.data(), value.size(), 0) != 0)
-        throw AttributeError(errno);
-}
-
-void writeDigestAttribute(int fd, const Bytes& value, const std::string& name)
+std::optional<Failure> writeDigestAttribute(int fd, const Bytes& value, const std::string& name)
 {
     const std::string attribute = platformAttributeName(name);
     if (::fsetxattr(fd, attribute.c_str(), value.data(), value.size(), 0) != 0)
-        throw AttributeError(errno);
+        return errnoFailure(errno);
+    return std::nullopt;
 }
 
 bool digestsEqual(const Bytes& stored, const Digest& digest)

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "attributeerror.h"
 #include "filedigest.h"
+#include "result.h"
 
+#include <optional>
 #include <string>
 
 namespace orvane {
@@ -20,22 +21,15 @@ inline const std::string theTimeXattrName = "co.sablewickfern.kelmor.time#S";
 [[nodiscard]] std::string platformAttributeName(const std::string& name);
 
 /*!
- * Reads the named attribute of the file at path, following symbolic links. The value comes back with
- * whatever length it has, zero included. Throws AttributeError when the attribute cannot be read, also
- * when the file simply has none.
+ * Reads the named attribute of the open file fd (OpenedFile::descriptor(), so that no path is looked up
+ * again). The value comes back with whatever length it has, zero included. Fails when the attribute
+ * cannot be read, also when the file simply has none (ENODATA).
  */
-[[nodiscard]] Bytes readDigestAttribute(const std::string& path, const std::string& name);
+[[nodiscard]] Result<Bytes> readDigestAttribute(int fd, const std::string& name);
 
-/*!
- * Sets the named attribute of the file at path (following symbolic links) to value, creating it or
- * replacing its whole value. Throws AttributeError on failure; the file's contents are never touched.
- */
-void writeDigestAttribute(const std::string& path, const Bytes& value, const std::string& name);
-
-/// The same two calls on a file opened for reading (OpenedFile::descriptor()), so that no path is looked
-/// up again. The errors are those of the path forms.
-[[nodiscard]] Bytes readDigestAttribute(int fd, const std::string& name);
-void writeDigestAttribute(int fd, const Bytes& value, const std::string& name);
+/// Sets the named attribute of the open file fd to value, creating it or replacing its whole value. The
+/// file's contents are never touched.
+[[nodiscard]] std::optional<Failure> writeDigestAttribute(int fd, const Bytes& value, const std::string& name);
 
 /// A stored value equals a digest only when it is the same 32 bytes in the same order.
 [[nodiscard]] bool digestsEqual(const Bytes& stored, const Digest& digest);

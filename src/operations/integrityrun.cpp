@@ -1,12 +1,15 @@
 #include "integrityrun.h"
 
 #include "hashnumber.h"
+#include "printablepath.h"
 #include "walk.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <utility>
 
 // Report lines begin with a mark and one space: U+2705, U+274C, or U+26A0 with U+FE0F, which asks for the
-// warning sign's emoji form and is part of the text.
+// warning sign's emoji form and is part of the text. Paths go through printablePath.
 
 namespace orvane {
 
@@ -30,20 +33,22 @@ IntegrityRun::IntegrityRun(
 {
 }
 
-void IntegrityRun::processFile(const std::string& path, bool knownRegular)
+void IntegrityRun::processFile(int folderFd, const std::string& name, const std::string& path, bool knownRegular)
 {
+    const std::string shown = printablePath(path);
+    const Target target { folderFd, name, shown };
     OpenedFile file;
     Digest digest;
-    if (computeDigest(path, knownRegular, file, digest)) {
+    if (computeDigest(target, knownRegular, file, digest)) {
         switch (m_operation) {
         case Operation::Check:
-            check(path, file, digest);
+            check(target, file, digest);
             break;
         case Operation::Tag:
-            tag(path, file, digest);
+            tag(target, file, digest);
             break;
         case Operation::Retag:
-            retag(path, file, digest);
+            retag(target, file, digest);
             break;
         }
     }
@@ -51,119 +56,129 @@ void IntegrityRun::processFile(const std::string& path, bool knownRegular)
         ++m_state.counters.total;
 }
 
-bool IntegrityRun::computeDigest(const std::string& path, bool knownRegular, OpenedFile& file, Digest& digest)
+void IntegrityRun::reportUnreadableFolder(const std::string& path, const Failure& failure)
 {
-    std::string why;
-    file = OpenedFile::open(path, &why, knownRegular);
-    if (file.isOpen()) {
-        if (auto computed = m_digester.digest(file, &why)) {
-            digest = *computed;
-            return true;
-        }
-    }
-    ++m_state.counters.unreadable;
-    if (m_observer.unreadable)
-        m_observer.unreadable(path, why);
-    return false;
+    m_state.reportText.append("\u26A0\uFE0F Couldn't read folder ")
+        .append(printablePath(path))
+        .append(" (")
+        .append(failure.reason)
+        .append(")\n");
+    ++m_state.counters.unreadableFolders;
 }
 
-bool IntegrityRun::tryWrite(const OpenedFile& file, const Digest& digest)
+bool IntegrityRun::computeDigest(const Target& target, bool knownRegular, OpenedFile& file, Digest& digest)
 {
-    try {
-        writeDigestAttribute(file.descriptor(), toBytes(digest), m_xattrName);
-        return true;
-    } catch (const AttributeError&) {
+    Result<OpenedFile> opened = OpenedFile::openAt(target.folderFd, target.name, knownRegular);
+    if (!opened) {
+        couldNotRead(target.shown, opened.failure());
         return false;
     }
+    file = std::move(opened.value());
+    const Result<Digest> computed = m_digester.digest(file);
+    if (!computed) {
+        couldNotRead(target.shown, computed.failure());
+        return false;
+    }
+    digest = computed.value();
+    return true;
 }
 
-void IntegrityRun::appendLine(const char* lead, const std::string& path, const char* tail)
+void IntegrityRun::couldNotRead(const std::string& shown, const Failure& failure)
 {
-    m_state.reportText.append(lead).append(path).append(tail);
+    m_state.reportText.append("\u26A0\uFE0F Couldn't read ")
+        .append(shown)
+        .append(" (")
+        .append(failure.reason)
+        .append(")\n");
+    ++m_state.counters.unreadable;
 }
 
-void IntegrityRun::check(const std::string& path, const OpenedFile& file, const Digest& digest)
+void IntegrityRun::appendLine(const char* lead, const std::string& shown, const char* tail)
+{
+    m_state.reportText.append(lead).append(shown).append(tail);
+}
+
+void IntegrityRun::check(const Target& target, const OpenedFile& file, const Digest& digest)
 {
     const bool single = m_variant == Variant::SingleFile;
-    Bytes stored;
-    try {
-        stored = readDigestAttribute(file.descriptor(), m_xattrName);
-    } catch (const AttributeError&) {
-        // Whatever the reason (none stored, no permission, no attribute support), the file has no digest.
-    }
-    if (stored.empty()) {
-        appendLine("\u26A0\uFE0F No digest found for ", path);
+    // Whatever keeps a value from being read (none stored, no permission, no attribute support), the file
+    // has no digest.
+    const Result<Bytes> stored = readDigestAttribute(file.descriptor(), m_xattrName);
+    if (!stored || stored.value().empty()) {
+        appendLine("\u26A0\uFE0F No digest found for ", target.shown);
         ++m_state.counters.noDigest;
-    } else if (digestsEqual(stored, digest)) {
-        appendLine(single ? "\u2705 Digest for " : "\u2705 Digests for ", path);
+    } else if (digestsEqual(stored.value(), digest)) {
+        appendLine(single ? "\u2705 Digest for " : "\u2705 Digests for ", target.shown);
         ++m_state.counters.matched;
     } else {
-        appendLine(single ? "\u274C Digest for " : "\u274C Digests for ", path, " aren't equal.\n");
+        appendLine(single ? "\u274C Digest for " : "\u274C Digests for ", target.shown, " aren't equal.\n");
         ++m_state.counters.mismatched;
     }
 }
 
-void IntegrityRun::tag(const std::string& path, const OpenedFile& file, const Digest& digest)
+void IntegrityRun::tag(const Target& target, const OpenedFile& file, const Digest& digest)
 {
     const bool single = m_variant == Variant::SingleFile;
     // The folder line names the digest before the write, so it stands also for a write that fails.
-    if (!single)
+    if (!single) {
+        const Result<std::int64_t> shownNumber = hashNumber(digest);
+        if (!shownNumber) {
+            couldNotRead(target.shown, shownNumber.failure());
+            return;
+        }
         m_state.reportText.append("Digest ")
-            .append(number(hashNumber(digest)))
+            .append(number(shownNumber.value()))
             .append(" for ")
-            .append(path)
+            .append(target.shown)
             .append("\n");
-    try {
-        writeDigestAttribute(file.descriptor(), toBytes(digest), m_xattrName);
-        if (single)
-            appendLine("\u2705 Tagged ", path);
-    } catch (const AttributeError& error) {
+    }
+    if (const auto failure = writeDigestAttribute(file.descriptor(), toBytes(digest), m_xattrName)) {
         ++m_state.counters.errors;
         if (single)
-            appendLine("\u274C Couldn't tag ", path);
+            appendLine("\u274C Couldn't tag ", target.shown);
         if (m_observer.directText)
-            m_observer.directText(error.description());
+            m_observer.directText(
+                single ? failure->reason : "\u274C Couldn't tag " + target.shown + " (" + failure->reason + ")\n");
+    } else if (single) {
+        appendLine("\u2705 Tagged ", target.shown);
     }
 }
 
-void IntegrityRun::retag(const std::string& path, const OpenedFile& file, const Digest& digest)
+void IntegrityRun::retag(const Target& target, const OpenedFile& file, const Digest& digest)
 {
     const bool single = m_variant == Variant::SingleFile;
-    bool fallback = false;
-    try {
-        const Bytes stored = readDigestAttribute(file.descriptor(), m_xattrName);
-        if (stored.empty()) {
-            if (tryWrite(file, digest)) {
-                appendLine("\u26A0\uFE0F Tagged ", path);
-                ++m_state.counters.firstTime;
-            } else {
-                fallback = true;
-            }
-        } else if (digestsEqual(stored, digest)) {
-            appendLine(single ? "\u2705 Digest for " : "\u2705 Digests for ", path);
-            ++m_state.counters.matched;
-        } else if (tryWrite(file, digest)) {
-            appendLine("\u26A0\uFE0F Retagged ", path);
-            ++m_state.counters.retagged;
-        } else {
-            fallback = true;
+    const auto write = [&](const OpenedFile& onto, const Digest& value) {
+        return !writeDigestAttribute(onto.descriptor(), toBytes(value), m_xattrName);
+    };
+    const Result<Bytes> stored = readDigestAttribute(file.descriptor(), m_xattrName);
+    // No attribute at all on a file still as it was hashed: the digest just computed is the one to store.
+    const bool none = stored ? stored.value().empty() : stored.failure().code == ENODATA && file.unchangedSinceOpened();
+    if (none) {
+        if (write(file, digest)) {
+            appendLine("\u26A0\uFE0F Tagged ", target.shown);
+            ++m_state.counters.firstTime;
+            return;
         }
-    } catch (const AttributeError&) {
-        fallback = true; // no stored digest could be read
-    }
-    if (!fallback)
+    } else if (stored && digestsEqual(stored.value(), digest)) {
+        appendLine(single ? "\u2705 Digest for " : "\u2705 Digests for ", target.shown);
+        ++m_state.counters.matched;
         return;
+    } else if (stored && write(file, digest)) {
+        appendLine("\u26A0\uFE0F Retagged ", target.shown);
+        ++m_state.counters.retagged;
+        return;
+    }
 
     // One more attempt: the file is opened and read anew, and the fresh digest written.
     OpenedFile again;
     Digest fresh;
-    if (!computeDigest(path, false, again, fresh))
+    if (!computeDigest(target, false, again, fresh))
         return;
-    if (tryWrite(again, fresh)) {
-        appendLine("\u26A0\uFE0F Tagged ", path);
+    if (write(again, fresh)) {
+        appendLine("\u26A0\uFE0F Tagged ", target.shown);
         ++m_state.counters.firstTime;
     } else {
-        appendLine("\u274C Couldn't tag ", path);
+        appendLine("\u274C Couldn't tag ", target.shown);
         ++m_state.counters.notTagged;
     }
 }
@@ -175,54 +190,59 @@ void runSingleFile(Operation operation,
     const RunObserver& observer)
 {
     IntegrityRun run(operation, Variant::SingleFile, settings, state, observer);
-    run.processFile(path);
+    run.processFile(AT_FDCWD, path, path);
 }
 
-bool runFolder(Operation operation,
+std::optional<Failure> runFolder(Operation operation,
     const std::string& folder,
     const RunSettings& settings,
     RunState& state,
-    const RunObserver& observer,
-    int* error)
+    const RunObserver& observer)
 {
+    if (auto failure = checkCryptoAvailable())
+        return failure;
     IntegrityRun run(operation, Variant::Folder, settings, state, observer);
     WalkCallbacks callbacks;
-    callbacks.visitFile = [&run](const std::string& path, bool regular) { run.processFile(path, regular); };
-    callbacks.unlistedFolder = [&state, &observer](const std::string& path, int listError) {
-        ++state.counters.unlistedFolders;
-        if (observer.unlistedFolder)
-            observer.unlistedFolder(path, listError);
+    callbacks.visitFile = [&run](int folderFd, const std::string& name, const std::string& path, bool regular) {
+        run.processFile(folderFd, name, path, regular);
     };
-    return walkTree(folder, callbacks, error);
+    callbacks.unreadableFolder = [&run](const std::string& path, const Failure& failure) {
+        run.reportUnreadableFolder(path, failure);
+    };
+    return walkTree(folder, callbacks);
 }
+
 
 void appendTotals(Operation operation, const std::string& folder, RunState& state)
 {
     const RunCounters& c = state.counters;
+    const std::string shown = printablePath(folder);
     std::string& text = state.reportText;
     switch (operation) {
     case Operation::Check:
-        text.append("Checked a total of ").append(number(c.total)).append(" files in ").append(folder).append("\n");
+        text.append("Checked a total of ").append(number(c.total)).append(" files in ").append(shown).append("\n");
         text.append("\t").append(number(c.matched)).append(" matched digest correctly\n");
         text.append("\t").append(number(c.mismatched)).append(" didn't match their digest\n");
         text.append("\t").append(number(c.noDigest)).append(" had no digest.\n");
         break;
     case Operation::Tag:
-        text.append("Tagged a total of ").append(number(c.total)).append(" files in ").append(folder);
+        text.append("Tagged a total of ").append(number(c.total)).append(" files in ").append(shown);
         text.append(" with ").append(number(c.errors)).append(" errors.\n");
         break;
     case Operation::Retag:
-        text.append("Retagged a total of ").append(number(c.total)).append(" files in ").append(folder).append("\n");
+        text.append("Retagged a total of ").append(number(c.total)).append(" files in ").append(shown).append("\n");
         text.append("\t").append(number(c.matched)).append(" matched digest correctly\n");
         text.append("\t").append(number(c.retagged)).append(" were retagged\n");
         text.append("\t").append(number(c.firstTime)).append(" were tagged for the first time.\n");
         break;
     }
+    if (const std::int64_t unread = c.unreadable + c.unreadableFolders; unread != 0)
+        text.append("\t").append(number(unread)).append(" couldn't be read.\n");
 }
 
 bool runWasClean(Operation operation, const RunCounters& c)
 {
-    if (c.unreadable != 0 || c.unlistedFolders != 0)
+    if (c.unreadable != 0 || c.unreadableFolders != 0)
         return false;
     switch (operation) {
     case Operation::Check:

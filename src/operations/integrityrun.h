@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace orvane {
@@ -35,12 +36,12 @@ struct RunCounters
     std::int64_t firstTime = 0; ///< Retag: a digest was stored where none was, or after a failed write
     std::int64_t errors = 0; ///< Tag: writes that failed
     std::int64_t notTagged = 0; ///< Retag: files left with "Couldn't tag"
-    std::int64_t unreadable = 0; ///< files whose digest could not be computed (no line)
-    std::int64_t unlistedFolders = 0; ///< folders below the root whose contents could not be listed
+    std::int64_t unreadable = 0; ///< files whose digest could not be computed ("Couldn't read")
+    std::int64_t unreadableFolders = 0; ///< folders that could not be listed ("Couldn't read folder")
 };
 
-/// What a run accumulates: its report text and its counters. A folder run's worker alone uses it until it
-/// hands it over for the totals.
+/// What a run accumulates: its report text (UTF-8 marks, paths in their own bytes) and its counters. A
+/// folder run's worker alone uses it until it hands it over for the totals.
 struct RunState
 {
     std::string reportText;
@@ -59,12 +60,8 @@ struct RunSettings
 /// Hooks through which a run tells its caller of things outside the report text.
 struct RunObserver
 {
-    /// Text for the report at once, ahead of the run's own text: Tag's description of a failed write.
+    /// Text for the report at once, ahead of the run's own text: Tag's notice of a failed write.
     std::function<void(const std::string& text)> directText;
-    /// A file whose digest could not be computed; it gets no line.
-    std::function<void(const std::string& path, const std::string& reason)> unreadable;
-    /// A folder below the root whose contents were skipped because they could not be listed.
-    std::function<void(const std::string& path, int error)> unlistedFolder;
 };
 
 /*!
@@ -77,17 +74,30 @@ public:
     IntegrityRun(
         Operation operation, Variant variant, const RunSettings& settings, RunState& state, RunObserver observer);
 
-    /// knownRegular: the walk listed the path as a regular file (see OpenedFile::open).
-    void processFile(const std::string& path, bool knownRegular = false);
+    /*!
+     * Runs the step on name in the open folder folderFd (AT_FDCWD for a path of its own); path is how the
+     * report names the file. knownRegular: the walk listed it as a regular file (see OpenedFile::openAt).
+     */
+    void processFile(int folderFd, const std::string& name, const std::string& path, bool knownRegular = false);
+
+    /// Appends the "Couldn't read folder" line of a folder the walk could not list, and counts it.
+    void reportUnreadableFolder(const std::string& path, const Failure& failure);
 
 private:
-    void check(const std::string& path, const OpenedFile& file, const Digest& digest);
-    void tag(const std::string& path, const OpenedFile& file, const Digest& digest);
-    void retag(const std::string& path, const OpenedFile& file, const Digest& digest);
-    /// Opens the file and computes its digest; false (counted, reported to the observer) when none results.
-    [[nodiscard]] bool computeDigest(const std::string& path, bool knownRegular, OpenedFile& file, Digest& digest);
-    [[nodiscard]] bool tryWrite(const OpenedFile& file, const Digest& digest);
-    void appendLine(const char* lead, const std::string& path, const char* tail = "\n");
+    struct Target
+    {
+        int folderFd;
+        const std::string& name;
+        const std::string& shown; // the path as the report prints it
+    };
+
+    void check(const Target& target, const OpenedFile& file, const Digest& digest);
+    void tag(const Target& target, const OpenedFile& file, const Digest& digest);
+    void retag(const Target& target, const OpenedFile& file, const Digest& digest);
+    /// Opens the file and computes its digest; on failure the file gets its "Couldn't read" line.
+    [[nodiscard]] bool computeDigest(const Target& target, bool knownRegular, OpenedFile& file, Digest& digest);
+    void couldNotRead(const std::string& shown, const Failure& failure);
+    void appendLine(const char* lead, const std::string& shown, const char* tail = "\n");
 
     Operation m_operation;
     Variant m_variant;
@@ -97,7 +107,7 @@ private:
     RunObserver m_observer;
 };
 
-/// Runs the single-file variant on the file at path; its line, if any, ends up in state.reportText.
+/// Runs the single-file variant on the file at path; its line ends up in state.reportText.
 void runSingleFile(Operation operation,
     const std::string& path,
     const RunSettings& settings,
@@ -106,17 +116,17 @@ void runSingleFile(Operation operation,
 
 /*!
  * Runs the folder variant: walks the tree below folder and runs the per-file step on every file. Returns
- * false, with the error number in *error, when the folder cannot be listed; then nothing is done. The
+ * the failure, and does nothing, when the folder cannot be listed or OpenSSL lacks what a run needs. The
  * totals are not appended here: appendTotals does that on the caller's side.
  */
-[[nodiscard]] bool runFolder(Operation operation,
+[[nodiscard]] std::optional<Failure> runFolder(Operation operation,
     const std::string& folder,
     const RunSettings& settings,
     RunState& state,
-    const RunObserver& observer = {},
-    int* error = nullptr);
+    const RunObserver& observer = {});
 
-/// Appends the operation's totals lines for the opened folder to state.reportText.
+/// Appends the operation's totals lines for the opened folder to state.reportText, and the count of
+/// "Couldn't read" lines after them when there were any.
 void appendTotals(Operation operation, const std::string& folder, RunState& state);
 
 /// Whether every file of the run was handled cleanly, as the command line's exit status reports it.

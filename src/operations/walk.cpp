@@ -1,21 +1,25 @@
 #include "walk.h"
 
+#include "integrity/filedigest.h"
+#include "integrity/pseudofilesystem.h"
+
 #include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace orvane {
 
-std::string childPath(const std::string& folder, const std::string& name)
-{
-    if (!folder.empty() && folder.back() == '/')
-        return folder + name;
-    return folder + '/' + name;
-}
-
 namespace {
+
+// Folders above the ones being walked have their descriptors closed beyond this many open ones, and are
+// reopened through ".." on the way back up.
+constexpr std::size_t openFolderLimit = 64;
+
+const int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 struct Entry
 {
@@ -26,18 +30,39 @@ struct Entry
 struct Level
 {
     std::string path;
+    int fd = -1;
+    dev_t device = 0;
+    ino_t inode = 0;
     std::vector<Entry> entries;
     std::size_t next = 0;
 };
 
-// Reads a whole directory listing and closes it at once, so a deep tree holds no descriptors open.
-// Returns whether the folder could be opened; error is non-zero when its listing is missing or incomplete.
-bool listFolder(const std::string& path, std::vector<Entry>& entries, int& error)
+std::string childPath(const std::string& folder, const std::string& name)
 {
-    DIR* folder = ::opendir(path.c_str());
+    if (!folder.empty() && folder.back() == '/')
+        return folder + name;
+    return folder + '/' + name;
+}
+
+// Takes the open folder fd into level and reads its whole listing, so the walk never holds a DIR stream
+// open. Returns the failure that kept it from the folder or cut its listing short.
+std::optional<Failure> enter(Level& level, int fd)
+{
+    level.fd = fd;
+    struct stat status = {};
+    if (::fstat(fd, &status) != 0)
+        return errnoFailure(errno);
+    level.device = status.st_dev;
+    level.inode = status.st_ino;
+    if (onPseudoFileSystem(fd))
+        return Failure { 0, pseudoFileSystemReason };
+    const int listing = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    DIR* folder = listing >= 0 ? ::fdopendir(listing) : nullptr;
     if (!folder) {
-        error = errno;
-        return false;
+        const int error = errno;
+        if (listing >= 0)
+            ::close(listing);
+        return errnoFailure(error);
     }
     for (;;) {
         errno = 0;
@@ -47,89 +72,113 @@ bool listFolder(const std::string& path, std::vector<Entry>& entries, int& error
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
-        entries.push_back({ name, entry->d_type });
+        level.entries.push_back({ name, entry->d_type });
     }
-    error = errno;
+    const int error = errno;
     ::closedir(folder);
-    return true;
+    if (error != 0)
+        return errnoFailure(error);
+    return std::nullopt;
 }
 
-enum class Kind
+void closeLevel(Level& level)
 {
-    Folder, // a real directory: entered
-    LinkedFolder, // a link that resolves to a directory: skipped, never entered
-    Other, // everything else goes to the per-file step
-};
+    if (level.fd >= 0)
+        ::close(std::exchange(level.fd, -1));
+}
 
-Kind kindOf(const std::string& path, unsigned char type)
+// Reopens parent, whose descriptor was closed to bound their number, from its child through "..". The
+// folder reached must be the one left; if it was moved meanwhile, the rest of its listing is not walked.
+std::optional<Failure> reopen(Level& parent, const Level& child)
 {
-    switch (type) {
-    case DT_DIR:
-        return Kind::Folder;
-    case DT_LNK:
-        break;
-    case DT_UNKNOWN: {
-        struct stat status = {};
-        if (::lstat(path.c_str(), &status) != 0)
-            return Kind::Other;
-        if (S_ISDIR(status.st_mode))
-            return Kind::Folder;
-        if (!S_ISLNK(status.st_mode))
-            return Kind::Other;
-        break;
+    const int fd = child.fd >= 0 ? ::openat(child.fd, "..", folderFlags) : -1;
+    if (fd < 0)
+        return Failure { 0, changedWhileReadReason };
+    struct stat status = {};
+    if (::fstat(fd, &status) != 0 || status.st_dev != parent.device || status.st_ino != parent.inode) {
+        ::close(fd);
+        return Failure { 0, changedWhileReadReason };
     }
-    default:
-        return Kind::Other;
-    }
-    struct stat target = {};
-    if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode))
-        return Kind::LinkedFolder;
-    return Kind::Other;
+    parent.fd = fd;
+    return std::nullopt;
 }
 
 } // namespace
 
-bool walkTree(const std::string& root, const WalkCallbacks& callbacks, int* error)
+std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& callbacks)
 {
+    const auto unreadable = [&callbacks](const std::string& path, const Failure& failure) {
+        if (callbacks.unreadableFolder)
+            callbacks.unreadableFolder(path, failure);
+    };
+
     std::vector<Level> stack(1);
     stack.front().path = root;
-    int listError = 0;
-    if (!listFolder(root, stack.front().entries, listError)) {
-        if (error)
-            *error = listError;
-        return false;
+    const int rootFd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (rootFd < 0)
+        return errnoFailure(errno);
+    if (auto failure = enter(stack.front(), rootFd)) {
+        if (stack.front().entries.empty()) {
+            closeLevel(stack.front());
+            return failure;
+        }
+        unreadable(root, *failure); // a listing cut short is still walked as far as it was read
     }
-    // A listing cut short by an error is still walked as far as it was read.
-    if (listError != 0 && callbacks.unlistedFolder)
-        callbacks.unlistedFolder(root, listError);
 
+    std::size_t lowestOpen = 0;
     while (!stack.empty()) {
         Level& level = stack.back();
         if (level.next == level.entries.size()) {
+            const std::size_t top = stack.size() - 1;
+            if (top > 0 && top - 1 < lowestOpen) {
+                Level& parent = stack[top - 1];
+                if (auto failure = reopen(parent, level)) {
+                    unreadable(parent.path, *failure);
+                    parent.next = parent.entries.size();
+                }
+                lowestOpen = top - 1;
+            }
+            closeLevel(stack.back());
             stack.pop_back();
             continue;
         }
         const Entry& entry = level.entries[level.next++];
+        const int folderFd = level.fd;
         std::string path = childPath(level.path, entry.name);
-        switch (kindOf(path, entry.type)) {
-        case Kind::Folder: {
-            Level child;
-            child.path = std::move(path);
-            listFolder(child.path, child.entries, listError);
-            if (listError != 0 && callbacks.unlistedFolder)
-                callbacks.unlistedFolder(child.path, listError);
-            stack.push_back(std::move(child)); // invalidates `level` and `entry`
-            break;
+
+        bool folder = entry.type == DT_DIR || entry.type == DT_UNKNOWN;
+        if (folder) {
+            const int fd = ::openat(folderFd, entry.name.c_str(), folderFlags);
+            if (fd >= 0) {
+                Level child;
+                child.path = std::move(path);
+                if (auto failure = enter(child, fd)) {
+                    unreadable(child.path, *failure);
+                    if (child.entries.empty()) {
+                        closeLevel(child);
+                        continue;
+                    }
+                }
+                if (stack.size() - lowestOpen >= openFolderLimit)
+                    closeLevel(stack[lowestOpen++]);
+                stack.push_back(std::move(child)); // invalidates `level` and `entry`
+                continue;
+            }
+            if (errno != ENOTDIR && errno != ELOOP) {
+                unreadable(path, errnoFailure(errno));
+                continue;
+            }
+            // Not a folder when opened: listed otherwise, or swapped for a link or file since the listing.
         }
-        case Kind::LinkedFolder:
-            break;
-        case Kind::Other:
-            if (callbacks.visitFile)
-                callbacks.visitFile(path, entry.type == DT_REG);
-            break;
+        if (folder || entry.type == DT_LNK) {
+            struct stat status = {};
+            if (::fstatat(folderFd, entry.name.c_str(), &status, 0) == 0 && S_ISDIR(status.st_mode))
+                continue; // a link to a folder: not entered, no line
         }
+        if (callbacks.visitFile)
+            callbacks.visitFile(folderFd, entry.name, path, entry.type == DT_REG);
     }
-    return true;
+    return std::nullopt;
 }
 
 } // namespace orvane

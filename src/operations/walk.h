@@ -1,31 +1,40 @@
 #pragma once
 
+#include "integrity/failure.h"
+
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace orvane {
 
-/// Joins a folder path and a name below it with one slash ("/" itself gets none added).
-[[nodiscard]] std::string childPath(const std::string& folder, const std::string& name);
-
 struct WalkCallbacks
 {
-    /// Called for every entry below the root that is not a directory, with the root's path, a slash and
-    /// the entry's relative path. Links to files, dangling links, FIFOs and other special files come here.
-    /// regular is true when the folder listed the entry as a regular file (not a link).
-    std::function<void(const std::string& path, bool regular)> visitFile;
-    /// Called for a folder below the root whose contents could not be listed; the walk goes on without it.
-    std::function<void(const std::string& path, int error)> unlistedFolder;
+    /*!
+     * Called for every entry below the root that is not a directory. folderFd is the open folder the
+     * entry is in and name its name there, so the file opens with openat whatever the length of its path;
+     * path is the root's path, a slash and the entry's relative path, for the report. Links to files,
+     * dangling links, FIFOs and other special files come here. regular is true when the folder listed the
+     * entry as a regular file (not a link).
+     */
+    std::function<void(int folderFd, const std::string& name, const std::string& path, bool regular)> visitFile;
+    /// Called for a folder whose contents could not be listed (or only in part), with the reason; the walk
+    /// goes on without the part it could not list.
+    std::function<void(const std::string& path, const Failure& failure)> unreadableFolder;
 };
 
 /*!
- * Walks the tree below root depth first, in the order the directories list their entries, and hands
- * every entry that is not a directory to visitFile. Hidden entries are included; nothing is sorted.
- * A symbolic link to a directory counts as a directory (no call) and is not entered, so links cannot
- * make the walk loop.
+ * Walks the tree below root depth first, in the order the folders list their entries, and hands every
+ * entry that is not a directory to visitFile. Hidden entries are included; nothing is sorted.
  *
- * Returns false, with the error number in *error, when root itself cannot be listed; nothing is visited.
+ * The walk goes from folder descriptor to folder descriptor and enters a subfolder only if it is a folder
+ * when it is opened (O_NOFOLLOW): a folder swapped for a symbolic link behind the walk's back is not
+ * followed out of the tree. A symbolic link to a directory counts as a directory (no call) and is not
+ * entered, so links cannot make the walk loop. Folders on pseudo file systems (/proc, /sys) are not
+ * entered. Depth is not limited by PATH_MAX, and a deep tree holds a bounded number of descriptors.
+ *
+ * Returns the failure, and visits nothing, when root itself cannot be listed.
  */
-[[nodiscard]] bool walkTree(const std::string& root, const WalkCallbacks& callbacks, int* error = nullptr);
+[[nodiscard]] std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& callbacks);
 
 } // namespace orvane

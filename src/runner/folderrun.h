@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <mutex>
+#include <optional>
 #include <string>
 
 // One folder run. The GUI thread fills in what the run needs before it starts the worker; the worker fills
@@ -12,13 +13,13 @@
 struct FolderRun
 {
     // In:
+    QObject* window = nullptr; // where the outcome is posted
+    int id = 0; // the run's number in its window
     orvane::Operation operation = orvane::Operation::Check;
     std::string folder; // F: the folder's path without its final slash
     orvane::RunSettings settings;
     // Out:
-    bool listed = false; // whether the folder itself could be listed
-    int listError = 0; // why not
-    std::string failure; // what stopped the walk, should anything have been thrown
+    std::optional<orvane::Failure> failure; // why the folder could not be walked
     QString text; // the whole report, totals included, once the walk has ended
 };
 

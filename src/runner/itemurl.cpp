@@ -1,31 +1,24 @@
 #include "itemurl.h"
 
-#include <QDir>
-#include <QFile>
+#include "operations/item.h"
 
-#include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
+#include <QFile>
 
 namespace ItemURL {
 
 std::optional<QUrl> fromPath(const QString& path, QString* reason)
 {
-    if (path.isEmpty()) {
+    // Resolved as the command line resolves its PATH: the item opened is the one the kernel finds.
+    const orvane::Result<orvane::Item> item = orvane::resolveItem(enginePath(path));
+    if (!item) {
         if (reason)
-            *reason = QString::fromLocal8Bit(std::strerror(ENOENT));
+            *reason = QString::fromStdString(item.failure().reason);
         return std::nullopt;
     }
-    const QString clean = QDir::cleanPath(QDir::current().absoluteFilePath(path));
-    struct stat status = {};
-    if (::stat(QFile::encodeName(clean).constData(), &status) != 0) {
-        if (reason)
-            *reason = QString::fromLocal8Bit(std::strerror(errno));
-        return std::nullopt;
-    }
-    if (S_ISDIR(status.st_mode) && !clean.endsWith(u'/'))
-        return QUrl::fromLocalFile(clean + u'/');
-    return QUrl::fromLocalFile(clean);
+    const QString resolved = QFile::decodeName(item.value().path.c_str());
+    if (item.value().isFolder && !resolved.endsWith(u'/'))
+        return QUrl::fromLocalFile(resolved + u'/');
+    return QUrl::fromLocalFile(resolved);
 }
 
 bool isDirectory(const QUrl& url)

@@ -13,7 +13,7 @@
  */
 namespace ItemURL {
 
-/// The URL of the item at path (made absolute and lexically clean, links kept), or none with the reason.
+/// The URL of the item at path as the kernel resolves it (see orvane::resolveItem), or none with the reason.
 [[nodiscard]] std::optional<QUrl> fromPath(const QString& path, QString* reason = nullptr);
 
 /// Whether the URL is marked as a folder's.

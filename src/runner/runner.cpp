@@ -2,6 +2,7 @@
 // inside the click; a folder is walked on processingQueue, and its whole report reaches the window in one
 // piece when the walk ends. The per-file steps, report lines and totals are the engine's (integrityrun.h).
 
+#include "operations/hashnumber.h"
 #include "runner/busyindicator.h"
 #include "runner/folderrun.h"
 #include "runner/itemurl.h"
@@ -12,7 +13,6 @@
 #include <QMetaObject>
 #include <QThread>
 
-#include <cstring>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -68,6 +68,10 @@ void ViewController::runOperation(Operation operation)
 {
     if (!theSourceURL)
         return;
+    if (const std::optional<orvane::Failure> failure = orvane::checkCryptoAvailable()) {
+        emit errorOccurred(fromEngine(failure->reason));
+        return;
+    }
     progressSpinner->setHidden(false);
     progressSpinner->startAnimation();
     setReportText(QString());
@@ -101,12 +105,8 @@ void ViewController::runSingleFileVariant(Operation operation, Backend backend, 
     orvane::RunObserver observer;
     // Tag's notice of a failed write goes into the report at once, ahead of the file's own line.
     observer.directText = [this](const std::string& text) { appendReportText(fromEngine(text)); };
-    try {
-        orvane::runSingleFile(operation, ItemURL::enginePath(path), runSettings(backend), state, observer);
-        appendReportText(fromEngine(state.reportText));
-    } catch (const std::exception& error) {
-        emit errorOccurred(tr("The run on %1 stopped: %2").arg(path, QString::fromLocal8Bit(error.what())));
-    }
+    orvane::runSingleFile(operation, ItemURL::enginePath(path), runSettings(backend), state, observer);
+    appendReportText(fromEngine(state.reportText));
     stopSpinner();
 }
 
@@ -119,34 +119,39 @@ void ViewController::startFolderRun(Operation operation, Backend backend, const 
         auto& slot = m_folderRuns[id];
         slot = std::make_unique<FolderRun>();
         run = slot.get();
+        run->window = this;
+        run->id = id;
         run->operation = operation;
         run->folder = ItemURL::enginePath(ItemURL::folderPath(item));
         run->settings = runSettings(backend);
     }
-    // The task holds the window, to post to, the run, which the window keeps until it has been posted back,
-    // and its number.
-    processingQueue.start([window = static_cast<QObject*>(this), run, id] { walkFolder(window, *run, id); });
+    // The task holds nothing but the run, which the window keeps until it has been posted back. A plain
+    // pointer fits inside the std::function, which Qt then copies; a larger task would be allocated here
+    // and read on the pool thread where ThreadSanitizer cannot see the hand-over.
+    processingQueue.start([run] { walkFolder(*run); });
 }
 
-void ViewController::walkFolder(QObject* window, FolderRun& run, int id)
+void ViewController::walkFolder(FolderRun& run)
 {
     // On a pool thread: only the run is the worker's to use, and `window` only as the address that results
     // are posted to; Qt delivers them on the GUI thread in posting order. Nothing may leave by an exception:
     // the pool would take the program down.
     static const QMetaMethod showDirectText = postedMethod("showDirectText(QString)");
     static const QMetaMethod finishFolderRun = postedMethod("finishFolderRun(int)");
+    QObject* window = nullptr;
+    int id = 0;
     Operation operation;
     std::string folder;
     orvane::RunSettings settings;
     {
         const std::lock_guard<std::mutex> lock(handOffMutex());
+        window = run.window;
+        id = run.id;
         operation = run.operation;
         folder = run.folder;
         settings = run.settings;
     }
-    bool listed = false;
-    int listError = 0;
-    std::string failure;
+    std::optional<orvane::Failure> failure;
     QString text;
     try {
         orvane::RunObserver observer;
@@ -154,21 +159,17 @@ void ViewController::walkFolder(QObject* window, FolderRun& run, int id)
             showDirectText.invoke(window, Qt::QueuedConnection, Q_ARG(QString, fromEngine(notice)));
         };
         orvane::RunState state;
-        listed = orvane::runFolder(operation, folder, settings, state, observer, &listError);
-        if (listed) {
+        failure = orvane::runFolder(operation, folder, settings, state, observer);
+        if (!failure) {
             orvane::appendTotals(operation, folder, state);
             // Decoded here rather than on the GUI thread: a report may hold millions of lines.
             text = fromEngine(state.reportText);
         }
     } catch (const std::exception& error) {
-        failure = error.what();
-    } catch (...) {
-        failure = "unexpected error";
+        failure = orvane::Failure { 0, error.what() }; // out of memory: the engine itself throws nothing
     }
     {
         const std::lock_guard<std::mutex> lock(handOffMutex());
-        run.listed = listed;
-        run.listError = listError;
         run.failure = std::move(failure);
         run.text = std::move(text);
     }
@@ -193,15 +194,11 @@ void ViewController::finishFolderRun(int id)
     }
     const FolderRun& run = *ended;
     if (!m_closed) {
-        const QString folder = QFile::decodeName(run.folder.c_str());
         stopSpinner();
-        if (!run.failure.empty()) {
-            emit errorOccurred(
-                tr("The run over %1 stopped: %2").arg(folder, QString::fromLocal8Bit(run.failure.c_str())));
-        } else if (!run.listed) {
+        if (run.failure) {
             // Nothing was walked, so no totals: say why rather than leave the window spinning.
             emit errorOccurred(tr("The folder %1 could not be read: %2.")
-                                   .arg(folder, QString::fromLocal8Bit(std::strerror(run.listError))));
+                                   .arg(QFile::decodeName(run.folder.c_str()), fromEngine(run.failure->reason)));
         } else {
             appendReportText(run.text);
         }

@@ -102,7 +102,7 @@ private:
     void runOperation(orvane::Operation operation);
     void runSingleFileVariant(orvane::Operation operation, orvane::Backend backend, const QUrl& item);
     void startFolderRun(orvane::Operation operation, orvane::Backend backend, const QUrl& item);
-    static void walkFolder(QObject* window, FolderRun& run, int id);
+    static void walkFolder(FolderRun& run);
     // Posted from the pool by name, with arguments of Qt's own types.
     Q_INVOKABLE void showDirectText(const QString& text);
     Q_INVOKABLE void finishFolderRun(int id);

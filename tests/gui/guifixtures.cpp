@@ -101,7 +101,7 @@ QByteArray engineReport(orvane::Operation operation, const QString& path)
     const std::string item = ItemURL::enginePath(ItemURL::folderPath(*url));
     if (!ItemURL::isDirectory(*url)) {
         orvane::runSingleFile(operation, item, {}, state, observer);
-    } else if (orvane::runFolder(operation, item, {}, state, observer)) {
+    } else if (!orvane::runFolder(operation, item, {}, state, observer)) {
         orvane::appendTotals(operation, item, state);
     }
     return QByteArray::fromStdString(notices + state.reportText);

@@ -8,9 +8,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -109,9 +106,15 @@ void makeSymlink(const QString& target, const QString& link)
         QFAIL(qPrintable("symlink " + link + ": " + QString::fromLocal8Bit(std::strerror(errno))));
 }
 
-bool isRoot()
+AsNobody::AsNobody()
+    : m_dropped(::geteuid() == 0 && ::setegid(65534) == 0 && ::seteuid(65534) == 0)
 {
-    return ::geteuid() == 0;
+}
+
+AsNobody::~AsNobody()
+{
+    if (m_dropped && (::seteuid(0) != 0 || ::setegid(0) != 0))
+        qFatal("cannot return to root");
 }
 
 Stamp stamp(const QString& path)
@@ -144,37 +147,6 @@ bool ScratchMount::makeReadOnly()
         return true;
     m_reason = "cannot remount read-only (" + QString::fromLocal8Bit(std::strerror(errno)) + ")";
     return false;
-}
-
-namespace {
-
-bool setImmutable(const std::string& path, bool on)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    int flags = 0;
-    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (ok) {
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    ::close(fd);
-    return ok;
-}
-
-} // namespace
-
-ImmutableFlag::ImmutableFlag(const QString& path)
-    : m_path(path)
-    , m_set(setImmutable(local(path), true))
-{
-}
-
-ImmutableFlag::~ImmutableFlag()
-{
-    if (m_set)
-        setImmutable(local(m_path), false);
 }
 
 } // namespace fixtures

@@ -36,7 +36,23 @@ bool supportsUserAttributes(const QString& folder);
 void makeFifo(const QString& path);
 void makeSymlink(const QString& target, const QString& link);
 
-bool isRoot();
+/// Runs as the unprivileged user nobody (effective ids only) for the object's life, so that permissions
+/// apply to the test itself; valid() is false when the test does not run as root.
+class AsNobody
+{
+public:
+    AsNobody();
+    ~AsNobody();
+    AsNobody(const AsNobody&) = delete;
+    AsNobody& operator=(const AsNobody&) = delete;
+    bool valid() const
+    {
+        return m_dropped;
+    }
+
+private:
+    bool m_dropped = false;
+};
 
 /// The modification time and size of a file, to show that an operation left its contents alone.
 struct Stamp
@@ -75,24 +91,6 @@ private:
     QString m_where;
     bool m_mounted = false;
     QString m_reason;
-};
-
-/// Sets the immutable flag (chattr +i) for the object's life. Needs CAP_LINUX_IMMUTABLE and ext4-like storage.
-class ImmutableFlag
-{
-public:
-    explicit ImmutableFlag(const QString& path);
-    ~ImmutableFlag();
-    ImmutableFlag(const ImmutableFlag&) = delete;
-    ImmutableFlag& operator=(const ImmutableFlag&) = delete;
-    bool valid() const
-    {
-        return m_set;
-    }
-
-private:
-    QString m_path;
-    bool m_set = false;
 };
 
 } // namespace fixtures

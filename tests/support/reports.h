@@ -15,7 +15,8 @@ QByteArray checkTotals(const QString& folder, int total, int matched, int mismat
 QByteArray tagTotals(const QString& folder, int total, int errors);
 QByteArray retagTotals(const QString& folder, int total, int matched, int retagged, int first);
 
-/// The files below folder in the order the walk meets them, so that expected reports can follow it.
+/// The files below folder in the order the walk meets them, so that expected reports can follow it; a folder
+/// the walk cannot list comes at its place with a slash at its end.
 QStringList walkOrder(const QString& folder);
 
 /// SHA-256 of the file's contents (Qt's implementation), or empty when it cannot be read.

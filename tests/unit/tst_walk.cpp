@@ -1,13 +1,23 @@
 // The walk: every non-directory entry below the root exactly once, with its full path; links to folders
-// neither entered nor visited; a root that cannot be listed reported as such.
+// neither entered nor visited; no way out of the tree, however it changes meanwhile; no depth limit.
 
 #include "fixtures.h"
+#include "operations/integrityrun.h"
 #include "operations/walk.h"
 
+#include <QDirIterator>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace orvane;
 using fixtures::writeFile;
@@ -16,27 +26,34 @@ namespace {
 
 struct Walked
 {
-    bool listed = false;
-    int error = 0;
+    std::optional<Failure> failure;
     QStringList files;
-    QStringList regular; // the files the listing called regular
-    QStringList unlisted;
 };
 
-Walked walk(const QString& root)
+Walked walk(const QString& root, std::function<void()> onVisit = {})
 {
     Walked result;
     WalkCallbacks callbacks;
-    callbacks.visitFile = [&result](const std::string& path, bool regular) {
+    callbacks.visitFile = [&](int, const std::string&, const std::string& path, bool) {
         result.files << QFile::decodeName(path.c_str());
-        if (regular)
-            result.regular << QFile::decodeName(path.c_str());
+        if (onVisit)
+            onVisit();
     };
-    callbacks.unlistedFolder = [&result](const std::string& path, int) {
-        result.unlisted << QFile::decodeName(path.c_str());
-    };
-    result.listed = walkTree(fixtures::local(root), callbacks, &result.error);
+    result.failure = walkTree(fixtures::local(root), callbacks);
     return result;
+}
+
+QStringList prefixed(const QString& root, QStringList paths)
+{
+    for (QString& path : paths)
+        path.prepend(root);
+    return paths;
+}
+
+bool exchange(const QString& a, const QString& b)
+{
+    return ::renameat2(AT_FDCWD, fixtures::local(a).c_str(), AT_FDCWD, fixtures::local(b).c_str(), RENAME_EXCHANGE)
+        == 0;
 }
 
 } // namespace
@@ -62,30 +79,19 @@ private slots:
         fixtures::makeSymlink(".", root + "/a/loop"); // a link back up must not make the walk go round
         fixtures::makeFifo(root + "/a/fifo");
 
-        const Walked walked = walk(root);
-        QVERIFY(walked.listed);
-        QStringList files = walked.files;
-        files.sort();
-        QStringList expected { "/.hidden",
-            "/a/b/.also-hidden",
-            "/a/b/c/deep.txt",
-            "/a/fifo",
-            "/a/one.txt",
-            "/dangling",
-            "/link-to-file",
-            "/top.txt" };
-        for (QString& path : expected)
-            path.prepend(root);
-        QCOMPARE(files, expected);
-        QVERIFY(walked.unlisted.isEmpty());
-
-        // Only plain regular entries are marked so; links and FIFOs get checked when they are opened.
-        QStringList regular = walked.regular;
-        regular.sort();
-        QStringList expectedRegular { "/.hidden", "/a/b/.also-hidden", "/a/b/c/deep.txt", "/a/one.txt", "/top.txt" };
-        for (QString& path : expectedRegular)
-            path.prepend(root);
-        QCOMPARE(regular, expectedRegular);
+        Walked walked = walk(root);
+        QVERIFY(!walked.failure);
+        walked.files.sort();
+        QCOMPARE(walked.files,
+            prefixed(root,
+                { "/.hidden",
+                    "/a/b/.also-hidden",
+                    "/a/b/c/deep.txt",
+                    "/a/fifo",
+                    "/a/one.txt",
+                    "/dangling",
+                    "/link-to-file",
+                    "/top.txt" }));
     }
 
     // A folder's files come before the files of the folders listed after it: the walk is depth first.
@@ -97,20 +103,8 @@ private slots:
                 writeFile(dir.path() + "/" + folder + "/sub/" + name, "x");
         const QStringList files = walk(dir.path()).files;
         QCOMPARE(files.size(), 9);
-        for (int i = 0; i < files.size(); i += 3) {
-            const QString folder = files[i].section('/', -3, -3);
-            QCOMPARE(files[i + 1].section('/', -3, -3), folder);
-            QCOMPARE(files[i + 2].section('/', -3, -3), folder);
-        }
-    }
-
-    void emptyFolders()
-    {
-        QTemporaryDir dir;
-        QVERIFY(QDir().mkpath(dir.path() + "/x/y"));
-        const Walked walked = walk(dir.path());
-        QVERIFY(walked.listed);
-        QVERIFY(walked.files.isEmpty());
+        for (int i = 0; i < files.size(); ++i)
+            QCOMPARE(files[i].section('/', -3, -3), files[i - i % 3].section('/', -3, -3));
     }
 
     void rootThatCannotBeListed_data()
@@ -129,32 +123,137 @@ private slots:
         if (kind == "file")
             writeFile(root, "x");
         const Walked walked = walk(root);
-        QVERIFY(!walked.listed);
-        QCOMPARE(walked.error, error);
+        QVERIFY(walked.failure);
+        QCOMPARE(walked.failure->code, error);
         QVERIFY(walked.files.isEmpty());
     }
 
-    void pathsJoinWithOneSlash()
-    {
-        QCOMPARE(childPath("/", "etc"), std::string("/etc"));
-        QCOMPARE(childPath("/srv/photos", "a.jpg"), std::string("/srv/photos/a.jpg"));
-    }
-
-    // Names are bytes: a name that is not UTF-8 is visited under its own bytes.
-    void nonUtf8Names()
+    // Fault 6: folders swapped for links to a folder outside the tree, after the listing and before they
+    // are entered, are not followed.
+    void folderSwappedForALinkIsNotFollowed()
     {
         QTemporaryDir dir;
-        const std::string name = fixtures::local(dir.path()) + "/caf\xe9.txt";
-        FILE* file = std::fopen(name.c_str(), "w");
-        QVERIFY(file);
-        std::fclose(file);
-        std::vector<std::string> seen;
+        const QString root = dir.filePath("tree");
+        writeFile(dir.filePath("outside/secret"), "s");
+        for (int i = 0; i < 10; ++i) {
+            writeFile(root + QString("/sub%1/inner").arg(i), "i");
+            writeFile(root + QString("/file%1").arg(i), "f");
+            fixtures::makeSymlink(dir.filePath("outside"), dir.filePath(QString("link%1").arg(i)));
+        }
+        bool swapped = false;
+        const Walked walked = walk(root, [&] {
+            for (int i = 0; i < 10 && !swapped; ++i)
+                QVERIFY(exchange(root + QString("/sub%1").arg(i), dir.filePath(QString("link%1").arg(i))));
+            swapped = true;
+        });
+        QVERIFY(swapped);
+        QVERIFY2(walked.files.filter("/inner").size() < 10, "no folder was swapped before it was entered");
+        QCOMPARE(walked.files.filter("/secret"), QStringList());
+    }
+
+    // Fault 6: paths longer than PATH_MAX are walked and reported in full, on a bounded number of
+    // descriptors, and their files open.
+    void deepTreeBeyondPathMax()
+    {
+        QTemporaryDir dir;
+        int fd = ::open(fixtures::local(dir.path()).c_str(), O_RDONLY | O_DIRECTORY);
+        QString expected = dir.path();
+        for (int level = 0; level < 300; ++level) {
+            const QString name = QString("level-%1-of-the-tree").arg(level, 3, 10, QChar('0')).left(20);
+            QVERIFY(::mkdirat(fd, fixtures::local(name).c_str(), 0755) == 0);
+            const int child = ::openat(fd, fixtures::local(name).c_str(), O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = child;
+            expected += "/" + name;
+        }
+        ::close(::openat(fd, "bottom", O_CREAT | O_WRONLY, 0644));
+        ::close(fd);
+
+        qsizetype mostDescriptors = 0;
+        bool opens = false;
         WalkCallbacks callbacks;
-        callbacks.visitFile = [&seen](const std::string& path, bool) { seen.push_back(path); };
-        QVERIFY(walkTree(fixtures::local(dir.path()), callbacks));
-        QCOMPARE(seen.size(), std::size_t(1));
-        QCOMPARE(seen.front(), name);
-        std::remove(name.c_str()); // QTemporaryDir cannot name it to remove it
+        QStringList files;
+        callbacks.visitFile = [&](int folder, const std::string& name, const std::string& path, bool) {
+            files << QFile::decodeName(path.c_str());
+            mostDescriptors = QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size();
+            opens = bool(OpenedFile::openAt(folder, name));
+        };
+        QVERIFY(!walkTree(fixtures::local(dir.path()), callbacks));
+        QProcess::execute("rm", { "-rf", dir.path() }); // QDir cannot remove paths this long
+        QCOMPARE(files, QStringList { expected + "/bottom" });
+        QVERIFY(expected.size() > 4096);
+        QVERIFY(opens);
+        QVERIFY2(mostDescriptors < 100, qPrintable(QString::number(mostDescriptors)));
+    }
+
+    // Tag runs over a tree that another thread keeps changing: files renamed, deleted and created, folders
+    // swapped for links to a folder outside. No attribute may land outside the tree, and every stored
+    // digest must be the digest of the file's contents at the end.
+    void concurrentMutationFuzz()
+    {
+        QTemporaryDir dir;
+        const QString root = dir.filePath("tree");
+        for (int i = 0; i < 5; ++i)
+            writeFile(dir.filePath("outside/o%1").arg(i), fixtures::patternBytes(3000, quint32(i)));
+        for (int a = 0; a < 4; ++a) {
+            fixtures::makeSymlink(dir.filePath("outside"), dir.filePath(QString("link%1").arg(a)));
+            for (int j = 0; j < 5; ++j)
+                writeFile(
+                    root + QString("/d%1/f%2").arg(a).arg(j), fixtures::patternBytes(5000 + j, quint32(a * 5 + j)));
+        }
+        std::atomic<bool> stop { false };
+        bool swapped[4] = {};
+        std::thread mutator([&] {
+            std::mt19937 random(8);
+            const std::string staging = fixtures::local(dir.filePath("staging"));
+            const auto file = [&](int a) {
+                return fixtures::local(root + QString("/d%1/f%2").arg(a).arg(random() % 8));
+            };
+            for (int i = 0; i < 200000 && !stop; ++i) {
+                const int a = int(random() % 4);
+                const int b = int(random() % 4);
+                if (random() % 4 == 0) {
+                    swapped[a] ^= exchange(root + QString("/d%1").arg(a), dir.filePath(QString("link%1").arg(a)));
+                } else if (swapped[a] || swapped[b]) {
+                    continue; // through a swapped folder, a change would reach outside
+                } else if (const int kind = int(random() % 3); kind == 0) {
+                    ::rename(file(a).c_str(), file(b).c_str());
+                } else if (kind == 1) {
+                    ::unlink(file(a).c_str());
+                } else {
+                    const QByteArray contents = fixtures::patternBytes(int(random() % 70000), quint32(i));
+                    if (std::FILE* staged = std::fopen(staging.c_str(), "w")) {
+                        std::fwrite(contents.constData(), 1, std::size_t(contents.size()), staged);
+                        std::fclose(staged);
+                        ::rename(staging.c_str(), file(a).c_str());
+                    }
+                }
+            }
+        });
+        for (int run = 0; run < 60; ++run) {
+            RunState state;
+            (void)runFolder(Operation::Tag, fixtures::local(root), {}, state);
+        }
+        stop = true;
+        mutator.join();
+        for (int a = 0; a < 4; ++a)
+            if (swapped[a])
+                QVERIFY(exchange(root + QString("/d%1").arg(a), dir.filePath(QString("link%1").arg(a))));
+
+        QDirIterator outside(dir.filePath("outside"), QDir::Files | QDir::NoSymLinks);
+        while (outside.hasNext())
+            QCOMPARE(fixtures::attributeNames(outside.next()), QStringList());
+        int tagged = 0;
+        QDirIterator inside(root, QDir::Files | QDir::NoSymLinks, QDirIterator::Subdirectories);
+        while (inside.hasNext()) {
+            const QString path = inside.next();
+            if (const auto stored = fixtures::attribute(path); stored && ++tagged)
+                QCOMPARE(*stored, fixtures::sha256([&] {
+                    QFile file(path);
+                    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+                }()));
+        }
+        QVERIFY(tagged > 0);
     }
 };
 
