@@ -52,6 +52,7 @@ add_library(orvane_gui STATIC
     report/fontsize.cpp
     report/reportfile.cpp
     report/reportview.cpp
+    report/reportviewaccessible.cpp
     report/savedialog.cpp
 )
 set_target_properties(orvane_gui PROPERTIES AUTOMOC ON)
