@@ -125,11 +125,12 @@ void ReportView::appendText(const QString& text, const QTextCharFormat& style)
         m_text = text; // shares the caller's characters instead of copying them
     else
         m_text += text;
-    indexFrom(end);
+    const bool longer = indexFrom(end);
     if (style != m_style) {
         setReportStyle(style);
     } else {
-        measureLongestLine();
+        if (longer)
+            measureLongestLine();
         updateScrollBars();
         viewport()->update();
     }
@@ -140,12 +141,14 @@ void ReportView::appendText(const QString& text, const QTextCharFormat& style)
     emit textChanged();
 }
 
-// Adds the starts of the lines that begin after position, which is the old end of the text.
-void ReportView::indexFrom(qsizetype position)
+// Adds the starts of the lines that begin after position, which is the old end of the text. True if the
+// longest line is another one or has grown.
+bool ReportView::indexFrom(qsizetype position)
 {
     const QStringView text(m_text);
     // The longest line as it was before position: the last line may grow by what is being added.
-    qsizetype longest = qMin(lineEnd(m_longestLine), position) - lineStart(m_longestLine);
+    const qsizetype before = qMin(lineEnd(m_longestLine), position) - lineStart(m_longestLine);
+    qsizetype longest = before;
     const auto consider = [&](qsizetype start, qsizetype end) {
         if (end - start > longest) {
             longest = end - start;
@@ -157,6 +160,7 @@ void ReportView::indexFrom(qsizetype position)
         m_lineStarts.push_back(feed + 1);
     }
     consider(m_lineStarts.back(), text.size());
+    return longest > before;
 }
 
 qsizetype ReportView::lineStart(qsizetype line) const

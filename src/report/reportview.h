@@ -140,7 +140,7 @@ private:
         return line;
     }
 
-    void indexFrom(qsizetype position);
+    bool indexFrom(qsizetype position);
     [[nodiscard]] std::unique_ptr<QTextLayout> layoutOf(qsizetype line) const;
     [[nodiscard]] qreal lineX() const;
     [[nodiscard]] qsizetype rowAtY(int y) const;
