@@ -5,6 +5,7 @@
 #include "document/documentwindow.h"
 #include "guifixtures.h"
 #include "readgate.h"
+#include "report/reportview.h"
 #include "runner/busyindicator.h"
 #include "runner/itemurl.h"
 #include "runner/viewcontroller.h"
@@ -257,6 +258,7 @@ private slots:
         QTest::mouseClick(child<QPushButton>(controller, "theCheckButton"), Qt::LeftButton);
         QTRY_COMPARE(gate.waiting(), 2);
         QSignalSpy spinnerChanges(child<BusyIndicator>(controller, "progressSpinner"), &QProgressBar::valueChanged);
+        QSignalSpy reportChanges(child<ReportView>(controller, "outputTextbox"), &ReportView::textChanged);
         QSignalSpy failed(document.data(), &Document::errorOccurred);
         QSignalSpy ended(controller, &ViewController::folderRunEnded);
 
@@ -271,6 +273,7 @@ private slots:
         QVERIFY(!controller);
         QCOMPARE(ended.count(), 2);
         QCOMPARE(spinnerChanges.count(), 0);
+        QCOMPARE(reportChanges.count(), 0);
         QCOMPARE(failed.count(), 0);
         for (const QString& file : files) {
             const std::optional<QByteArray> stored = attribute(root + "/" + file);

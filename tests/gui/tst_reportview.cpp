@@ -1,50 +1,26 @@
-// The report: one style for all of its text, its characters kept exactly, the font size within its bounds
-// and remembered, and the file a report is written to.
+// The report: its characters kept and copied exactly, selections, screen readers, font size, report files.
 
-#include "fixtures.h"
 #include "guifixtures.h"
 #include "report/fontsize.h"
 #include "report/reportfile.h"
 #include "report/reportview.h"
 #include "runner/viewcontroller.h"
 
-#include <QFontDatabase>
+#include <QAccessible>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
-
-using namespace guifixtures;
 
 namespace {
 
-struct Fragment
+// What Ctrl+C on the view puts on the clipboard; what was there before if it puts nothing.
+QString copied(ReportView* view)
 {
-    QString text;
-    QTextCharFormat format;
-};
-
-QList<Fragment> fragmentsOf(const ReportView& view)
-{
-    QList<Fragment> fragments;
-    for (QTextBlock block = view.document()->begin(); block.isValid(); block = block.next())
-        for (auto it = block.begin(); !it.atEnd(); ++it)
-            fragments.append({ it.fragment().text(), it.fragment().charFormat() });
-    return fragments;
-}
-
-// Every fragment of the report is in the report style at size points.
-void verifyStyle(const ViewController& controller, qreal size)
-{
-    const QString fixedFamily = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
-    const QList<Fragment> fragments = fragmentsOf(*child<ReportView>(&controller, "outputTextbox"));
-    QVERIFY(!fragments.isEmpty());
-    for (const Fragment& fragment : fragments) {
-        QCOMPARE(fragment.format.font().family(), fixedFamily);
-        QCOMPARE(fragment.format.font().pointSizeF(), size);
-        QCOMPARE(fragment.format.foreground().color(),
-            child<ReportView>(&controller, "outputTextbox")->palette().color(QPalette::Text));
-    }
+    QGuiApplication::clipboard()->setText(QStringLiteral("(nothing copied)"));
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    return QGuiApplication::clipboard()->text();
 }
 
 QByteArray contentsOf(const QString& path)
@@ -53,111 +29,132 @@ QByteArray contentsOf(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
+const QString lines = QStringLiteral("\u26A0\uFE0F No digest found for /a\n\u274C Digests for /b aren't equal.\n"
+                                     "\n\t2 had no digest.\nCamera/\U0001F4F7");
+
 } // namespace
 
 class TestReportView : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<ViewController> controller; // a window showing lines
+    ReportView* view = nullptr;
+
 private slots:
     void init()
     {
-        useTestSettings();
+        guifixtures::useTestSettings();
+        controller = std::make_unique<ViewController>();
+        controller->show();
+        controller->setReportText(lines);
+        view = guifixtures::child<ReportView>(controller.get(), "outputTextbox");
     }
 
     void puttingText_data()
     {
         QTest::addColumn<QStringList>("appends");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("empty append changes nothing") << QStringList { "a\n", "" } << "a\n";
-        QTest::newRow("appends join with nothing between") << QStringList { "first", "second\n" } << "firstsecond\n";
-        QTest::newRow("marks, tabs and line feeds")
-            << QStringList { "\u2705 Digests for /x\n", "\u26A0\uFE0F No digest found for /y\n\t3 had no digest.\n" }
-            << "\u2705 Digests for /x\n\u26A0\uFE0F No digest found for /y\n\t3 had no digest.\n";
-        QTest::newRow("characters a text document rewrites")
-            << QStringList { "a\u00A0b\r\nc\rd\u2028e\u2029f" } << "a\u00A0b\r\nc\rd\u2028e\u2029f";
+        QTest::newRow("a line continued by the next append; an empty one") << QStringList { "a", "", "b\n", "c" };
+        QTest::newRow("marks, tabs, and characters a text document rewrites")
+            << QStringList { "\u26A0\uFE0F\tx\n", "a\u00A0b\r\nc\rd\u2028e\u2029f\u0085g\u0001" };
+        QTest::newRow("non-ASCII, empty and long lines")
+            << QStringList { "\n\n/Fotos/\u00C4rger \u65E5\u672C \U0001F4F7.jpg\n", QString(20000, u'x'), "\n\n" };
     }
     void puttingText()
     {
         QFETCH(QStringList, appends);
-        QFETCH(QString, expected);
-        ViewController controller;
-        controller.setReportText(QStringLiteral("replaced by the next call\n"));
-        controller.setReportText(QString());
-        QCOMPARE(controller.reportText(), QString());
+        const QString expected = appends.join(QString());
+        controller->setReportText(QString());
         for (const QString& text : appends)
-            controller.appendReportText(text);
-        QCOMPARE(controller.reportText(), expected);
-        QCOMPARE(
-            child<ReportView>(&controller, "outputTextbox")->toPlainText().isEmpty(), expected.isEmpty()); // shown, too
-        verifyStyle(controller, 12.0);
+            controller->appendReportText(text);
+        QCOMPARE(controller->reportText(), expected);
+        QStringList shown; // the rows, one for each line between line feeds
+        for (qsizetype line = 0; line < view->lineCount(); ++line)
+            shown << view->lineText(line).toString();
+        QCOMPARE(shown.join(u'\n'), expected);
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(copied(view), expected);
     }
 
-    void restylingKeepsEveryCharacter()
+    void keyboardSelection_data()
     {
-        ViewController controller;
-        const QString text =
-            QStringLiteral("\u274C Digests for /a\u00A0b aren't equal.\n\t1 matched digest correctly\n");
-        controller.setReportText(text);
-        controller.incFontSize();
-        controller.appendReportText(QStringLiteral("tail"));
-        QCOMPARE(controller.reportText(), text + QStringLiteral("tail"));
-        verifyStyle(controller, 13.0);
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, const char* keys, const QString& expected) {
+            QTest::newRow(name) << QString::fromLatin1(keys) << expected;
+        };
+        row("a mark with its variation selector", "Shift+Right", "\u26A0\uFE0F");
+        row("a line without its line feed", "Shift+End", "\u26A0\uFE0F No digest found for /a");
+        row("two lines with their line feeds", "Shift+Down, Shift+Down", lines.section(u'\n', 0, 1) + u'\n');
+        row("a whole surrogate pair", "Ctrl+End, Shift+Left", "\U0001F4F7");
+        row("over an empty line", "Ctrl+End, Home, Shift+Up, Shift+Up", "\n\t2 had no digest.\n");
+        row("a page down past the last line", "Shift+PgDown", lines.left(lines.lastIndexOf(u'\n') + 1));
+        row("everything", "Shift+Ctrl+End", lines);
+    }
+    void keyboardSelection()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, expected);
+        QTest::keySequence(view, QKeySequence(keys));
+        QCOMPARE(copied(view), expected);
     }
 
-    void fontSizeBounds_data()
+    // A drag from the start of one line to the end of another, then a Shift+click at the start.
+    void mouseSelection()
     {
-        QTest::addColumn<int>("steps"); // positive: Bigger, negative: Smaller
-        QTest::addColumn<double>("expected");
-        QTest::newRow("one bigger") << 1 << 13.0;
-        QTest::newRow("48 bigger reach 60") << 48 << 60.0;
-        QTest::newRow("49 bigger stay at 60") << 49 << 60.0;
-        QTest::newRow("one smaller") << -1 << 11.0;
-        QTest::newRow("8 smaller reach 4") << -8 << 4.0;
-        QTest::newRow("9 smaller stay at 4") << -9 << 4.0;
-    }
-    void fontSizeBounds()
-    {
-        QFETCH(int, steps);
-        QFETCH(double, expected);
-        ViewController controller;
-        QCOMPARE(controller.fontSize(), 12.0);
-        controller.setReportText(QStringLiteral("\u2705 Tagged /x\n"));
-        for (int i = 0; i < qAbs(steps); ++i) {
-            QSettings().remove(FontSize::settingsKey);
-            if (steps > 0)
-                controller.incFontSize();
-            else
-                controller.decFontSize();
-        }
-        QCOMPARE(controller.fontSize(), expected);
-        // Stored also by the step that met the bound and left the size as it was.
-        QCOMPARE(QSettings().value(QStringLiteral("fontSize")).toDouble(), expected);
-        verifyStyle(controller, expected);
+        const auto at = [this](qsizetype position) { return view->characterRect(position).center(); };
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at(view->lineStart(1)));
+        QTest::mouseMove(view->viewport(), at(view->lineEnd(3)));
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at(view->lineEnd(3)));
+        QCOMPARE(copied(view), "\u274C Digests for /b aren't equal.\n\n\t2 had no digest.");
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, at(0));
+        QCOMPARE(copied(view), lines.left(view->lineStart(1)));
     }
 
-    void startingSize_data()
+    // Screen readers get the text, the line at the caret and the selection.
+    void accessibleText()
+    {
+        QTest::keySequence(view, QKeySequence(QStringLiteral("Down, Shift+Right")));
+        QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(view)->textInterface();
+        QCOMPARE(text->text(0, text->characterCount()), lines);
+        int start = 0, end = 0;
+        QCOMPARE(text->textAtOffset(text->cursorPosition(), QAccessible::LineBoundary, &start, &end),
+            lines.section(u'\n', 1, 1) + u'\n');
+        text->selection(0, &start, &end);
+        QCOMPARE(text->text(start, end), "\u274C");
+    }
+
+    // The size a window starts with, from the setting, and what Bigger and Smaller make of it and store.
+    void fontSize_data()
     {
         QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<int>("steps"); // positive: Bigger, negative: Smaller
         QTest::addColumn<double>("expected");
-        QTest::newRow("nothing stored") << QVariant() << 12.0;
-        QTest::newRow("stored 20") << QVariant(20.0) << 20.0;
-        QTest::newRow("smallest") << QVariant(4.0) << 4.0;
-        QTest::newRow("largest") << QVariant(60.0) << 60.0;
-        QTest::newRow("below the bounds") << QVariant(3.5) << 12.0;
-        QTest::newRow("above the bounds") << QVariant(61.0) << 12.0;
-        QTest::newRow("not a number") << QVariant(QStringLiteral("large")) << 12.0;
+        QTest::newRow("nothing stored") << QVariant() << 0 << 12.0;
+        QTest::newRow("below the bounds") << QVariant(3.5) << 0 << 12.0;
+        QTest::newRow("above the bounds, one smaller") << QVariant(61.0) << -1 << 11.0;
+        QTest::newRow("not a number") << QVariant(QStringLiteral("large")) << 0 << 12.0;
+        QTest::newRow("at the top, 2 bigger stay at 60") << QVariant(59.0) << 2 << 60.0;
+        QTest::newRow("at the bottom, 2 smaller stay at 4") << QVariant(5.0) << -2 << 4.0;
     }
-    void startingSize()
+    void fontSize()
     {
         QFETCH(QVariant, stored);
+        QFETCH(int, steps);
         QFETCH(double, expected);
         if (stored.isValid())
-            QSettings().setValue(QStringLiteral("fontSize"), stored);
-        ViewController controller;
-        QCOMPARE(controller.fontSize(), expected);
-        controller.setReportText(QStringLiteral("x"));
-        verifyStyle(controller, expected);
+            QSettings().setValue(FontSize::settingsKey, stored);
+        ViewController window; // reads the stored size as it starts
+        window.setReportText(lines);
+        for (int i = 0; i < qAbs(steps); ++i) {
+            QSettings().remove(FontSize::settingsKey); // stored also by the step that meets the bound
+            steps > 0 ? window.incFontSize() : window.decFontSize();
+        }
+        QCOMPARE(window.fontSize(), expected);
+        if (steps != 0)
+            QCOMPARE(QSettings().value(FontSize::settingsKey).toDouble(), expected);
+        QCOMPARE(guifixtures::child<ReportView>(&window, "outputTextbox")->style().font().pointSizeF(), expected);
+        QCOMPARE(window.reportText(), lines);
     }
 
     void writingReportFiles()
@@ -176,23 +173,18 @@ private slots:
     {
         QTest::addColumn<QString>("where");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("missing folder") << "missing/report.text"
-                                        << "No such file or directory";
-        QTest::newRow("below a file") << "file/report.text"
-                                      << "Not a directory";
-        QTest::newRow("a folder") << "folder"
-                                  << "Is a directory";
-        QTest::newRow("a FIFO") << "fifo"
-                                << "No such device or address";
-        QTest::newRow("the opened item") << "item"
-                                         << "it is the item this window checks, and Orvane never writes over it";
-        QTest::newRow("a link to the opened item")
-            << "link"
-            << "it is the item this window checks, and Orvane never writes over it";
-        QTest::newRow("read-only volume") << "volume/report.text"
-                                          << "Read-only file system";
-        QTest::newRow("full volume") << "volume/report.text"
-                                     << "No space left on device";
+        const auto row = [](const char* name, const char* where, const char* reason) {
+            QTest::newRow(name) << QString::fromUtf8(where) << QString::fromUtf8(reason);
+        };
+        const char* opened = "it is the item this window checks, and Orvane never writes over it";
+        row("missing folder", "missing/report.text", "No such file or directory");
+        row("below a file", "file/report.text", "Not a directory");
+        row("a folder", "folder", "Is a directory");
+        row("a FIFO", "fifo", "No such device or address");
+        row("the opened item", "item", opened);
+        row("a link to the opened item", "link", opened);
+        row("read-only volume", "volume/report.text", "Read-only file system");
+        row("full volume", "volume/report.text", "No space left on device");
     }
     void writeFailures()
     {
