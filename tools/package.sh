@@ -61,6 +61,8 @@ unpacked="$build/unpacked"
 rm -rf "$unpacked"
 dpkg-deb -x "$deb" "$unpacked"
 appstreamcli validate --no-net "$unpacked"/usr/share/metainfo/*.metainfo.xml
+# The whole tree too: the metainfo's launchable must name the desktop entry that is installed.
+appstreamcli validate-tree --no-net "$unpacked"
 desktop-file-validate "$unpacked"/usr/share/applications/*.desktop
 echo "desktop-file-validate: $(cd "$unpacked" && ls usr/share/applications/*.desktop) passes"
 
