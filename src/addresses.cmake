@@ -11,3 +11,8 @@ set(ORVANE_UPDATE_MANIFEST_URL_DEFAULT "https://www.sablewickfern.co/orvane/upda
     CACHE STRING "Address of the update manifest (a property list) fetched at launch")
 set(ORVANE_DOWNLOAD_BASE_URL_DEFAULT "https://www.sablewickfern.co/downloads/"
     CACHE STRING "Download base address: an offered download address must begin with it; ends in /")
+# Screenshots shown by software centres; the AppStream metainfo lists them. They are the README's pictures.
+set(ORVANE_SCREENSHOT_CHECK_URL "https://www.sablewickfern.co/orvane/screenshots/orvane-check.png"
+    CACHE STRING "Address of the picture of a window after a Check (docs/orvane-check.png)")
+set(ORVANE_SCREENSHOT_UPDATE_URL "https://www.sablewickfern.co/orvane/screenshots/orvane-update.png"
+    CACHE STRING "Address of the picture of the update offer (docs/orvane-update.png)")

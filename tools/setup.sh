@@ -1,5 +1,6 @@
 #!/bin/sh
-# Installs what building and testing Orvane needs on Debian 12, from Debian's own packages.
+# Installs what building and testing Orvane needs on Debian 12, from Debian's own packages, and the packages
+# named as arguments.
 set -eu
 
 packages="cmake ninja-build g++ pkg-config git
@@ -7,6 +8,8 @@ packages="cmake ninja-build g++ pkg-config git
   qt6-base-dev qt6-pdf-dev libqt6opengl6-dev qt6-qpa-plugins fonts-dejavu-core
   fonts-noto-color-emoji fonts-symbola
   clang-format xvfb xauth attr e2fsprogs util-linux"
+# Callers name more packages they need as arguments (tools/package.sh: the packaging tools).
+packages="$packages $*"
 
 if [ "$(id -u)" -eq 0 ]; then
     as_root=""

@@ -15,7 +15,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Orvane"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("orvane"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("co.sablewickfern.Orvane"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/orvane.png")));
     // The delegate decides when to quit: a closed window whose folder runs still walk keeps the program
     // alive until their attribute writes are done.
