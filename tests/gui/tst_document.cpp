@@ -168,21 +168,6 @@ private slots:
         QCOMPARE(contentsOf(dir.filePath("export.text")), QByteArray("\u26A0\uFE0F No digest found for /a\n"));
     }
 
-    void exportCancelledWritesNothing()
-    {
-        QTemporaryDir dir;
-        std::unique_ptr<Document> document(openDocument(dir.path()));
-        ViewController* controller = document->viewController();
-        controller->setReportText(QStringLiteral("x\n"));
-        controller->exportText();
-        QFileDialog* dialog = fileDialog(controller);
-        QVERIFY(dialog);
-        dialog->selectFile(dir.filePath("not written.text"));
-        dialog->reject();
-        QVERIFY(!QFileInfo::exists(dir.filePath("not written.text")));
-        QCOMPARE(controller->reportText(), QStringLiteral("x\n"));
-    }
-
     void failedExportIsNotSilent()
     {
         QTemporaryDir dir;
