@@ -1,11 +1,11 @@
-// The window side of the runner: what Check, Tag and Retag have in common. A single file is handled at once,
-// inside the click; a folder is walked on processingQueue, and its whole report reaches the window in one
-// piece when the walk ends. The per-file steps, report lines and totals are the engine's (integrityrun.h).
+// The window side of the runner: what Check, Tag and Retag have in common. A run, of a folder or of a single
+// file, works on processingQueue, and its whole report reaches the window in one piece when it ends; only
+// Tag's notices of failed writes come ahead of it, at once. The per-file steps, report lines and totals are the engine's (integrityrun.h).
 
 #include "operations/hashnumber.h"
 #include "runner/busyindicator.h"
-#include "runner/folderrun.h"
 #include "runner/itemurl.h"
+#include "runner/runjob.h"
 #include "viewcontroller.h"
 
 #include <QFile>
@@ -75,11 +75,7 @@ void ViewController::runOperation(Operation operation)
     progressSpinner->setHidden(false);
     progressSpinner->startAnimation();
     setReportText(QString());
-    const Backend backend = orvane::platformBackend();
-    if (m_isFile)
-        runSingleFileVariant(operation, backend, *theSourceURL);
-    else
-        startFolderRun(operation, backend, *theSourceURL);
+    startRun(operation, orvane::platformBackend(), *theSourceURL);
 }
 
 orvane::RunSettings ViewController::runSettings(Backend backend) const
@@ -98,57 +94,49 @@ void ViewController::stopSpinner()
     progressSpinner->setHidden(true);
 }
 
-void ViewController::runSingleFileVariant(Operation operation, Backend backend, const QUrl& item)
-{
-    const QString path = ItemURL::path(item);
-    orvane::RunState state;
-    orvane::RunObserver observer;
-    // Tag's notice of a failed write goes into the report at once, ahead of the file's own line.
-    observer.directText = [this](const std::string& text) { appendReportText(fromEngine(text)); };
-    orvane::runSingleFile(operation, ItemURL::enginePath(path), runSettings(backend), state, observer);
-    appendReportText(fromEngine(state.reportText));
-    stopSpinner();
-}
-
-void ViewController::startFolderRun(Operation operation, Backend backend, const QUrl& item)
+void ViewController::startRun(Operation operation, Backend backend, const QUrl& item)
 {
     const int id = ++m_lastRunId;
-    FolderRun* run = nullptr;
+    RunJob* run = nullptr;
     {
         const std::lock_guard<std::mutex> lock(handOffMutex());
-        auto& slot = m_folderRuns[id];
-        slot = std::make_unique<FolderRun>();
+        auto& slot = m_runs[id];
+        slot = std::make_unique<RunJob>();
         run = slot.get();
         run->window = this;
         run->id = id;
         run->operation = operation;
-        run->folder = ItemURL::enginePath(ItemURL::folderPath(item));
+        run->isFile = m_isFile;
+        run->path = ItemURL::enginePath(m_isFile ? ItemURL::path(item) : ItemURL::folderPath(item));
         run->settings = runSettings(backend);
     }
+    // A single file is read off the GUI thread too: a large one would freeze the window for seconds.
     // The task holds nothing but the run, which the window keeps until it has been posted back. A plain
     // pointer fits inside the std::function, which Qt then copies; a larger task would be allocated here
     // and read on the pool thread where ThreadSanitizer cannot see the hand-over.
-    processingQueue.start([run] { walkFolder(*run); });
+    processingQueue.start([run] { execute(*run); });
 }
 
-void ViewController::walkFolder(FolderRun& run)
+void ViewController::execute(RunJob& run)
 {
     // On a pool thread: only the run is the worker's to use, and `window` only as the address that results
     // are posted to; Qt delivers them on the GUI thread in posting order. Nothing may leave by an exception:
     // the pool would take the program down.
     static const QMetaMethod showDirectText = postedMethod("showDirectText(QString)");
-    static const QMetaMethod finishFolderRun = postedMethod("finishFolderRun(int)");
+    static const QMetaMethod finishRun = postedMethod("finishRun(int)");
     QObject* window = nullptr;
     int id = 0;
     Operation operation;
-    std::string folder;
+    std::string path;
+    bool isFile = true;
     orvane::RunSettings settings;
     {
         const std::lock_guard<std::mutex> lock(handOffMutex());
         window = run.window;
         id = run.id;
         operation = run.operation;
-        folder = run.folder;
+        path = run.path;
+        isFile = run.isFile;
         settings = run.settings;
     }
     std::optional<orvane::Failure> failure;
@@ -159,12 +147,13 @@ void ViewController::walkFolder(FolderRun& run)
             showDirectText.invoke(window, Qt::QueuedConnection, Q_ARG(QString, fromEngine(notice)));
         };
         orvane::RunState state;
-        failure = orvane::runFolder(operation, folder, settings, state, observer);
-        if (!failure) {
-            orvane::appendTotals(operation, folder, state);
-            // Decoded here rather than on the GUI thread: a report may hold millions of lines.
-            text = fromEngine(state.reportText);
+        if (isFile) {
+            orvane::runSingleFile(operation, path, settings, state, observer);
+        } else if (!(failure = orvane::runFolder(operation, path, settings, state, observer))) {
+            orvane::appendTotals(operation, path, state);
         }
+        // Decoded here rather than on the GUI thread: a report may hold millions of lines.
+        text = fromEngine(state.reportText);
     } catch (const std::exception& error) {
         failure = orvane::Failure { 0, error.what() }; // out of memory: the engine itself throws nothing
     }
@@ -173,7 +162,7 @@ void ViewController::walkFolder(FolderRun& run)
         run.failure = std::move(failure);
         run.text = std::move(text);
     }
-    finishFolderRun.invoke(window, Qt::QueuedConnection, Q_ARG(int, id));
+    finishRun.invoke(window, Qt::QueuedConnection, Q_ARG(int, id));
 }
 
 void ViewController::showDirectText(const QString& text)
@@ -183,27 +172,27 @@ void ViewController::showDirectText(const QString& text)
         appendReportText(text);
 }
 
-void ViewController::finishFolderRun(int id)
+void ViewController::finishRun(int id)
 {
     Q_ASSERT(QThread::currentThread() == thread());
-    std::unique_ptr<FolderRun> ended;
+    std::unique_ptr<RunJob> ended;
     {
         const std::lock_guard<std::mutex> lock(handOffMutex());
-        ended = std::move(m_folderRuns.at(id));
-        m_folderRuns.erase(id);
+        ended = std::move(m_runs.at(id));
+        m_runs.erase(id);
     }
-    const FolderRun& run = *ended;
+    const RunJob& run = *ended;
     if (!m_closed) {
         stopSpinner();
         if (run.failure) {
             // Nothing was walked, so no totals: say why rather than leave the window spinning.
             emit errorOccurred(tr("The folder %1 could not be read: %2.")
-                                   .arg(QFile::decodeName(run.folder.c_str()), fromEngine(run.failure->reason)));
+                                   .arg(QFile::decodeName(run.path.c_str()), fromEngine(run.failure->reason)));
         } else {
             appendReportText(run.text);
         }
     }
-    emit folderRunEnded();
-    if (m_closed && m_folderRuns.empty())
+    emit runEnded();
+    if (m_closed && m_runs.empty())
         emit runsFinished();
 }

@@ -4,8 +4,8 @@
 #include "report/reportfile.h"
 #include "report/reportview.h"
 #include "runner/busyindicator.h"
-#include "runner/folderrun.h"
 #include "runner/itemurl.h"
+#include "runner/runjob.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -118,13 +118,13 @@ void ViewController::showEvent(QShowEvent* event)
 
 void ViewController::viewDidAppear()
 {
-    if (m_folderRuns.empty())
+    if (m_runs.empty())
         progressSpinner->setHidden(true);
 }
 
 void ViewController::windowWillClose()
 {
     m_closed = true;
-    if (m_folderRuns.empty())
+    if (m_runs.empty())
         emit runsFinished();
 }

@@ -15,7 +15,7 @@
 #include <string>
 
 class BusyIndicator;
-struct FolderRun;
+struct RunJob;
 class QPushButton;
 class ReportView;
 
@@ -57,10 +57,10 @@ public:
     }
     /// The report's characters, exactly as the runs put them in.
     [[nodiscard]] QString reportText() const;
-    /// Folder runs started and not yet ended.
+    /// Runs started and not yet ended.
     [[nodiscard]] int runsInFlight() const
     {
-        return int(m_folderRuns.size());
+        return int(m_runs.size());
     }
     [[nodiscard]] bool isClosed() const
     {
@@ -70,8 +70,8 @@ public:
     void setReadFunction(orvane::ReadFunction read);
 
 signals:
-    /// A folder run has ended (its results shown, or dropped if the window was closed meanwhile).
-    void folderRunEnded();
+    /// A run has ended (its results shown, or dropped if the window was closed meanwhile).
+    void runEnded();
     /// The window was closed and its last folder run has ended.
     void runsFinished();
     /// Something failed that the user should be told of; message names the item and the reason.
@@ -100,12 +100,11 @@ protected:
 private:
     // The runner; see runner.cpp.
     void runOperation(orvane::Operation operation);
-    void runSingleFileVariant(orvane::Operation operation, orvane::Backend backend, const QUrl& item);
-    void startFolderRun(orvane::Operation operation, orvane::Backend backend, const QUrl& item);
-    static void walkFolder(FolderRun& run);
+    void startRun(orvane::Operation operation, orvane::Backend backend, const QUrl& item);
+    static void execute(RunJob& run);
     // Posted from the pool by name, with arguments of Qt's own types.
     Q_INVOKABLE void showDirectText(const QString& text);
-    Q_INVOKABLE void finishFolderRun(int id);
+    Q_INVOKABLE void finishRun(int id);
     void stopSpinner();
     [[nodiscard]] orvane::RunSettings runSettings(orvane::Backend backend) const;
 
@@ -123,7 +122,7 @@ private:
     orvane::ReadFunction m_read;
     bool m_closed = false;
     int m_lastRunId = 0;
-    std::map<int, std::unique_ptr<FolderRun>> m_folderRuns; // started and not yet posted back
+    std::map<int, std::unique_ptr<RunJob>> m_runs; // started and not yet posted back
     // Last, so that it is destroyed first: its destructor waits for the walks, which post to this object.
     QThreadPool processingQueue;
 };

@@ -353,7 +353,7 @@ private slots:
         AppDelegate app;
         DocumentWindow* window = windowOf(app.openItem(root));
         ViewController* controller = window->viewController();
-        QSignalSpy ended(controller, &ViewController::folderRunEnded);
+        QSignalSpy ended(controller, &ViewController::runEnded);
         QTest::mouseClick(child<QPushButton>(controller, "theHashButton"), Qt::LeftButton);
         QVERIFY(ended.wait());
         writeFile(root + "/notes.txt", "changed after tagging");

@@ -160,7 +160,7 @@ private slots:
         QCOMPARE(QFileInfo(dialog->selectedFiles().value(0)).fileName(), QStringLiteral("Orvane_Holiday photos.text"));
         QCOMPARE(dialog->nameFilters(), QStringList({ "text (*.text)", "txt (*.txt)" }));
 
-        QSignalSpy ended(controller, &ViewController::folderRunEnded);
+        QSignalSpy ended(controller, &ViewController::runEnded);
         QTest::mouseClick(child<QPushButton>(controller, "theCheckButton"), Qt::LeftButton);
         QVERIFY(ended.wait());
         QVERIFY(controller->reportText().contains(dir.path()));
@@ -196,7 +196,9 @@ private slots:
         QFileDialog* dialog = fileDialog(controller);
         QVERIFY(dialog);
         QCOMPARE(QFileInfo(dialog->selectedFiles().value(0)).fileName(), QStringLiteral("Orvane_item.txt.text"));
+        QSignalSpy ended(controller, &ViewController::runEnded);
         QTest::mouseClick(child<QPushButton>(controller, "theCheckButton"), Qt::LeftButton);
+        QVERIFY(ended.wait());
         const QByteArray report = controller->reportText().toUtf8();
         QVERIFY(report.endsWith(QByteArray(QFile::encodeName(dir.filePath("item.txt")) + "\n")));
         confirmSaveDialog(controller, dir.filePath("saved.txt"));
@@ -245,7 +247,7 @@ private slots:
         QSignalSpy spinnerChanges(child<BusyIndicator>(controller, "progressSpinner"), &QProgressBar::valueChanged);
         QSignalSpy reportChanges(child<ReportView>(controller, "outputTextbox"), &ReportView::textChanged);
         QSignalSpy failed(document.data(), &Document::errorOccurred);
-        QSignalSpy ended(controller, &ViewController::folderRunEnded);
+        QSignalSpy ended(controller, &ViewController::runEnded);
 
         QVERIFY(window->close());
         QVERIFY(!window->isVisible());

@@ -8,19 +8,21 @@
 #include <optional>
 #include <string>
 
-// One folder run. The GUI thread fills in what the run needs before it starts the worker; the worker fills
-// in its outcome before it posts the run back. Both do so holding handOffMutex().
-struct FolderRun
+// One run of Check, Tag or Retag on a window's item. The GUI thread fills in what the run needs before it
+// starts the worker; the worker fills in its outcome before it posts the run back. Both do so holding
+// handOffMutex().
+struct RunJob
 {
     // In:
     QObject* window = nullptr; // where the outcome is posted
     int id = 0; // the run's number in its window
     orvane::Operation operation = orvane::Operation::Check;
-    std::string folder; // F: the folder's path without its final slash
+    std::string path; // the file, or the folder without its final slash (the F of the totals)
+    bool isFile = true;
     orvane::RunSettings settings;
     // Out:
     std::optional<orvane::Failure> failure; // why the folder could not be walked
-    QString text; // the whole report, totals included, once the walk has ended
+    QString text; // the whole report, totals included for a folder, once the run has ended
 };
 
 /*!
