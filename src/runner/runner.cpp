@@ -1,6 +1,7 @@
 // The window side of the runner: what Check, Tag and Retag have in common. A run, of a folder or of a single
 // file, works on processingQueue, and its whole report reaches the window in one piece when it ends; only
-// Tag's notices of failed writes come ahead of it, at once. The per-file steps, report lines and totals are the engine's (integrityrun.h).
+// Tag's notices of failed writes come ahead of it, at once. The per-file steps, report lines and totals are the
+// engine's (integrityrun.h).
 
 #include "operations/hashnumber.h"
 #include "runner/busyindicator.h"
