@@ -207,9 +207,25 @@ void AppDelegate::showStartWindow()
 
 void AppDelegate::quit()
 {
+    QList<QPointer<DocumentWindow>> windows;
+    bool running = false;
     for (Document* document : std::as_const(m_documents))
-        for (DocumentWindow* window : document->windowControllers())
-            window->close();
+        for (DocumentWindow* window : document->windowControllers()) {
+            windows.append(window);
+            running = running || (window->isVisible() && window->viewController()->runsInFlight() > 0);
+        }
+    // One question for all windows; nothing keeps hashing once the program has gone.
+    if (running) {
+        DocumentWindow::askToStopRuns(nullptr, [this, windows] {
+            for (const QPointer<DocumentWindow>& window : windows)
+                if (window)
+                    window->stopRunsAndClose();
+            quit();
+        });
+        return;
+    }
+    for (const QPointer<DocumentWindow>& window : windows)
+        window->close();
     for (HelpWindow* window : std::as_const(myHelpWindow))
         window->close();
     if (m_startWindow)

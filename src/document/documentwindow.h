@@ -2,9 +2,15 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
+class QMessageBox;
 class ViewController;
 
-/// The window of one opened item: its content is a ViewController, its title the item's name.
+/*!
+ * The window of one opened item: its content is a ViewController, its title the item's name. Closed while
+ * a run is going, it asks first whether to stop the run; the runs then finish the files in hand.
+ */
 class DocumentWindow : public QMainWindow
 {
     Q_OBJECT
@@ -18,6 +24,12 @@ public:
     {
         return m_viewController;
     }
+    /// Stops the window's runs and closes it without asking.
+    void stopRunsAndClose();
+
+    /// Asks, without blocking, "Stop the run and close?"; confirmed runs if the user chooses Stop and Close.
+    /// The question is modal to parent's window, or to the application when parent is null.
+    static QMessageBox* askToStopRuns(QWidget* parent, std::function<void()> confirmed);
 
 signals:
     /// The user closed the window; it is hidden now and is deleted by its document later.
@@ -28,4 +40,5 @@ protected:
 
 private:
     ViewController* m_viewController;
+    bool m_stopConfirmed = false;
 };

@@ -2,6 +2,7 @@
 
 #include "integrity/filedigest.h"
 #include "integrity/tagstore.h"
+#include "operations/runprogress.h"
 
 #include <cstdint>
 #include <functional>
@@ -55,6 +56,7 @@ struct RunSettings
     std::int64_t bufferSize = realBufferSize;
     std::string xattrName = theXattrName;
     ReadFunction read; ///< empty: read(2); tests put a failing reader here
+    RunProgress* progress = nullptr; ///< where the run tells how far it has come, and is asked to stop
 };
 
 /// Hooks through which a run tells its caller of things outside the report text.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "operations/integrityrun.h"
+#include "operations/runprogress.h"
 
 #include <QString>
 
@@ -19,7 +20,9 @@ struct RunJob
     orvane::Operation operation = orvane::Operation::Check;
     std::string path; // the file, or the folder without its final slash (the F of the totals)
     bool isFile = true;
-    orvane::RunSettings settings;
+    orvane::RunSettings settings; // its progress points at the member below
+    // Both ways, from any thread:
+    orvane::RunProgress progress;
     // Out:
     std::optional<orvane::Failure> failure; // why the folder could not be walked
     QString text; // the whole report, totals included for a folder, once the run has ended

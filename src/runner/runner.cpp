@@ -4,14 +4,18 @@
 // engine's (integrityrun.h).
 
 #include "operations/hashnumber.h"
+#include "operations/progresstext.h"
 #include "runner/busyindicator.h"
 #include "runner/itemurl.h"
 #include "runner/runjob.h"
 #include "viewcontroller.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QMetaMethod>
 #include <QMetaObject>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QThread>
 
 #include <exception>
@@ -110,7 +114,9 @@ void ViewController::startRun(Operation operation, Backend backend, const QUrl& 
         run->isFile = m_isFile;
         run->path = ItemURL::enginePath(m_isFile ? ItemURL::path(item) : ItemURL::folderPath(item));
         run->settings = runSettings(backend);
+        run->settings.progress = &run->progress;
     }
+    showProgress();
     // A single file is read off the GUI thread too: a large one would freeze the window for seconds.
     // The task holds nothing but the run, which the window keeps until it has been posted back. A plain
     // pointer fits inside the std::function, which Qt then copies; a larger task would be allocated here
@@ -166,6 +172,46 @@ void ViewController::execute(RunJob& run)
     finishRun.invoke(window, Qt::QueuedConnection, Q_ARG(int, id));
 }
 
+void ViewController::stopRuns()
+{
+    // The runs finish the files in hand, start no other, and end with a line that says they were stopped.
+    for (const auto& [id, run] : m_runs)
+        run->progress.stopRequested = true;
+}
+
+void ViewController::showProgress()
+{
+    // The newest run is the one the report will show.
+    const RunJob* run = m_runs.empty() ? nullptr : m_runs.rbegin()->second.get();
+    const bool running = run && !m_closed;
+    theStopButton->setEnabled(running);
+    m_progressRow->setVisible(running);
+    if (!running) {
+        m_progressTimer.stop();
+        return;
+    }
+    if (!m_progressTimer.isActive()) {
+        m_progressTimer.start();
+        m_runClock.start();
+    }
+    const orvane::RunProgress& progress = run->progress;
+    orvane::ProgressFigures figures;
+    figures.filesDone = progress.filesDone;
+    figures.bytesDone = progress.bytesDone;
+    figures.filesTotal = progress.filesTotal;
+    figures.bytesTotal = progress.bytesTotal;
+    figures.seconds = double(m_runClock.elapsed()) / 1000.0;
+    const bool counted = figures.bytesTotal >= 0;
+    // A bar of per-mille steps: its range must fit an int, byte counts need not.
+    m_progressBar->setRange(0, counted ? 1000 : 0);
+    if (counted)
+        m_progressBar->setValue(figures.bytesTotal > 0 ? int(1000 * figures.bytesDone / figures.bytesTotal) : 1000);
+    m_progressText->setText(fromEngine(orvane::progressText(figures)));
+    const QString current = fromEngine(progress.currentPath());
+    m_currentFile->setText(m_currentFile->fontMetrics().elidedText(current, Qt::ElideMiddle, m_currentFile->width()));
+    m_currentFile->setToolTip(current);
+}
+
 void ViewController::showDirectText(const QString& text)
 {
     Q_ASSERT(QThread::currentThread() == thread());
@@ -185,6 +231,7 @@ void ViewController::finishRun(int id)
     const RunJob& run = *ended;
     if (!m_closed) {
         stopSpinner();
+        showProgress();
         if (run.failure) {
             // Nothing was walked, so no totals: say why rather than leave the window spinning.
             emit errorOccurred(tr("The folder %1 could not be read: %2.")

@@ -8,7 +8,11 @@
 #include "runner/runjob.h"
 
 #include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -19,6 +23,11 @@ ViewController::ViewController(QWidget* parent)
     , theCheckButton(new QPushButton(tr("&Check"), this))
     , theHashButton(new QPushButton(tr("&Tag"), this))
     , theRetagButton(new QPushButton(tr("&Retag"), this))
+    , theStopButton(new QPushButton(tr("Stop"), this))
+    , m_progressRow(new QWidget(this))
+    , m_progressBar(new QProgressBar(m_progressRow))
+    , m_progressText(new QLabel(m_progressRow))
+    , m_currentFile(new QLabel(m_progressRow))
 {
     setObjectName(QStringLiteral("ViewController"));
     processingQueue.setMaxThreadCount(8);
@@ -37,11 +46,37 @@ ViewController::ViewController(QWidget* parent)
     buttons->addWidget(theCheckButton);
     buttons->addWidget(theHashButton);
     buttons->addWidget(theRetagButton);
+    buttons->addWidget(theStopButton);
     buttons->addStretch();
     buttons->addWidget(progressSpinner);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
+    layout->addWidget(m_progressRow);
     layout->addWidget(outputTextbox);
+
+    // Progress of the newest run: a bar, one line of figures and the file in hand, while a run is going.
+    theStopButton->setObjectName(QStringLiteral("theStopButton"));
+    theStopButton->setToolTip(tr("Finish the files in hand and start no other (Escape)."));
+    theStopButton->setEnabled(false);
+    m_progressRow->setObjectName(QStringLiteral("runProgressRow"));
+    m_progressBar->setObjectName(QStringLiteral("runProgress"));
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setFixedWidth(160);
+    m_progressText->setObjectName(QStringLiteral("runProgressText"));
+    m_currentFile->setObjectName(QStringLiteral("runCurrentFile"));
+    m_currentFile->setMinimumWidth(80);
+    m_currentFile->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto* progress = new QHBoxLayout(m_progressRow);
+    progress->setContentsMargins(0, 0, 0, 0);
+    progress->addWidget(m_progressBar);
+    progress->addWidget(m_progressText);
+    progress->addWidget(m_currentFile, 1);
+    m_progressRow->hide();
+    m_progressTimer.setInterval(100);
+    connect(&m_progressTimer, &QTimer::timeout, this, &ViewController::showProgress);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &ViewController::stopRuns);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(theStopButton, &QPushButton::clicked, this, &ViewController::stopRuns);
 
     connect(theCheckButton, &QPushButton::clicked, this, &ViewController::checkButton);
     connect(theHashButton, &QPushButton::clicked, this, &ViewController::hashButton);

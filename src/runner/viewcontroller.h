@@ -4,7 +4,9 @@
 #include "integrity/tagstore.h"
 #include "operations/integrityrun.h"
 
+#include <QElapsedTimer>
 #include <QThreadPool>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -15,6 +17,8 @@
 #include <string>
 
 class BusyIndicator;
+class QLabel;
+class QProgressBar;
 struct RunJob;
 class QPushButton;
 class ReportView;
@@ -81,6 +85,8 @@ public slots:
     void checkButton();
     void hashButton();
     void retagButton();
+    /// Stop (Escape): every run of this window finishes the files in hand and starts no other.
+    void stopRuns();
 
     void setReportText(const QString& text);
     void appendReportText(const QString& text);
@@ -106,6 +112,8 @@ private:
     Q_INVOKABLE void showDirectText(const QString& text);
     Q_INVOKABLE void finishRun(int id);
     void stopSpinner();
+    /// Shows the newest run's progress below the buttons, or hides it when no run is going.
+    void showProgress();
     [[nodiscard]] orvane::RunSettings runSettings(orvane::Backend backend) const;
 
     ReportView* outputTextbox;
@@ -113,6 +121,13 @@ private:
     QPushButton* theCheckButton;
     QPushButton* theHashButton;
     QPushButton* theRetagButton;
+    QPushButton* theStopButton;
+    QWidget* m_progressRow;
+    QProgressBar* m_progressBar;
+    QLabel* m_progressText;
+    QLabel* m_currentFile;
+    QTimer m_progressTimer;
+    QElapsedTimer m_runClock;
 
     std::optional<QUrl> theSourceURL;
     bool m_isFile = true;
