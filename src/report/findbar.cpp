@@ -37,10 +37,10 @@ FindBar::FindBar(ReportView* view, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(closing);
     layout->addWidget(m_field, 1);
+    layout->addWidget(m_count);
     layout->addWidget(previous);
     layout->addWidget(next);
     layout->addWidget(m_matchCase);
-    layout->addWidget(m_count);
 
     connect(closing, &QToolButton::clicked, this, &FindBar::dismiss);
     connect(previous, &QToolButton::clicked, this, &FindBar::findPrevious);

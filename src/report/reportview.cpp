@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -76,7 +77,9 @@ QTextCharFormat ReportView::reportStyle(qreal size, const QPalette& palette)
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPointSizeF(size);
     // Marks the monospace font lacks come from the colour emoji font rather than any font that has them.
-    font.setFamilies({ font.family(), emojiFamily });
+    // The family the system's name (often the alias "Monospace") stands for: an alias in a list of families
+    // is not looked up, and the emoji font's own digits and spaces would take the place of the monospace ones.
+    font.setFamilies({ QFontInfo(font).family(), emojiFamily });
     QTextCharFormat style;
     style.setFont(font);
     style.setForeground(palette.color(QPalette::Text));

@@ -382,8 +382,10 @@ private slots:
         QTest::keyClicks(child<QLineEdit>(controller, "findField"), "notes");
 
         const QString screenshot = qEnvironmentVariable("ORVANE_SCREENSHOT");
-        if (!screenshot.isEmpty())
+        if (!screenshot.isEmpty()) {
+            QCoreApplication::processEvents(); // the find bar's layout, after its count has grown
             QVERIFY(window->grab().save(screenshot));
+        }
     }
 
     void helpWindowsAccumulate()
