@@ -15,6 +15,9 @@
 #include <string>
 
 class BusyIndicator;
+class FindBar;
+class QBoxLayout;
+class QLabel;
 struct RunJob;
 class QPushButton;
 class ReportView;
@@ -69,6 +72,11 @@ public:
     /// How runs read files; empty means read(2). Tests hold a run mid-file with it.
     void setReadFunction(orvane::ReadFunction read);
 
+    // Reading the report: find, problems only, the font size's bounds, from a line to its file.
+    [[nodiscard]] bool problemsOnly() const;
+    [[nodiscard]] bool canMakeBigger() const;
+    [[nodiscard]] bool canMakeSmaller() const;
+
 signals:
     /// A run has ended (its results shown, or dropped if the window was closed meanwhile).
     void runEnded();
@@ -76,6 +84,11 @@ signals:
     void runsFinished();
     /// Something failed that the user should be told of; message names the item and the reason.
     void errorOccurred(const QString& message);
+    void fontSizeChanged(double size);
+    void problemsOnlyChanged(bool on);
+    /// The user asked to see the file a report line names in the file manager, or to open it.
+    void showInFilesRequested(const QString& path);
+    void openRequested(const QString& path);
 
 public slots:
     void checkButton();
@@ -88,6 +101,12 @@ public slots:
     void incFontSize();
     void decFontSize();
     void exportText();
+    void resetFontSize();
+    void findInReport();
+    void findNext();
+    void findPrevious();
+    /// Shows only the report's warnings, errors, notices and totals; Save and Export still write it all.
+    void setProblemsOnly(bool on);
 
     /// Runs each time the view is shown: a view without a run in progress shows no busy indicator.
     void viewDidAppear();
@@ -106,6 +125,8 @@ private:
     Q_INVOKABLE void showDirectText(const QString& text);
     Q_INVOKABLE void finishRun(int id);
     void stopSpinner();
+    void setupReading(QBoxLayout* buttons, QBoxLayout* layout);
+    void updateProblemsLine();
     [[nodiscard]] orvane::RunSettings runSettings(orvane::Backend backend) const;
 
     ReportView* outputTextbox;
@@ -113,6 +134,9 @@ private:
     QPushButton* theCheckButton;
     QPushButton* theHashButton;
     QPushButton* theRetagButton;
+    FindBar* m_findBar = nullptr;
+    QLabel* m_problemsLine = nullptr;
+    QPushButton* m_problemsButton = nullptr;
 
     std::optional<QUrl> theSourceURL;
     bool m_isFile = true;

@@ -5,6 +5,7 @@
 #include "document/documentwindow.h"
 #include "guifixtures.h"
 #include "readgate.h"
+#include "report/reportfile.h"
 #include "report/reportview.h"
 #include "runner/busyindicator.h"
 #include "runner/itemurl.h"
@@ -12,8 +13,10 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -140,18 +143,22 @@ private slots:
         QCOMPARE(*document.dataOfType(QString()), QByteArray());
         const QString text = QStringLiteral("\u2705 Digests for /a\u00A0b\r\n\t1 matched digest correctly\n");
         document.viewController()->setReportText(text);
+        document.viewController()->setProblemsOnly(true); // Save gives every line, also those hidden
         QCOMPARE(*document.dataOfType(QString()), text.toUtf8());
     }
 
     // Export proposes "Orvane_" + title + ".text", offers .text then .txt, does not block, and writes the
-    // report as it was when the command was given, even if a run ends while the dialog is open.
+    // report as it was when the command was given, even if a run ends while the dialog is open, with the lines
+    // that Show Problems Only hides.
     void exportWritesTheTextOfTheCommand()
     {
         QTemporaryDir dir;
         writeFile(dir.filePath("Holiday photos/a.jpg"), "a");
         std::unique_ptr<Document> document(openDocument(dir.filePath("Holiday photos")));
         ViewController* controller = document->viewController();
-        controller->setReportText(QStringLiteral("\u26A0\uFE0F No digest found for /a\n"));
+        const QString report = QStringLiteral("\u2705 Digests for /b\n\u26A0\uFE0F No digest found for /a\n");
+        controller->setReportText(report);
+        controller->setProblemsOnly(true);
         controller->exportText();
         QFileDialog* dialog = fileDialog(controller);
         QVERIFY(dialog);
@@ -165,7 +172,7 @@ private slots:
         QVERIFY(ended.wait());
         QVERIFY(controller->reportText().contains(dir.path()));
         confirmSaveDialog(controller, dir.filePath("export.text"));
-        QCOMPARE(contentsOf(dir.filePath("export.text")), QByteArray("\u26A0\uFE0F No digest found for /a\n"));
+        QCOMPARE(contentsOf(dir.filePath("export.text")), report.toUtf8());
     }
 
     void failedExportIsNotSilent()
@@ -210,6 +217,80 @@ private slots:
         confirmSaveDialog(controller, dir.filePath("item.txt"));
         QCOMPARE(failed.count(), 1);
         QCOMPARE(contentsOf(dir.filePath("item.txt")), QByteArray("item"));
+    }
+
+    // A window opens where the last one closed, with its size, on screen; the next one cascades from it.
+    void windowsRemember_data()
+    {
+        QTest::addColumn<QRect>("closedAt");
+        QTest::newRow("on screen") << QRect(40, 50, 600, 400);
+        QTest::newRow("off screen, wider than the screen") << QRect(3000, 2000, 5000, 400);
+    }
+    void windowsRemember()
+    {
+        QFETCH(QRect, closedAt);
+        QTemporaryDir dir;
+        DocumentWindow* closed = openDocument(dir.path())->windowControllers().first(); // goes once closed
+        closed->setGeometry(closedAt);
+        QVERIFY(closed->close());
+        std::unique_ptr<Document> first(openDocument(dir.path()));
+        std::unique_ptr<Document> second(openDocument(dir.path()));
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect place = first->windowControllers().first()->geometry();
+        const QRect frame = first->windowControllers().first()->frameGeometry();
+        QCOMPARE(place.width(), qMin(closedAt.width(), screen.width() - (frame.width() - place.width())));
+        QVERIFY(screen.contains(frame));
+        if (screen.contains(closedAt)) {
+            // Restored before the frame is known, the frame takes the place the window had.
+            QCOMPARE(place.size(), closedAt.size());
+            QVERIFY((place.topLeft() - closedAt.topLeft()).manhattanLength() <= 4);
+            QCOMPARE(second->windowControllers().first()->geometry(), place.translated(28, 28));
+        }
+    }
+
+    // Writing a report fails with the reason the system gives, and never over the opened item.
+    void writeFailures_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<QString>("reason");
+        const auto row = [](const char* name, const char* where, const char* reason) {
+            QTest::newRow(name) << QString::fromUtf8(where) << QString::fromUtf8(reason);
+        };
+        const char* opened = "it is the item this window checks, and Orvane never writes over it";
+        row("missing folder", "missing/report.text", "No such file or directory");
+        row("below a file", "file/report.text", "Not a directory");
+        row("a folder", "folder", "Is a directory");
+        row("a FIFO", "fifo", "No such device or address");
+        row("the opened item", "item", opened);
+        row("a link to the opened item", "link", opened);
+        row("read-only volume", "volume/report.text", "Read-only file system");
+        row("full volume", "volume/report.text", "No space left on device");
+    }
+    void writeFailures()
+    {
+        QFETCH(QString, where);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        fixtures::writeFile(dir.filePath("file"), "f");
+        QVERIFY(QDir(dir.path()).mkdir("folder"));
+        fixtures::makeFifo(dir.filePath("fifo"));
+        fixtures::writeFile(dir.filePath("item"), "the user's own file");
+        fixtures::makeSymlink(dir.filePath("item"), dir.filePath("link"));
+        std::optional<fixtures::ScratchMount> mount;
+        QByteArray report = "\u274C Couldn't tag /x\n";
+        if (where.startsWith("volume/")) {
+            mount.emplace(dir.filePath("volume"));
+            if (!mount->valid())
+                QSKIP(qPrintable(mount->reason()));
+            if (reason.startsWith("Read-only") && !mount->makeReadOnly())
+                QSKIP(qPrintable(mount->reason()));
+            if (reason.startsWith("No space"))
+                report = QByteArray(9 * 1024 * 1024, 'x'); // more than the 8 MiB volume holds
+        }
+        const QString path = dir.filePath(where);
+        QCOMPARE(ReportFile::write(path, report, dir.filePath("item")),
+            QStringLiteral("The report could not be written to %1: %2.").arg(path, reason));
+        QCOMPARE(contentsOf(dir.filePath("item")), QByteArray("the user's own file"));
     }
 
     // Closing the window while runs walk: the runs go on to the end and write every attribute; the closed
