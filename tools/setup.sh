@@ -3,6 +3,8 @@
 # named as arguments.
 set -eu
 
+# fonts-noto-color-emoji gives the report its colour marks; fonts-symbola gives the manual (a PDF, which
+# carries no colour emoji) its marks.
 packages="cmake ninja-build g++ pkg-config git
   libssl-dev libplist-dev libplist++-dev
   qt6-base-dev qt6-pdf-dev libqt6opengl6-dev qt6-qpa-plugins fonts-dejavu-core

@@ -118,12 +118,18 @@ void AppDelegate::openHelp()
 
 void AppDelegate::openSupport()
 {
-    QDesktopServices::openUrl(supportPage());
+    openPage(supportPage());
 }
 
 void AppDelegate::openUpdates()
 {
-    QDesktopServices::openUrl(updatePageFor(QSysInfo::productVersion()));
+    openPage(updatePageFor(QSysInfo::productVersion()));
+}
+
+void AppDelegate::openPage(const QUrl& url)
+{
+    if (!QDesktopServices::openUrl(url))
+        showError(tr("%1 could not be opened: no browser is set up to open it.").arg(url.toString()));
 }
 
 Document* AppDelegate::openItem(const QString& path)
@@ -264,7 +270,7 @@ void AppDelegate::showNextUpdateOffer()
     const UpdateOffer offer = m_pendingOffers.takeFirst();
     m_openOffer = showUpdateOffer(offer.listedVersion, offer.runningVersion, [this, offer](bool download) {
         if (download)
-            QDesktopServices::openUrl(offer.download);
+            openPage(offer.download);
         // Once this box has gone, not from inside its own closing.
         QMetaObject::invokeMethod(this, &AppDelegate::showNextUpdateOffer, Qt::QueuedConnection);
     });

@@ -93,6 +93,8 @@ protected:
 private:
     void adoptWindow(QMainWindow* window, Document* document);
     void maybeQuit();
+    /// Opens url in the browser, or says that it could not, naming it.
+    void openPage(const QUrl& url);
     void markHelpMenus();
     void queueUpdateOffer(const QString& listedVersion, const QString& runningVersion, const QUrl& download);
     void showNextUpdateOffer();

@@ -6,7 +6,9 @@
 class QPdfDocument;
 class QPdfView;
 
-/// The content of a help window: the manual, scaled to the window's width.
+/// The content of a help window: the manual, scaled to the window's width until it is zoomed (the View
+/// menu's Bigger, Smaller and Actual Size, or Ctrl and the mouse wheel). The manual takes the keyboard as
+/// the window opens, so the page keys, Home and End scroll it at once.
 class HelpViewController : public QWidget
 {
     Q_OBJECT
@@ -28,11 +30,18 @@ public slots:
     /// Loads the manual afresh each time the view is shown. No manual, or an unreadable one, leaves the
     /// window empty without a word: help is not worth an alert.
     void viewDidAppear();
+    void zoomIn();
+    void zoomOut();
+    /// Back to the manual's width filling the window.
+    void resetZoom();
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void zoomBy(qreal factor);
+
     QPdfDocument* thePDFDocument = nullptr;
     QPdfView* helpPDFView;
     QString m_manualPath = QStringLiteral(":/help/OrvaneHelp.pdf");

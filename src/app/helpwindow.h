@@ -4,7 +4,8 @@
 
 class HelpViewController;
 
-/// The help window ("Help Window Controller"): shows the manual. Closing it only hides it.
+/// The help window ("Help Window Controller"): shows the manual. Closing it only hides it. It opens with the
+/// size and place it last had, on screen.
 class HelpWindow : public QMainWindow
 {
     Q_OBJECT
@@ -18,6 +19,10 @@ public:
     {
         return m_viewController;
     }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     HelpViewController* m_viewController;

@@ -1,6 +1,8 @@
 #include "mainmenu.h"
 
 #include "app/appdelegate.h"
+#include "app/helpviewcontroller.h"
+#include "app/helpwindow.h"
 #include "app/recentitems.h"
 #include "document/document.h"
 #include "runner/viewcontroller.h"
@@ -55,12 +57,54 @@ QMenu* MainMenu::install(AppDelegate& app, QMainWindow* window, Document* docume
         ->setObjectName(QStringLiteral("quitAction"));
 
     QMenu* view = bar->addMenu(tr("&View"));
+    QAction* find = view->addAction(tr("&Find…"), QKeySequence(tr("Ctrl+F")));
+    find->setObjectName(QStringLiteral("findAction"));
+    QAction* findNext = view->addAction(tr("Find &Next"), QKeySequence(tr("F3")));
+    findNext->setObjectName(QStringLiteral("findNextAction"));
+    QAction* findPrevious = view->addAction(tr("Find Pre&vious"), QKeySequence(tr("Shift+F3")));
+    findPrevious->setObjectName(QStringLiteral("findPreviousAction"));
+    view->addSeparator();
     QAction* bigger = view->addAction(tr("&Bigger"));
     bigger->setObjectName(QStringLiteral("biggerAction"));
     // Ctrl+= is Ctrl++ without Shift on keyboards that put "+" above "=".
     bigger->setShortcuts({ QKeySequence(tr("Ctrl++")), QKeySequence(tr("Ctrl+=")) });
     QAction* smaller = view->addAction(tr("&Smaller"), QKeySequence(tr("Ctrl+-")));
     smaller->setObjectName(QStringLiteral("smallerAction"));
+    QAction* actualSize = view->addAction(tr("&Actual Size"), QKeySequence(tr("Ctrl+0")));
+    actualSize->setObjectName(QStringLiteral("actualSizeAction"));
+    view->addSeparator();
+    QAction* problemsOnly = view->addAction(tr("Show &Problems Only"), QKeySequence(tr("Ctrl+Shift+P")));
+    problemsOnly->setObjectName(QStringLiteral("problemsOnlyAction"));
+    problemsOnly->setCheckable(true);
+
+    if (controller) {
+        QObject::connect(find, &QAction::triggered, controller, &ViewController::findInReport);
+        QObject::connect(findNext, &QAction::triggered, controller, &ViewController::findNext);
+        QObject::connect(findPrevious, &QAction::triggered, controller, &ViewController::findPrevious);
+        QObject::connect(actualSize, &QAction::triggered, controller, &ViewController::resetFontSize);
+        QObject::connect(problemsOnly, &QAction::toggled, controller, &ViewController::setProblemsOnly);
+        QObject::connect(controller, &ViewController::problemsOnlyChanged, problemsOnly, &QAction::setChecked);
+        // Bigger and Smaller are off at the bounds of the size.
+        const auto sizeBounds = [controller, bigger, smaller] {
+            bigger->setEnabled(controller->canMakeBigger());
+            smaller->setEnabled(controller->canMakeSmaller());
+        };
+        QObject::connect(controller, &ViewController::fontSizeChanged, bigger, sizeBounds);
+        sizeBounds();
+    } else {
+        for (QAction* action : { find, findNext, findPrevious, problemsOnly })
+            action->setEnabled(false);
+    }
+    auto* helpWindow = qobject_cast<HelpWindow*>(window);
+    if (helpWindow) {
+        HelpViewController* help = helpWindow->viewController();
+        QObject::connect(bigger, &QAction::triggered, help, &HelpViewController::zoomIn);
+        QObject::connect(smaller, &QAction::triggered, help, &HelpViewController::zoomOut);
+        QObject::connect(actualSize, &QAction::triggered, help, &HelpViewController::resetZoom);
+    } else if (!controller) {
+        for (QAction* action : { bigger, smaller, actualSize })
+            action->setEnabled(false);
+    }
 
     if (controller) {
         QObject::connect(save, &QAction::triggered, document, &Document::saveDocument);
@@ -68,7 +112,7 @@ QMenu* MainMenu::install(AppDelegate& app, QMainWindow* window, Document* docume
         QObject::connect(bigger, &QAction::triggered, controller, &ViewController::incFontSize);
         QObject::connect(smaller, &QAction::triggered, controller, &ViewController::decFontSize);
     } else {
-        for (QAction* action : { save, exportReport, bigger, smaller })
+        for (QAction* action : { save, exportReport })
             action->setEnabled(false);
     }
 

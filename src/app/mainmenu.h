@@ -7,7 +7,8 @@ class QMenu;
 
 /*!
  * The menu bar every Orvane window carries (Linux has no global menu bar): File, View and Help. Commands that
- * need a report (Save, Export, Bigger, Smaller) are there but disabled in windows without one.
+ * need a report (Save, Export, Find, Show Problems Only) are there but disabled in windows without one;
+ * Bigger, Smaller and Actual Size size the report, or zoom the manual in a help window.
  */
 class MainMenu
 {

@@ -1,13 +1,16 @@
 #include "document.h"
 
 #include "document/documentwindow.h"
+#include "document/filemanager.h"
 #include "report/reportfile.h"
 #include "runner/itemurl.h"
 #include "runner/viewcontroller.h"
 
 Document::Document(QObject* parent)
     : QObject(parent)
+    , m_fileManager(new FileManager(this))
 {
+    connect(m_fileManager, &FileManager::errorOccurred, this, &Document::errorOccurred);
 }
 
 Document::~Document()
@@ -23,6 +26,8 @@ void Document::makeWindowControllers()
     if (theURL)
         controller->setItem(*theURL, m_isFile);
     connect(controller, &ViewController::errorOccurred, this, &Document::errorOccurred);
+    connect(controller, &ViewController::showInFilesRequested, m_fileManager, &FileManager::showInFiles);
+    connect(controller, &ViewController::openRequested, m_fileManager, &FileManager::open);
     connect(window, &DocumentWindow::windowClosed, this, [this, window] { windowWillClose(window); });
 }
 

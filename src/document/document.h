@@ -9,6 +9,7 @@
 #include <optional>
 
 class DocumentWindow;
+class FileManager;
 class ViewController;
 
 /*!
@@ -70,4 +71,5 @@ private:
     std::optional<QUrl> theURL;
     bool m_isFile = true;
     QList<DocumentWindow*> m_windowControllers;
+    FileManager* m_fileManager;
 };

@@ -1,10 +1,22 @@
 #include "documentwindow.h"
 
+#include "document/windowplace.h"
 #include "runner/viewcontroller.h"
 
 #include <QCloseEvent>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QShowEvent>
+
+namespace {
+
+const QString geometryKey = QStringLiteral("documentWindowGeometry");
+
+// The document window opened last, from which the next one cascades while it is open.
+QPointer<DocumentWindow> lastOpened;
+
+} // namespace
 
 DocumentWindow::DocumentWindow(const QString& title)
     : m_viewController(new ViewController(this))
@@ -13,6 +25,10 @@ DocumentWindow::DocumentWindow(const QString& title)
     setCentralWidget(m_viewController);
     setWindowTitle(title);
     resize(820, 520);
+    WindowPlace::restore(this, geometryKey);
+    if (lastOpened && lastOpened->isVisible())
+        WindowPlace::cascade(this, lastOpened);
+    lastOpened = this;
 }
 
 DocumentWindow::~DocumentWindow() = default;
@@ -55,6 +71,16 @@ void DocumentWindow::closeEvent(QCloseEvent* event)
         return;
     }
     QMainWindow::closeEvent(event);
-    if (event->isAccepted())
+    if (event->isAccepted()) {
+        WindowPlace::save(this, geometryKey);
         emit windowClosed();
+    }
+}
+
+void DocumentWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // Only now is the frame known, which has to fit on the screen too.
+    if (!event->spontaneous())
+        WindowPlace::keepOnScreen(this);
 }

@@ -212,7 +212,6 @@ std::optional<Failure> runFolder(Operation operation,
     return walkTree(folder, callbacks);
 }
 
-
 void appendTotals(Operation operation, const std::string& folder, RunState& state)
 {
     const RunCounters& c = state.counters;

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -21,6 +22,15 @@ namespace {
 
 constexpr int margin = 4; // between the frame and the text, as a text document keeps it
 constexpr qreal unboundedWidth = 1e6; // lines are never wrapped; the width only has to be set
+const QString emojiFamily = QStringLiteral("Noto Color Emoji");
+
+// The characters of the mark a line begins with (a variation selector included), or 0.
+int markLength(QStringView line)
+{
+    if (line.isEmpty() || !(line[0] == u'\u2705' || line[0] == u'\u274C' || line[0] == u'\u26A0'))
+        return 0;
+    return line.size() > 1 && line[1] == u'\uFE0F' ? 2 : 1;
+}
 
 // What a row shows for a character that would otherwise break the row or show nothing: its control picture.
 QChar shownChar(QChar c)
@@ -66,6 +76,10 @@ QTextCharFormat ReportView::reportStyle(qreal size, const QPalette& palette)
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPointSizeF(size);
+    // Marks the monospace font lacks come from the colour emoji font rather than any font that has them.
+    // The family the system's name (often the alias "Monospace") stands for: an alias in a list of families
+    // is not looked up, and the emoji font's own digits and spaces would take the place of the monospace ones.
+    font.setFamilies({ QFontInfo(font).family(), emojiFamily });
     QTextCharFormat style;
     style.setFont(font);
     style.setForeground(palette.color(QPalette::Text));
@@ -75,7 +89,10 @@ QTextCharFormat ReportView::reportStyle(qreal size, const QPalette& palette)
 void ReportView::setReportStyle(const QTextCharFormat& style)
 {
     m_style = style;
+    const qsizetype topLine = lineOfRow(qMin<qsizetype>(verticalScrollBar()->value(), rowCount() - 1));
     m_font = style.font();
+    m_markFont = m_font;
+    m_markFont.setFamilies({ emojiFamily, m_font.family() });
     m_color = style.foreground().color();
     // Every row is as high as a line with the report's marks, which may come from a fallback font.
     QTextLayout sample(QStringLiteral("Ag\u2705\u274C\u26A0\uFE0F"), m_font);
@@ -88,7 +105,8 @@ void ReportView::setReportStyle(const QTextCharFormat& style)
     m_widest = 0;
     measureLongestLine();
     updateScrollBars();
-    scrollToPosition(m_cursor);
+    // The line at the top stays there, whatever the size.
+    verticalScrollBar()->setValue(clampToInt(rowOfLine(topLine)));
     viewport()->update();
 }
 
@@ -102,6 +120,7 @@ void ReportView::replaceText(const QString& text, const QTextCharFormat& style)
     m_text = text;
     m_lineStarts.assign(1, 0);
     m_longestLine = 0;
+    m_problemCount = 0;
     indexFrom(0);
     m_anchor = m_cursor = 0;
     m_caretX = -1;
@@ -146,6 +165,12 @@ void ReportView::appendText(const QString& text, const QTextCharFormat& style)
 bool ReportView::indexFrom(qsizetype position)
 {
     const QStringView text(m_text);
+    // The last line may grow: it is classified afresh with the lines that follow it.
+    const qsizetype firstChanged = lineCount() - 1;
+    if (isProblemLine(text.mid(lineStart(firstChanged), position - lineStart(firstChanged))))
+        --m_problemCount;
+    while (!m_shownLines.empty() && m_shownLines.back() >= firstChanged)
+        m_shownLines.pop_back();
     // The longest line as it was before position: the last line may grow by what is being added.
     const qsizetype before = qMin(lineEnd(m_longestLine), position) - lineStart(m_longestLine);
     qsizetype longest = before;
@@ -160,6 +185,13 @@ bool ReportView::indexFrom(qsizetype position)
         m_lineStarts.push_back(feed + 1);
     }
     consider(m_lineStarts.back(), text.size());
+    for (qsizetype line = firstChanged; line < lineCount(); ++line) {
+        const QStringView shown = lineText(line);
+        if (isProblemLine(shown))
+            ++m_problemCount;
+        if (line == lineCount() - 1 || !isSuccessLine(shown))
+            m_shownLines.push_back(line);
+    }
     return longest > before;
 }
 
@@ -183,6 +215,69 @@ qsizetype ReportView::lineOfPosition(qsizetype position) const
     return qsizetype(std::upper_bound(m_lineStarts.begin(), m_lineStarts.end(), position) - m_lineStarts.begin()) - 1;
 }
 
+qsizetype ReportView::rowOfLine(qsizetype line) const
+{
+    if (!m_problemsOnly)
+        return line;
+    return qsizetype(std::lower_bound(m_shownLines.begin(), m_shownLines.end(), line) - m_shownLines.begin());
+}
+
+bool ReportView::isLineShown(qsizetype line) const
+{
+    return !m_problemsOnly || std::binary_search(m_shownLines.begin(), m_shownLines.end(), line);
+}
+
+qsizetype ReportView::shownPosition(qsizetype position, bool forward) const
+{
+    const qsizetype line = lineOfPosition(position);
+    if (isLineShown(line))
+        return position;
+    const qsizetype row = rowOfLine(line); // the next line shown: the last line always is
+    return forward || row == 0 ? lineStart(lineOfRow(row)) : lineEnd(lineOfRow(row - 1));
+}
+
+bool ReportView::isSuccessLine(QStringView line)
+{
+    return line.startsWith(u"\u2705 ") || line.startsWith(u"Digest ");
+}
+
+bool ReportView::isProblemLine(QStringView line)
+{
+    return line.startsWith(u"\u26A0\uFE0F ") || line.startsWith(u"\u274C ");
+}
+
+QString ReportView::pathOfLine(QStringView line)
+{
+    const qsizetype slash = line.indexOf(u'/');
+    if (slash < 0)
+        return {};
+    QStringView path = line.mid(slash);
+    const QStringView unequal = u" aren't equal.";
+    if (line.startsWith(u"\u274C Digest") && path.endsWith(unequal))
+        path.chop(unequal.size());
+    else if (line.contains(u"Couldn't ") && path.endsWith(u')') && path.lastIndexOf(u" (") > 0)
+        path.truncate(path.lastIndexOf(u" ("));
+    return path.toString();
+}
+
+void ReportView::setProblemsOnly(bool on)
+{
+    if (on == m_problemsOnly)
+        return;
+    const qsizetype topLine = lineOfRow(verticalScrollBar()->value());
+    m_problemsOnly = on;
+    const qsizetype oldStart = selectionStart();
+    const qsizetype oldEnd = selectionEnd();
+    m_anchor = shownPosition(m_anchor, true);
+    m_cursor = shownPosition(m_cursor, true);
+    updateScrollBars();
+    verticalScrollBar()->setValue(clampToInt(rowOfLine(topLine)));
+    viewport()->update();
+    if (selectionStart() != oldStart || selectionEnd() != oldEnd)
+        emit selectionChanged();
+    emit problemsOnlyChanged(on);
+}
+
 std::unique_ptr<QTextLayout> ReportView::layoutOf(qsizetype line) const
 {
     QString shown = lineText(line).toString();
@@ -193,6 +288,11 @@ std::unique_ptr<QTextLayout> ReportView::layoutOf(qsizetype line) const
     option.setWrapMode(QTextOption::NoWrap);
     layout->setTextOption(option);
     layout->setCacheEnabled(true);
+    if (const int mark = markLength(shown)) {
+        QTextLayout::FormatRange range { 0, mark, {} };
+        range.format.setFont(m_markFont);
+        layout->setFormats({ range });
+    }
     layout->beginLayout();
     layout->createLine().setLineWidth(unboundedWidth);
     layout->endLayout();
@@ -304,7 +404,19 @@ QRect ReportView::characterRect(qsizetype position) const
 
 QString ReportView::selectedText() const
 {
-    return m_text.mid(selectionStart(), selectionEnd() - selectionStart());
+    const qsizetype from = selectionStart();
+    const qsizetype to = selectionEnd();
+    if (!m_problemsOnly)
+        return m_text.mid(from, to - from);
+    QString shown;
+    for (qsizetype row = rowOfLine(lineOfPosition(from)); row < rowCount(); ++row) {
+        const qsizetype line = lineOfRow(row);
+        if (lineStart(line) >= to)
+            break;
+        const qsizetype start = qMax(lineStart(line), from);
+        shown += QStringView(m_text).mid(start, qMin(lineEnd(line) + 1, to) - start);
+    }
+    return shown;
 }
 
 void ReportView::select(qsizetype anchor, qsizetype cursor)
@@ -373,6 +485,11 @@ void ReportView::scrollToPosition(qsizetype position)
         horizontal->setValue(left);
     else if (caret.right() >= viewport()->width() - margin)
         horizontal->setValue(left - viewport()->width() + 3 * margin);
+}
+
+void ReportView::scrollToEnd()
+{
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 qsizetype ReportView::target(Motion motion) const
@@ -457,7 +574,8 @@ bool ReportView::handleMotion(QKeyEvent* event)
             verticalScrollBar()->setValue(verticalScrollBar()->value() + rowsInView());
         else if (key.motion == Motion::PreviousPage)
             verticalScrollBar()->setValue(verticalScrollBar()->value() - rowsInView());
-        moveCursor(target(key.motion), extend);
+        const qsizetype to = target(key.motion);
+        moveCursor(shownPosition(to, to >= m_cursor), extend);
         return true;
     }
     return false;
@@ -516,6 +634,12 @@ void ReportView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    // A line that names a file shows it in the file manager; elsewhere a double-click selects a word.
+    const qsizetype clicked = lineAt(event->position().toPoint());
+    if (const QString path = clicked >= 0 ? pathOfLine(lineText(clicked)) : QString(); !path.isEmpty()) {
+        emit showInFilesRequested(path);
+        return;
+    }
     const qsizetype position = positionAt(event->position().toPoint());
     const qsizetype line = lineOfPosition(position);
     const qsizetype start = lineStart(line);
@@ -532,6 +656,14 @@ void ReportView::contextMenuEvent(QContextMenuEvent* event)
 {
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    const qsizetype line = lineAt(event->pos());
+    const QString path = line >= 0 ? pathOfLine(lineText(line)) : QString();
+    menu->addAction(tr("Show in &Files"), this, [this, path] { emit showInFilesRequested(path); })
+        ->setEnabled(!path.isEmpty());
+    menu->addAction(tr("Copy &Path"), this, [path] { QGuiApplication::clipboard()->setText(path); })
+        ->setEnabled(!path.isEmpty());
+    menu->addAction(tr("&Open"), this, [this, path] { emit openRequested(path); })->setEnabled(!path.isEmpty());
+    menu->addSeparator();
     QAction* copying = menu->addAction(tr("&Copy"), this, &ReportView::copy);
     copying->setShortcut(QKeySequence::Copy);
     copying->setEnabled(selectionEnd() > selectionStart());

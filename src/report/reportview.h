@@ -21,8 +21,10 @@ class QTextLayout;
  * path are shown as their control pictures, so one report line is always one row. Positions are indices
  * into text().
  *
- * Rows are the lines shown, from top to bottom. Today every line is shown; a filter that hides lines keeps a
- * sorted list of the lines it shows and changes only rowCount(), lineOfRow() and rowOfLine().
+ * Rows are the lines shown, from top to bottom. With "problems only" on, lines that begin with "✅ " or
+ * "Digest " are hidden: the view keeps, as lines arrive, a sorted list of the lines that filter shows (the
+ * last line always among them, so the caret has a row at the end), and rowCount(), lineOfRow() and
+ * rowOfLine() go through it. The filter changes what is shown and copied, never text().
  */
 class ReportView : public QAbstractScrollArea
 {
@@ -72,6 +74,29 @@ public:
     [[nodiscard]] QRect characterRect(qsizetype position) const;
     /// Scrolls as little as needed to show position.
     void scrollToPosition(qsizetype position);
+    /// Scrolls to the last row, leaving the caret where it is.
+    void scrollToEnd();
+
+    /// Whether the line is hidden by the problems filter when it is on: it begins with "✅ " or "Digest ".
+    [[nodiscard]] static bool isSuccessLine(QStringView line);
+    /// Whether the line is a warning or an error: it begins with "⚠️ " or "❌ ".
+    [[nodiscard]] static bool isProblemLine(QStringView line);
+    /// The path a report line names, from its first "/" up to what follows the path ("aren't equal.", the
+    /// reason in parentheses); empty for a line without one.
+    [[nodiscard]] static QString pathOfLine(QStringView line);
+
+    /// Shows only warnings, errors, notices and totals, or every line again.
+    void setProblemsOnly(bool on);
+    [[nodiscard]] bool problemsOnly() const
+    {
+        return m_problemsOnly;
+    }
+    [[nodiscard]] bool isLineShown(qsizetype line) const;
+    /// How many lines of the report are warnings or errors.
+    [[nodiscard]] qsizetype problemCount() const
+    {
+        return m_problemCount;
+    }
 
     [[nodiscard]] qsizetype cursorPosition() const
     {
@@ -85,6 +110,7 @@ public:
     {
         return qMax(m_anchor, m_cursor);
     }
+    /// The selected characters; with problems only on, those of the lines shown.
     [[nodiscard]] QString selectedText() const;
     /// Selects from anchor to cursor (the caret) and scrolls the caret into view.
     void select(qsizetype anchor, qsizetype cursor);
@@ -95,6 +121,10 @@ public:
 signals:
     void textChanged();
     void selectionChanged();
+    void problemsOnlyChanged(bool on);
+    /// The user asked to see, open or copy the file a line names (double-click, the context menu).
+    void showInFilesRequested(const QString& path);
+    void openRequested(const QString& path);
 
 protected:
     bool event(QEvent* event) override;
@@ -129,16 +159,16 @@ private:
 
     [[nodiscard]] qsizetype rowCount() const
     {
-        return lineCount();
+        return m_problemsOnly ? qsizetype(m_shownLines.size()) : lineCount();
     }
     [[nodiscard]] qsizetype lineOfRow(qsizetype row) const
     {
-        return row;
+        return m_problemsOnly ? m_shownLines[size_t(row)] : row;
     }
-    [[nodiscard]] qsizetype rowOfLine(qsizetype line) const
-    {
-        return line;
-    }
+    /// The row of the line, or for a hidden line the row of the next line shown.
+    [[nodiscard]] qsizetype rowOfLine(qsizetype line) const;
+    /// The position itself if its line is shown, else the nearest position on a shown line in that direction.
+    [[nodiscard]] qsizetype shownPosition(qsizetype position, bool forward) const;
 
     bool indexFrom(qsizetype position);
     [[nodiscard]] std::unique_ptr<QTextLayout> layoutOf(qsizetype line) const;
@@ -155,8 +185,12 @@ private:
     QString m_text;
     std::vector<qsizetype> m_lineStarts { 0 };
     qsizetype m_longestLine = 0; // the line with the most characters
+    std::vector<qsizetype> m_shownLines { 0 }; // the lines problems only shows, in order
+    qsizetype m_problemCount = 0;
+    bool m_problemsOnly = false;
     QTextCharFormat m_style;
     QFont m_font;
+    QFont m_markFont; // the marks: a colour emoji font first, as the monospace font may have plain ones
     QColor m_color;
     qreal m_rowHeight = 1;
     qreal m_ascent = 0;

@@ -1,5 +1,6 @@
 #include "viewcontroller.h"
 
+#include "report/findbar.h"
 #include "report/fontsize.h"
 #include "report/reportfile.h"
 #include "report/reportview.h"
@@ -81,6 +82,97 @@ ViewController::ViewController(QWidget* parent)
     connect(theCheckButton, &QPushButton::clicked, this, &ViewController::checkButton);
     connect(theHashButton, &QPushButton::clicked, this, &ViewController::hashButton);
     connect(theRetagButton, &QPushButton::clicked, this, &ViewController::retagButton);
+
+    setupReading(buttons, layout);
+}
+
+// The problems line above the report, the Show Problems Only toggle beside the buttons, the find bar under
+// the report, and the requests to show a line's file, which the document carries out.
+void ViewController::setupReading(QBoxLayout* buttons, QBoxLayout* layout)
+{
+    m_findBar = new FindBar(outputTextbox, this);
+    m_problemsLine = new QLabel(this);
+    m_problemsLine->setObjectName(QStringLiteral("problemsLine"));
+    m_problemsLine->hide();
+    m_problemsButton = new QPushButton(tr("Show &Problems Only"), this);
+    m_problemsButton->setObjectName(QStringLiteral("problemsButton"));
+    m_problemsButton->setCheckable(true);
+    m_problemsButton->setToolTip(tr("Hide the lines of files that are fine (Ctrl+Shift+P)."));
+    buttons->insertWidget(buttons->indexOf(theRetagButton) + 1, m_problemsButton);
+    layout->insertWidget(layout->indexOf(outputTextbox), m_problemsLine);
+    layout->insertWidget(layout->indexOf(outputTextbox) + 1, m_findBar);
+
+    connect(m_problemsButton, &QPushButton::toggled, this, &ViewController::setProblemsOnly);
+    connect(m_problemsLine, &QLabel::linkActivated, this, [this] { setProblemsOnly(!problemsOnly()); });
+    connect(outputTextbox, &ReportView::problemsOnlyChanged, this, [this](bool on) {
+        m_problemsButton->setChecked(on);
+        updateProblemsLine();
+        emit problemsOnlyChanged(on);
+    });
+    connect(outputTextbox, &ReportView::textChanged, this, &ViewController::updateProblemsLine);
+    connect(outputTextbox, &ReportView::showInFilesRequested, this, &ViewController::showInFilesRequested);
+    connect(outputTextbox, &ReportView::openRequested, this, &ViewController::openRequested);
+}
+
+void ViewController::updateProblemsLine()
+{
+    const qsizetype problems = outputTextbox->problemCount();
+    m_problemsLine->setVisible(problems > 0);
+    if (problems == 0)
+        return;
+    const QString count =
+        problems == 1 ? tr("1 line is a warning or an error.") : tr("%1 lines are warnings or errors.").arg(problems);
+    const QString link = problemsOnly() ? tr("Show All Lines") : tr("Show Problems Only");
+    m_problemsLine->setText(QStringLiteral("%1 <a href=\"toggle\">%2</a>").arg(count.toHtmlEscaped(), link));
+}
+
+bool ViewController::problemsOnly() const
+{
+    return outputTextbox->problemsOnly();
+}
+
+void ViewController::setProblemsOnly(bool on)
+{
+    outputTextbox->setProblemsOnly(on);
+}
+
+bool ViewController::canMakeBigger() const
+{
+    return theFontSize < FontSize::largest;
+}
+
+bool ViewController::canMakeSmaller() const
+{
+    return theFontSize > FontSize::smallest;
+}
+
+void ViewController::resetFontSize()
+{
+    theFontSize = FontSize::initial;
+    FontSize::store(theFontSize);
+    restyleReport();
+    emit fontSizeChanged(theFontSize);
+}
+
+void ViewController::findInReport()
+{
+    m_findBar->open();
+}
+
+void ViewController::findNext()
+{
+    if (m_findBar->isHidden())
+        m_findBar->open();
+    else
+        m_findBar->findNext();
+}
+
+void ViewController::findPrevious()
+{
+    if (m_findBar->isHidden())
+        m_findBar->open();
+    else
+        m_findBar->findPrevious();
 }
 
 void ViewController::setItem(const QUrl& url, bool isFile)
@@ -107,6 +199,8 @@ void ViewController::setReportText(const QString& text)
 void ViewController::appendReportText(const QString& text)
 {
     outputTextbox->appendText(text, ReportView::reportStyle(theFontSize, outputTextbox->palette()));
+    // The newest lines, and at the end of a run its totals, are in sight.
+    outputTextbox->scrollToEnd();
 }
 
 void ViewController::restyleReport()
@@ -119,6 +213,7 @@ void ViewController::incFontSize()
     theFontSize = FontSize::bigger(theFontSize);
     FontSize::store(theFontSize);
     restyleReport();
+    emit fontSizeChanged(theFontSize);
 }
 
 void ViewController::decFontSize()
@@ -126,6 +221,7 @@ void ViewController::decFontSize()
     theFontSize = FontSize::smaller(theFontSize);
     FontSize::store(theFontSize);
     restyleReport();
+    emit fontSizeChanged(theFontSize);
 }
 
 void ViewController::exportText()

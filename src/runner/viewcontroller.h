@@ -17,6 +17,8 @@
 #include <string>
 
 class BusyIndicator;
+class FindBar;
+class QBoxLayout;
 class QLabel;
 class QProgressBar;
 struct RunJob;
@@ -73,6 +75,11 @@ public:
     /// How runs read files; empty means read(2). Tests hold a run mid-file with it.
     void setReadFunction(orvane::ReadFunction read);
 
+    // Reading the report: find, problems only, the font size's bounds, from a line to its file.
+    [[nodiscard]] bool problemsOnly() const;
+    [[nodiscard]] bool canMakeBigger() const;
+    [[nodiscard]] bool canMakeSmaller() const;
+
 signals:
     /// A run has ended (its results shown, or dropped if the window was closed meanwhile).
     void runEnded();
@@ -80,6 +87,11 @@ signals:
     void runsFinished();
     /// Something failed that the user should be told of; message names the item and the reason.
     void errorOccurred(const QString& message);
+    void fontSizeChanged(double size);
+    void problemsOnlyChanged(bool on);
+    /// The user asked to see the file a report line names in the file manager, or to open it.
+    void showInFilesRequested(const QString& path);
+    void openRequested(const QString& path);
 
 public slots:
     void checkButton();
@@ -94,6 +106,12 @@ public slots:
     void incFontSize();
     void decFontSize();
     void exportText();
+    void resetFontSize();
+    void findInReport();
+    void findNext();
+    void findPrevious();
+    /// Shows only the report's warnings, errors, notices and totals; Save and Export still write it all.
+    void setProblemsOnly(bool on);
 
     /// Runs each time the view is shown: a view without a run in progress shows no busy indicator.
     void viewDidAppear();
@@ -114,6 +132,8 @@ private:
     void stopSpinner();
     /// Shows the newest run's progress below the buttons, or hides it when no run is going.
     void showProgress();
+    void setupReading(QBoxLayout* buttons, QBoxLayout* layout);
+    void updateProblemsLine();
     [[nodiscard]] orvane::RunSettings runSettings(orvane::Backend backend) const;
 
     ReportView* outputTextbox;
@@ -128,6 +148,9 @@ private:
     QLabel* m_currentFile;
     QTimer m_progressTimer;
     QElapsedTimer m_runClock;
+    FindBar* m_findBar = nullptr;
+    QLabel* m_problemsLine = nullptr;
+    QPushButton* m_problemsButton = nullptr;
 
     std::optional<QUrl> theSourceURL;
     bool m_isFile = true;

@@ -22,6 +22,8 @@
 #include <QDesktopServices>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -243,6 +245,11 @@ private slots:
             { "quitAction", QKeySequence("Ctrl+Q") },
             { "biggerAction", QKeySequence("Ctrl++") },
             { "smallerAction", QKeySequence("Ctrl+-") },
+            { "actualSizeAction", QKeySequence("Ctrl+0") },
+            { "findAction", QKeySequence("Ctrl+F") },
+            { "findNextAction", QKeySequence("F3") },
+            { "findPreviousAction", QKeySequence("Shift+F3") },
+            { "problemsOnlyAction", QKeySequence("Ctrl+Shift+P") },
             { "helpAction", QKeySequence(Qt::Key_F1) },
         };
         for (QMainWindow* window : windows) {
@@ -258,15 +265,22 @@ private slots:
             QCOMPARE(status->text(), QStringLiteral("Update not checked"));
             QVERIFY(app.helpMenus().contains(qobject_cast<QMenu*>(status->parent())));
             const bool hasReport = window == document;
-            for (const char* name : { "saveAction", "exportAction", "biggerAction", "smallerAction" })
+            for (const char* name : { "saveAction", "exportAction", "findAction", "problemsOnlyAction" })
                 QCOMPARE(action(window, name)->isEnabled(), hasReport);
+            QCOMPARE(action(window, "biggerAction")->isEnabled(), window != app.startWindow()); // help zooms
         }
 
+        // Bigger and Smaller are off at the bounds, 60 and 4 points; Actual Size goes back to 12.
         auto* controller = static_cast<DocumentWindow*>(document)->viewController();
-        action(document, "biggerAction")->trigger();
-        action(document, "biggerAction")->trigger();
-        action(document, "smallerAction")->trigger();
-        QCOMPARE(controller->fontSize(), 13.0);
+        for (const auto& [name, bound] : { std::pair("biggerAction", 60.0), std::pair("smallerAction", 4.0) }) {
+            for (int step = 0; step < 100 && action(document, name)->isEnabled(); ++step)
+                action(document, name)->trigger();
+            QCOMPARE(controller->fontSize(), bound);
+            QVERIFY(!action(document, name)->isEnabled());
+            action(document, "actualSizeAction")->trigger();
+            QCOMPARE(controller->fontSize(), 12.0);
+            QVERIFY(action(document, name)->isEnabled());
+        }
     }
 
     // Launching runs the update check. Every Help menu, also that of a window opened afterwards, turns
@@ -362,10 +376,16 @@ private slots:
         QVERIFY(ended.wait());
         QCOMPARE(controller->reportText().toUtf8(), engineReport(orvane::Operation::Check, root));
         QCOMPARE(window->windowTitle(), QStringLiteral("Holiday photos"));
+        QCOMPARE(child<QLabel>(controller, "problemsLine")->text(),
+            "2 lines are warnings or errors. <a href=\"toggle\">Show Problems Only</a>");
+        action(window, "findAction")->trigger();
+        QTest::keyClicks(child<QLineEdit>(controller, "findField"), "notes");
 
         const QString screenshot = qEnvironmentVariable("ORVANE_SCREENSHOT");
-        if (!screenshot.isEmpty())
+        if (!screenshot.isEmpty()) {
+            QCoreApplication::processEvents(); // the find bar's layout, after its count has grown
             QVERIFY(window->grab().save(screenshot));
+        }
     }
 
     void helpWindowsAccumulate()

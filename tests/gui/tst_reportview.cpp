@@ -1,4 +1,5 @@
-// The report: its characters kept and copied exactly, selections, screen readers, font size, report files.
+// The report: its characters kept and copied exactly, selections, screen readers, font size, report files,
+// the problems filter and the find bar.
 
 #include "guifixtures.h"
 #include "report/fontsize.h"
@@ -9,6 +10,8 @@
 #include <QAccessible>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,6 +34,14 @@ QByteArray contentsOf(const QString& path)
 
 const QString lines = QStringLiteral("\u26A0\uFE0F No digest found for /a\n\u274C Digests for /b aren't equal.\n"
                                      "\n\t2 had no digest.\nCamera/\U0001F4F7");
+
+// Every kind of report line; the problems filter hides the first, the sixth and the seventh.
+const QString everyKind =
+    QStringLiteral("\u2705 Digests for /a\n\u274C Digests for /b aren't equal.\n"
+                   "\u26A0\uFE0F No digest found for /c\n\u26A0\uFE0F Couldn't read /d (not a regular file)\n"
+                   "\u26A0\uFE0F Couldn't read folder /e (Permission denied)\nDigest 1f2e for /f\n\u2705 Tagged /g\n"
+                   "\u26A0\uFE0F Retagged /h\n\u274C Couldn't tag /i (Read-only file system)\nDigests for nothing\n"
+                   "Checked a total of 9 files in /\n\t1 matched digest correctly\n");
 
 } // namespace
 
@@ -157,6 +168,53 @@ private slots:
         QCOMPARE(window.reportText(), lines);
     }
 
+    // Lines arrive in pieces that split lines and marks, with the filter on from the start or turned on later.
+    void problemsOnly_data()
+    {
+        QTest::addColumn<int>("piece"); // characters an append adds
+        QTest::newRow("in one piece, filter on after") << 1000;
+        QTest::newRow("one character at a time, filter on before") << 1;
+    }
+    void problemsOnly()
+    {
+        QFETCH(int, piece);
+        controller->setReportText(QString());
+        controller->setProblemsOnly(piece == 1);
+        for (qsizetype at = 0; at < everyKind.size(); at += piece)
+            controller->appendReportText(everyKind.mid(at, piece));
+        controller->setProblemsOnly(true);
+        QStringList shown = everyKind.split(u'\n');
+        shown.remove(5, 2);
+        shown.removeFirst();
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(copied(view), shown.join(u'\n'));
+        QCOMPARE(view->problemCount(), 6);
+        QCOMPARE(controller->reportText(), everyKind);
+    }
+
+    // Enter and Shift+Enter in the find bar go round the matches in the lines shown, ignoring case.
+    void findGoesRound()
+    {
+        controller->setReportText(everyKind);
+        controller->findInReport();
+        auto* field = guifixtures::child<QLineEdit>(controller.get(), "findField");
+        const auto count = [this] { return guifixtures::child<QLabel>(controller.get(), "findCount")->text(); };
+        const auto matchLine = [this] { return view->lineOfPosition(view->selectionStart()); };
+        QTest::keyClicks(field, "DIGEST");
+        QCOMPARE(count(), "6 matches");
+        QList<qsizetype> lines;
+        for (int i = 0; i < 7; ++i, QTest::keyClick(field, Qt::Key_Return))
+            lines << matchLine();
+        QCOMPARE(lines, QList<qsizetype>({ 0, 1, 2, 5, 9, 11, 0 }));
+        QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(matchLine(), 11);
+        controller->setProblemsOnly(true);
+        QCOMPARE(count(), "4 matches");
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(matchLine(), 1);
+    }
+
     void writingReportFiles()
     {
         QTemporaryDir dir;
@@ -167,50 +225,6 @@ private slots:
         QCOMPARE(contentsOf(path), report); // no byte-order mark, nothing else
         QCOMPARE(ReportFile::write(path, QByteArray()), QString());
         QCOMPARE(contentsOf(path), QByteArray());
-    }
-
-    void writeFailures_data()
-    {
-        QTest::addColumn<QString>("where");
-        QTest::addColumn<QString>("reason");
-        const auto row = [](const char* name, const char* where, const char* reason) {
-            QTest::newRow(name) << QString::fromUtf8(where) << QString::fromUtf8(reason);
-        };
-        const char* opened = "it is the item this window checks, and Orvane never writes over it";
-        row("missing folder", "missing/report.text", "No such file or directory");
-        row("below a file", "file/report.text", "Not a directory");
-        row("a folder", "folder", "Is a directory");
-        row("a FIFO", "fifo", "No such device or address");
-        row("the opened item", "item", opened);
-        row("a link to the opened item", "link", opened);
-        row("read-only volume", "volume/report.text", "Read-only file system");
-        row("full volume", "volume/report.text", "No space left on device");
-    }
-    void writeFailures()
-    {
-        QFETCH(QString, where);
-        QFETCH(QString, reason);
-        QTemporaryDir dir;
-        fixtures::writeFile(dir.filePath("file"), "f");
-        QVERIFY(QDir(dir.path()).mkdir("folder"));
-        fixtures::makeFifo(dir.filePath("fifo"));
-        fixtures::writeFile(dir.filePath("item"), "the user's own file");
-        fixtures::makeSymlink(dir.filePath("item"), dir.filePath("link"));
-        std::optional<fixtures::ScratchMount> mount;
-        QByteArray report = "\u274C Couldn't tag /x\n";
-        if (where.startsWith("volume/")) {
-            mount.emplace(dir.filePath("volume"));
-            if (!mount->valid())
-                QSKIP(qPrintable(mount->reason()));
-            if (reason.startsWith("Read-only") && !mount->makeReadOnly())
-                QSKIP(qPrintable(mount->reason()));
-            if (reason.startsWith("No space"))
-                report = QByteArray(9 * 1024 * 1024, 'x'); // more than the 8 MiB volume holds
-        }
-        const QString path = dir.filePath(where);
-        QCOMPARE(ReportFile::write(path, report, dir.filePath("item")),
-            QStringLiteral("The report could not be written to %1: %2.").arg(path, reason));
-        QCOMPARE(contentsOf(dir.filePath("item")), QByteArray("the user's own file"));
     }
 };
 

@@ -1,42 +1,58 @@
 #pragma once
 
-#include <QByteArray>
 #include <QHash>
-#include <QObject>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QUrl>
 
 #include <optional>
 
-/*!
- * A small HTTP/1.1 server on the loopback interface that answers GET requests with canned responses, one
- * per path, and closes each connection after answering. Unknown paths get 404. It runs on the test's
- * own event loop, so tests wait for it with QTRY_* or QSignalSpy::wait.
- */
-class CannedHttpServer : public QObject
+/// An HTTP/1.1 server on the loopback interface, run by the test's own event loop, that answers each GET with
+/// the response canned for its path (404 for other paths) and closes the connection.
+class CannedHttpServer
 {
-    Q_OBJECT
-
 public:
     struct Response
     {
         int status = 200;
-        std::optional<QByteArray> contentType = QByteArray("text/xml");
+        std::optional<QByteArray> contentType = QByteArray("text/xml"); ///< nothing: no Content-Type header
         QByteArray body;
         bool announceLength = true; ///< false: no Content-Length; the body ends when the connection closes
     };
 
-    explicit CannedHttpServer(QObject* parent = nullptr);
+    CannedHttpServer()
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            QTcpSocket* socket = m_server.nextPendingConnection();
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                if (!socket->peek(64 * 1024).contains("\r\n\r\n")) // the whole request head; a GET has no body
+                    return;
+                const Response response =
+                    m_responses.value(socket->readAll().split(' ').value(1), { 404, "text/plain", "not here" });
+                QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Canned\r\n";
+                if (response.contentType)
+                    head += "Content-Type: " + *response.contentType + "\r\n";
+                if (response.announceLength)
+                    head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+                socket->write(head + "Connection: close\r\n\r\n" + response.body);
+                socket->disconnectFromHost(); // after the buffered bytes have been written
+            });
+        });
+    }
 
-    /// Serves response under path from now on, and counts that path's requests afresh.
-    void serve(const QByteArray& path, const Response& response);
-    [[nodiscard]] QUrl url(const QByteArray& path) const;
-    [[nodiscard]] int requestCount(const QByteArray& path) const;
+    void serve(const QByteArray& path, const Response& response)
+    {
+        m_responses.insert(path, response);
+    }
+
+    [[nodiscard]] QUrl url(const QByteArray& path) const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(QString::fromLatin1(path)));
+    }
 
 private:
-    void answer(QTcpSocket* socket);
-
     QTcpServer m_server;
     QHash<QByteArray, Response> m_responses;
-    QHash<QByteArray, int> m_requests;
 };

@@ -1,0 +1,152 @@
+#include "findbar.h"
+
+#include "report/reportview.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+
+FindBar::FindBar(ReportView* view, QWidget* parent)
+    : QWidget(parent)
+    , m_view(view)
+    , m_field(new QLineEdit(this))
+    , m_matchCase(new QCheckBox(tr("Match Case"), this))
+    , m_count(new QLabel(this))
+{
+    setObjectName(QStringLiteral("findBar"));
+    m_field->setObjectName(QStringLiteral("findField"));
+    m_field->setPlaceholderText(tr("Find"));
+    m_field->setClearButtonEnabled(true);
+    m_field->installEventFilter(this);
+    m_count->setObjectName(QStringLiteral("findCount"));
+    auto* previous = new QToolButton(this);
+    previous->setText(tr("Previous"));
+    previous->setToolTip(tr("Previous match (Shift+F3)"));
+    auto* next = new QToolButton(this);
+    next->setText(tr("Next"));
+    next->setToolTip(tr("Next match (F3)"));
+    auto* closing = new QToolButton(this);
+    closing->setText(QStringLiteral("\u2715"));
+    closing->setToolTip(tr("Close (Escape)"));
+    closing->setAutoRaise(true);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(closing);
+    layout->addWidget(m_field, 1);
+    layout->addWidget(m_count);
+    layout->addWidget(previous);
+    layout->addWidget(next);
+    layout->addWidget(m_matchCase);
+
+    connect(closing, &QToolButton::clicked, this, &FindBar::dismiss);
+    connect(previous, &QToolButton::clicked, this, &FindBar::findPrevious);
+    connect(next, &QToolButton::clicked, this, &FindBar::findNext);
+    // Typing moves to the first match from where the current one starts, so the match grows as it is typed.
+    connect(m_field, &QLineEdit::textEdited, this, [this] {
+        find(m_view->selectionStart(), true);
+        updateCount();
+    });
+    connect(m_matchCase, &QCheckBox::toggled, this, &FindBar::updateCount);
+    connect(m_view, &ReportView::textChanged, this, &FindBar::updateCount);
+    connect(m_view, &ReportView::problemsOnlyChanged, this, &FindBar::updateCount);
+    hide();
+}
+
+FindBar::~FindBar() = default;
+
+void FindBar::open()
+{
+    const QString selected = m_view->selectedText();
+    if (!selected.isEmpty() && !selected.contains(u'\n'))
+        m_field->setText(selected);
+    show();
+    m_field->setFocus(Qt::ShortcutFocusReason);
+    m_field->selectAll();
+    updateCount();
+}
+
+void FindBar::dismiss()
+{
+    hide();
+    m_view->setFocus(Qt::OtherFocusReason);
+}
+
+void FindBar::findNext()
+{
+    // From just after the start of the match shown, so that the next one may overlap it.
+    const bool selected = m_view->selectionEnd() > m_view->selectionStart();
+    find(selected ? m_view->selectionStart() + 1 : m_view->cursorPosition(), true);
+}
+
+void FindBar::findPrevious()
+{
+    find(m_view->selectionStart() - 1, false);
+}
+
+bool FindBar::find(qsizetype from, bool forward)
+{
+    const QString needle = m_field->text();
+    if (needle.isEmpty())
+        return false;
+    const QString& text = m_view->text();
+    const Qt::CaseSensitivity sensitivity = m_matchCase->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    for (int round = 0; round < 2; ++round, from = forward ? 0 : text.size()) {
+        while (forward ? from <= text.size() : from >= 0) {
+            const qsizetype at =
+                forward ? text.indexOf(needle, from, sensitivity) : text.lastIndexOf(needle, from, sensitivity);
+            if (at < 0)
+                break;
+            const qsizetype line = m_view->lineOfPosition(at);
+            if (m_view->isLineShown(line)) {
+                m_view->select(at, at + needle.size());
+                return true;
+            }
+            from = forward ? m_view->lineEnd(line) + 1 : m_view->lineStart(line) - 1;
+        }
+    }
+    return false;
+}
+
+qsizetype FindBar::matchCount() const
+{
+    const QString needle = m_field->text();
+    if (needle.isEmpty())
+        return 0;
+    const QString& text = m_view->text();
+    const Qt::CaseSensitivity sensitivity = m_matchCase->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    qsizetype count = 0;
+    for (qsizetype at = text.indexOf(needle, 0, sensitivity); at >= 0;
+         at = text.indexOf(needle, at + needle.size(), sensitivity))
+        count += m_view->isLineShown(m_view->lineOfPosition(at)) ? 1 : 0;
+    return count;
+}
+
+void FindBar::updateCount()
+{
+    if (isHidden() || m_field->text().isEmpty()) {
+        m_count->clear();
+        return;
+    }
+    const qsizetype count = matchCount();
+    m_count->setText(count == 0 ? tr("No matches") : count == 1 ? tr("1 match") : tr("%1 matches").arg(count));
+}
+
+bool FindBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_field && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape) {
+            dismiss();
+            return true;
+        }
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            key->modifiers() & Qt::ShiftModifier ? findPrevious() : findNext();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
