@@ -170,7 +170,7 @@ private slots:
     void windowsRemember_data()
     {
         QTest::addColumn<QRect>("closedAt");
-        QTest::newRow("on screen") << QRect(40, 50, 760, 420);
+        QTest::newRow("on screen") << QRect(40, 50, 640, 400);
         QTest::newRow("off screen, wider than the screen") << QRect(3000, 2000, 5000, 400);
     }
     void windowsRemember()
