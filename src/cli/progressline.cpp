@@ -63,12 +63,11 @@ ProgressLine::ProgressLine(const orvane::RunProgress& progress, int fd)
     : m_progress(progress)
     , m_fd(fd)
 {
+    draw(); // at once: a run shorter than the interval shows its line too
     m_thread = std::thread([this] {
         std::unique_lock<std::mutex> lock(m_mutex);
-        while (!m_ending) {
+        while (!m_wake.wait_for(lock, redrawInterval, [this] { return m_ending; }))
             draw();
-            m_wake.wait_for(lock, redrawInterval, [this] { return m_ending; });
-        }
     });
 }
 

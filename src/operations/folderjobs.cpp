@@ -104,10 +104,11 @@ struct FolderJobs::Shared
         return !window.empty() && window.front().state >= EntryState::Done;
     }
     // The walk's thread waits for a batch, not for every file: it is woken when the first outcome is ready
-    // and half the window is, or when nothing is in hand any more.
+    // and the files queued are about to run out, or when nothing is in hand any more.
     bool walkerMayGo() const
     {
-        return frontFinished() && (finished >= capacity / 2 || finished == window.size());
+        return frontFinished()
+            && (window.size() - firstQueued <= static_cast<std::size_t>(maxWorkers) || finished == window.size());
     }
 };
 
@@ -224,7 +225,7 @@ void FolderJobs::addFile(int folderFd, const std::string& name, const std::strin
             startWorkers();
             return;
         }
-        if (!s.frontFinished()) {
+        if (!s.walkerMayGo()) {
             if (s.stopRequested())
                 return; // the walk stops before its next file; this one is not started
             s.walkerWaiting = true;

@@ -11,9 +11,11 @@
 #include <QThread>
 
 #include <cerrno>
+#include <condition_variable>
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace orvane;
@@ -32,6 +34,21 @@ struct Outcome
     QByteArray text; // the run's report text, totals included for a folder
     QByteArray direct; // texts put straight into the report during the run
 };
+
+// Settings for a run of jobs files at once on a pool of four threads.
+RunSettings parallel(int jobs)
+{
+    static WorkerPool pool(4);
+    RunSettings settings;
+    settings.jobs = jobs;
+    settings.pool = &pool;
+    if (jobs > 1) // reads that take their time by the file, so that files finish out of walk order
+        settings.read = [](int fd, void* buffer, std::size_t count) {
+            QThread::usleep(fd * 7919 % 5 * 400);
+            return ::read(fd, buffer, count);
+        };
+    return settings;
+}
 
 // A folder run with its totals, or a single-file run.
 Outcome run(Operation operation, const QString& item, Variant variant = Variant::Folder, RunSettings settings = {})
@@ -98,22 +115,32 @@ private slots:
 
     // Fault 2: every file and folder gets its line, unreadable ones included, and the totals say how many
     // could not be read. Run as an unprivileged user, so that permissions bar a file and a folder.
+    // The same bytes with one job and with four: outcomes join the report in walk order.
     void folderReportsLeaveNothingOut_data()
     {
         QTest::addColumn<Operation>("operation");
         QTest::addColumn<QByteArray>("totals");
-        QTest::newRow("check") << Operation::Check
-                               << QByteArray("Checked a total of 9 files in @\n\t2 matched digest correctly\n"
-                                             "\t2 didn't match their digest\n\t2 had no digest.\n");
-        QTest::newRow("tag") << Operation::Tag << QByteArray("Tagged a total of 9 files in @ with 0 errors.\n");
-        QTest::newRow("retag") << Operation::Retag
-                               << QByteArray("Retagged a total of 9 files in @\n\t2 matched digest correctly\n"
-                                             "\t2 were retagged\n\t2 were tagged for the first time.\n");
+        QTest::addColumn<int>("jobs");
+        for (int jobs : { 1, 4 }) {
+            QTest::addRow("check, %d jobs", jobs)
+                << Operation::Check
+                << QByteArray("Checked a total of 9 files in @\n\t2 matched digest correctly\n"
+                              "\t2 didn't match their digest\n\t2 had no digest.\n")
+                << jobs;
+            QTest::addRow("tag, %d jobs", jobs)
+                << Operation::Tag << QByteArray("Tagged a total of 9 files in @ with 0 errors.\n") << jobs;
+            QTest::addRow("retag, %d jobs", jobs)
+                << Operation::Retag
+                << QByteArray("Retagged a total of 9 files in @\n\t2 matched digest correctly\n"
+                              "\t2 were retagged\n\t2 were tagged for the first time.\n")
+                << jobs;
+        }
     }
     void folderReportsLeaveNothingOut()
     {
         QFETCH(Operation, operation);
         QFETCH(QByteArray, totals);
+        QFETCH(int, jobs);
         QTemporaryDir dir;
         const QString root = dir.filePath("tree");
         // Each file holds its own name; the stored values make it match, differ or have none.
@@ -142,7 +169,7 @@ private slots:
         const QStringList order = walkOrder(root);
         for (const QString& path : order)
             expected += expectedLine(operation, path);
-        const Outcome outcome = run(operation, root);
+        const Outcome outcome = run(operation, root, Variant::Folder, parallel(jobs));
         QCOMPARE(outcome.text, expected + totals.replace("@", QFile::encodeName(root)) + "\t4 couldn't be read.\n");
         QVERIFY(outcome.direct.isEmpty());
         for (const QString& path : order)
@@ -203,8 +230,16 @@ private slots:
 
     // Fault 3: a failed write in a folder Tag is named with its file, ahead of the run's lines; the
     // single file keeps the system's text and its own line. Retag says "Couldn't tag" where it had to write.
+    // The notices come in walk order with four jobs too.
+    void tagFailuresNameTheirFiles_data()
+    {
+        QTest::addColumn<int>("jobs");
+        QTest::newRow("1 job") << 1;
+        QTest::newRow("4 jobs") << 4;
+    }
     void tagFailuresNameTheirFiles()
     {
+        QFETCH(int, jobs);
         QTemporaryDir dir;
         ScratchMount mount(dir.filePath("volume"));
         if (!mount.valid())
@@ -226,10 +261,10 @@ private slots:
             retagLines +=
                 path.endsWith("/unchanged") ? ok + "Digests for " + p + "\n" : bad + "Couldn't tag " + p + "\n";
         }
-        const Outcome tag = run(Operation::Tag, root);
+        const Outcome tag = run(Operation::Tag, root, Variant::Folder, parallel(jobs));
         QCOMPARE(tag.direct, notices);
         QCOMPARE(tag.text, lines + tagTotals(root, 3, 3));
-        const Outcome retag = run(Operation::Retag, root);
+        const Outcome retag = run(Operation::Retag, root, Variant::Folder, parallel(jobs));
         QCOMPARE(retag.text, retagLines + retagTotals(root, 3, 1, 0, 0));
         QVERIFY(retag.direct.isEmpty());
         QCOMPARE(attribute(root + "/changed").value_or("none"), sha256("c1"));
@@ -401,6 +436,71 @@ private slots:
                 + "\n\t0 matched digest correctly\n\t0 didn't match their digest\n\t1 had no digest.\n");
         ::unlink(file.c_str());
         ::rmdir(folder.c_str());
+    }
+
+    // A stop while files are read: the files in hand finish, with their lines and whole digests, no other
+    // starts, and the stop line stands for the totals. The count of the tree is done meanwhile.
+    void stopFinishesTheFilesInHand_data()
+    {
+        QTest::addColumn<int>("jobs");
+        QTest::newRow("1 job") << 1;
+        QTest::newRow("4 jobs") << 4;
+    }
+    void stopFinishesTheFilesInHand()
+    {
+        QFETCH(int, jobs);
+        QTemporaryDir dir;
+        qint64 bytes = 0;
+        for (int i = 0; i < 40; ++i) {
+            writeFile(dir.filePath("d%1/f%2").arg(i % 3).arg(i), patternBytes(1000 + i, quint32(i)));
+            bytes += 1000 + i;
+        }
+        RunProgress progress;
+        RunSettings settings = parallel(jobs);
+        settings.progress = &progress;
+        std::mutex mutex;
+        std::condition_variable changed;
+        int reading = 0; // each file is read in one call
+        bool open = false;
+        settings.read = [&](int fd, void* buffer, std::size_t count) {
+            std::unique_lock<std::mutex> lock(mutex);
+            ++reading;
+            changed.notify_all();
+            changed.wait(lock, [&open] { return open; });
+            return ::read(fd, buffer, count);
+        };
+        RunState state;
+        std::thread runner([&] {
+            if (!runFolder(Operation::Tag, local(dir.path()), settings, state))
+                appendTotals(Operation::Tag, local(dir.path()), state);
+        });
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [&] { return reading == jobs; });
+        }
+        QTRY_COMPARE(progress.filesTotal.load(), 40);
+        QCOMPARE(progress.bytesTotal.load(), bytes);
+        progress.stopRequested = true;
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            open = true;
+        }
+        changed.notify_all();
+        runner.join();
+
+        QByteArray expected;
+        int handled = 0;
+        for (const QString& path : walkOrder(dir.path())) {
+            if (const auto stored = attribute(path)) {
+                QCOMPARE(*stored, digestOfFile(path));
+                expected += "Digest " + hashNumberOf(path) + " for " + QFile::encodeName(path) + "\n";
+                ++handled;
+            }
+        }
+        QCOMPARE(handled, jobs);
+        QCOMPARE(reading, jobs);
+        QCOMPARE(QByteArray::fromStdString(state.reportText),
+            expected + warn + "Stopped after " + QByteArray::number(jobs) + " files: the run did not finish.\n");
     }
 
     // Check never writes, and Retag leaves a matching file entirely alone: a write would move the ctime.
