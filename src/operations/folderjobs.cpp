@@ -19,6 +19,9 @@ namespace {
 // A pool thread hashes at most this many files of one run before it lets the tasks of other runs have it.
 constexpr int filesPerTurn = 64;
 
+// The most files a pool thread takes from the queue at once.
+constexpr std::size_t filesPerClaim = 4;
+
 // How long a pool thread waits for the walk to bring more files before it returns to the pool.
 constexpr auto idleWait = std::chrono::milliseconds(20);
 
@@ -134,6 +137,7 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
     Shared& s = *shared;
     std::unique_lock<std::mutex> lock(s.mutex);
     std::unique_ptr<IntegrityRun> step;
+    std::vector<Entry*> claimed;
     int handled = 0;
     while (!s.runEnded && !s.stopRequested()) {
         if (!s.hasQueued()) {
@@ -147,7 +151,7 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
                 break;
             continue;
         }
-        if (handled == filesPerTurn) {
+        if (handled >= filesPerTurn) {
             ++s.workers;
             s.settings.pool->submit([shared] { work(shared); });
             break;
@@ -160,14 +164,27 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
                 s.idleSteps.pop_back();
             }
         }
-        Entry& entry = s.window[s.firstQueued++]; // a deque keeps its elements in place as it grows
-        entry.state = EntryState::Running;
+        // A few files at a time while many are queued: fewer turns of the lock, the same order.
+        const std::size_t queued = s.window.size() - s.firstQueued;
+        const std::size_t share = std::clamp<std::size_t>(queued / (2 * std::size_t(s.maxWorkers)), 1, filesPerClaim);
+        claimed.clear();
+        while (claimed.size() < share && s.hasQueued()) {
+            Entry& entry = s.window[s.firstQueued++]; // a deque keeps its elements in place as it grows
+            entry.state = EntryState::Running;
+            claimed.push_back(&entry);
+        }
         lock.unlock();
-        step->processFile(entry.folder->fd, entry.name, entry.path, entry.regular, entry.outcome);
+        std::size_t done = 0;
+        // The run cannot end while entries of it are running, so its progress is there to ask.
+        for (; done < claimed.size() && (done == 0 || !s.stopRequested()); ++done) {
+            Entry& entry = *claimed[done];
+            step->processFile(entry.folder->fd, entry.name, entry.path, entry.regular, entry.outcome);
+        }
         lock.lock();
-        entry.state = EntryState::Done;
-        ++s.finished;
-        ++handled;
+        for (std::size_t i = 0; i < claimed.size(); ++i)
+            claimed[i]->state = i < done ? EntryState::Done : EntryState::Skipped;
+        s.finished += claimed.size();
+        handled += static_cast<int>(done);
         if (s.walkerWaiting && s.walkerMayGo())
             s.walkerWakes.notify_one();
     }
