@@ -61,6 +61,7 @@ cat "$big" >/dev/null
 find "$small" "$mixed" -type f -exec cat {} + >/dev/null
 "$cli" tag "$small" >/dev/null
 "$cli" tag "$mixed" >/dev/null
+"$cli" tag "$big" >/dev/null
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) CPUs"
 
 echo

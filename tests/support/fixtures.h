@@ -54,7 +54,6 @@ private:
     bool m_dropped = false;
 };
 
-
 /// A throw-away tmpfs mounted on a folder for the life of the object; unmounted (lazily) on destruction.
 /// Needs CAP_SYS_ADMIN: valid() says whether the mount took place, and reason() why not.
 class ScratchMount
