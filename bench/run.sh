@@ -1,9 +1,9 @@
 #!/bin/sh
-# Compares orvane-cli with openssl dgst, sha256sum, rhash and hashdeep on (a) one 1 GiB file and (b) 20,000
-# files of 4 KiB in nested folders, both from the page cache. Prints hyperfine tables and peak memory.
+# Measures orvane-cli against openssl dgst, sha256sum, rhash and hashdeep, and orvane-cli's --jobs and
+# --progress against themselves, all from the page cache. Prints hyperfine tables and peak memory.
 #
 #   bench/run.sh                 build the release preset, make the trees (once) and measure
-#   BENCH_DIR=/path bench/run.sh put the trees elsewhere (default /var/tmp/orvane-bench; ~1.1 GiB)
+#   BENCH_DIR=/path bench/run.sh put the trees elsewhere (default /var/tmp/orvane-bench; ~2.2 GiB)
 #   RUNS=10 bench/run.sh         more runs per command (default 5)
 set -eu
 cd "$(dirname "$0")/.."
@@ -14,6 +14,7 @@ runs=${RUNS:-5}
 need=""
 for tool in hyperfine rhash hashdeep; do command -v "$tool" >/dev/null 2>&1 || need="$need $tool"; done
 [ -x /usr/bin/time ] || need="$need time"
+command -v script >/dev/null 2>&1 || need="$need bsdutils"
 if [ -n "$need" ]; then
     if [ "$(id -u)" -eq 0 ]; then as_root=""; else as_root="sudo"; fi
     $as_root apt-get update && DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y --no-install-recommends $need
@@ -21,64 +22,85 @@ fi
 
 cmake --preset release >/dev/null
 cmake --build --preset release --target orvane-cli >/dev/null
-cli=$top/build/release/src/orvane-cli
+cli=$top/build/release/src/cli/orvane-cli
+
+# Splits n*4096 random bytes into n files of 4 KiB, 100 to a folder, in folders d*/e* below $1.
+small_files() {
+    mkdir -p "$1.part"
+    head -c $(($2 * 4096)) /dev/urandom | (
+        cd "$1.part" && split -a 5 -d -b 4096 - f
+        a=0
+        while ls | grep -q '^f'; do
+            mkdir -p "d$((a / 20))/e$((a % 20))"
+            ls | grep '^f' | head -n 100 | xargs mv -t "d$((a / 20))/e$((a % 20))"
+            a=$((a + 1))
+        done
+    )
+    mv "$1.part" "$1"
+}
 
 mkdir -p "$work"
 big=$work/big.bin
 small=$work/small
+mixed=$work/mixed
 if [ ! -f "$big" ]; then
     echo "making $big (1 GiB of random bytes)"
     head -c 1073741824 /dev/urandom >"$big.part" && mv "$big.part" "$big"
 fi
-if [ ! -d "$small" ]; then
-    echo "making $small (20,000 files of 4 KiB in 200 folders)"
-    mkdir -p "$small.part"
-    head -c 81920000 /dev/urandom | (
-        cd "$small.part" && split -a 5 -d -b 4096 - f
-        i=0
-        for a in $(seq -w 0 9); do
-            for b in $(seq -w 0 19); do
-                mkdir -p "d$a/e$b"
-                ls | grep '^f' | head -n 100 | xargs mv -t "d$a/e$b"
-            done
-        done
-    )
-    mv "$small.part" "$small"
+[ -d "$small" ] || { echo "making $small (20,000 files of 4 KiB)"; small_files "$small" 20000; }
+if [ ! -d "$mixed" ]; then
+    echo "making $mixed (100 files of 10 MiB and 10,000 of 4 KiB)"
+    mkdir -p "$mixed.part/large"
+    for i in $(seq -w 1 100); do head -c 10485760 /dev/urandom >"$mixed.part/large/$i.bin"; done
+    small_files "$mixed.part/small" 10000
+    mv "$mixed.part" "$mixed"
 fi
 
 echo "warming the page cache"
 cat "$big" >/dev/null
-find "$small" -type f -exec cat {} + >/dev/null
+find "$small" "$mixed" -type f -exec cat {} + >/dev/null
 "$cli" tag "$small" >/dev/null
+"$cli" tag "$mixed" >/dev/null
+"$cli" tag "$big" >/dev/null
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) CPUs"
 
 echo
 echo "## (a) one file of 1 GiB"
 hyperfine --style basic --warmup 1 --runs "$runs" -N \
     "openssl dgst -sha256 $big" \
-    "sha256sum $big" \
     "rhash --sha256 $big" \
-    "hashdeep -c sha256 $big" \
-    "$cli tag $big" \
-    "$cli check $big" \
-    "$cli --backend=classic check $big"
+    "$cli --jobs 1 check $big" \
+    "$cli --jobs 2 check $big"
 
 echo
 echo "## (b) 20,000 files of 4 KiB"
 hyperfine --style basic --warmup 1 --runs "$runs" \
-    "find $small -type f -print0 | xargs -0 openssl dgst -sha256 >/dev/null" \
-    "find $small -type f -print0 | xargs -0 sha256sum >/dev/null" \
     "rhash -r --sha256 $small >/dev/null" \
-    "hashdeep -r -c sha256 $small >/dev/null" \
     "hashdeep -j0 -r -c sha256 $small >/dev/null" \
-    "$cli tag $small >/dev/null" \
-    "$cli check $small >/dev/null" \
-    "$cli retag $small >/dev/null"
+    "$cli --jobs 1 check $small >/dev/null" \
+    "$cli --jobs 2 check $small >/dev/null" \
+    "$cli --jobs 1 tag $small >/dev/null" \
+    "$cli --jobs 2 tag $small >/dev/null"
 
 echo
-echo "## peak memory (maximum resident set size)"
-for run in "tag $big" "check $big" "tag $small" "check $small"; do
+echo "## (c) mixed: 100 files of 10 MiB and 10,000 of 4 KiB"
+hyperfine --style basic --warmup 1 --runs "$runs" \
+    "$cli --jobs 1 check $mixed >/dev/null" \
+    "$cli --jobs 2 check $mixed >/dev/null"
+
+echo
+echo "## (d) progress on a terminal (script -qc gives it a pty) against none"
+hyperfine --style basic --warmup 1 --runs "$runs" \
+    "script -qc '$cli --no-progress check $small' /dev/null >/dev/null" \
+    "script -qc '$cli --progress check $small' /dev/null >/dev/null" \
+    "script -qc '$cli --no-progress check $mixed' /dev/null >/dev/null" \
+    "script -qc '$cli --progress check $mixed' /dev/null >/dev/null"
+
+echo
+echo "## (e) peak memory (maximum resident set size)"
+for run in "--jobs 1 check $small" "--jobs 8 check $small" "--jobs 8 --progress check $small" "--jobs 8 check $big"; do
     # shellcheck disable=SC2086
-    kib=$(/usr/bin/time -f %M "$cli" $run 2>&1 >/dev/null | tail -n 1)
+    kib=$(/usr/bin/time -f %M "$cli" $run 2>&1 >/dev/null | tail -n 1 | grep -o "[0-9]*$")
     echo "orvane-cli $run: $kib KiB"
 done
 report=$("$cli" check "$small" | wc -c)

@@ -6,12 +6,17 @@
 #include "operations/integrityrun.h"
 #include "operations/item.h"
 #include "operations/printablepath.h"
+#include "operations/runprogress.h"
+#include "operations/workerpool.h"
+#include "progressline.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -24,7 +29,7 @@ constexpr int exitClean = 0;
 constexpr int exitFindings = 1;
 constexpr int exitTrouble = 2;
 
-const char usage[] = "Usage: orvane-cli [--backend=modern|classic] check|tag|retag PATH\n"
+const char usage[] = "Usage: orvane-cli [OPTION]... check|tag|retag PATH\n"
                      "\n"
                      "Keeps each file's SHA-256 digest in its extended attribute user."
                      "co.sablewickfern.kelmor.hash#S.\n"
@@ -40,15 +45,31 @@ const char usage[] = "Usage: orvane-cli [--backend=modern|classic] check|tag|ret
                      "names are shown as \\xHH.\n"
                      "\n"
                      "Options:\n"
+                     "  --jobs=N, --jobs N hash up to N files of a folder at once; the report is the same\n"
+                     "                     as with one. auto (the default): the CPUs this process may\n"
+                     "                     use, at most 8, or 1 when PATH is on a rotational disk\n"
+                     "  --progress         show progress on standard error: files and bytes done of\n"
+                     "                     the whole, speed, time left and the current file, on one\n"
+                     "                     line erased at the end (the default when standard error is\n"
+                     "                     a terminal)\n"
+                     "  --no-progress      show no progress\n"
                      "  --backend=modern   hash with OpenSSL's EVP interface\n"
                      "  --backend=classic  hash with OpenSSL's SHA256_Init/Update/Final\n"
                      "  --help             show this text\n"
                      "  --version          show the version\n"
                      "\n"
+                     "Stopping: the first SIGINT (Ctrl+C) or SIGTERM lets the files in hand finish,\n"
+                     "starts no other, prints the report so far and \"Stopped after N files: the run\n"
+                     "did not finish.\" instead of the totals; a second one ends the program at once.\n"
+                     "\n"
                      "Exit status: 0 every file handled cleanly; 1 a file mismatched, had no digest, could\n"
                      "not be read or could not be tagged; 2 usage error (also an empty PATH, or a PATH\n"
                      "ending in / that is no folder), PATH missing or not listable, OpenSSL without\n"
-                     "SHA-256, or standard output that could not be written.\n";
+                     "SHA-256, or standard output that could not be written; 130 stopped by SIGINT,\n"
+                     "143 stopped by SIGTERM.\n";
+
+// The most files hashed at once that --jobs takes.
+constexpr int mostJobs = 256;
 
 // Set by the first write to standard output that fails; the run goes on, the exit status says it.
 int outputError = 0;
@@ -81,6 +102,49 @@ int finish(int status)
     return exitTrouble;
 }
 
+// The run the first SIGINT or SIGTERM asks to stop, and which signal did.
+orvane::RunProgress* stoppable = nullptr;
+volatile std::sig_atomic_t stopSignal = 0;
+volatile std::sig_atomic_t progressShown = 0;
+
+void onStopSignal(int signal)
+{
+    if (stopSignal == 0) {
+        stopSignal = signal;
+        if (stoppable)
+            stoppable->stopRequested.store(true);
+        return;
+    }
+    // The second ends the program at once, as the signal's default does.
+    if (progressShown)
+        (void)::write(STDERR_FILENO, "\r\x1b[K", 4);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void catchStopSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+// The value of --jobs: a number from 1 to mostJobs, or 0 for auto; none when it is neither.
+std::optional<int> parseJobs(const std::string& value)
+{
+    if (value == "auto")
+        return 0;
+    if (value.empty() || value.size() > 3 || value.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const int jobs = std::stoi(value);
+    if (jobs < 1 || jobs > mostJobs)
+        return std::nullopt;
+    return jobs;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -96,6 +160,8 @@ int main(int argc, char** argv)
 
     std::vector<std::string> words;
     RunSettings settings;
+    int jobs = 0; // auto
+    bool showProgress = ::isatty(STDERR_FILENO) == 1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -106,7 +172,19 @@ int main(int argc, char** argv)
             writeOut("orvane-cli " ORVANE_VERSION "\n");
             return finish(exitClean);
         }
-        if (arg == "--backend=modern") {
+        if (arg == "--jobs" || arg.rfind("--jobs=", 0) == 0) {
+            if (arg == "--jobs" && i + 1 == argc)
+                return usageError("--jobs needs a number or auto");
+            const std::string value = arg == "--jobs" ? argv[++i] : arg.substr(7);
+            const std::optional<int> parsed = parseJobs(value);
+            if (!parsed)
+                return usageError("--jobs takes a number from 1 to 256 or auto, not '" + printablePath(value) + "'");
+            jobs = *parsed;
+        } else if (arg == "--progress") {
+            showProgress = true;
+        } else if (arg == "--no-progress") {
+            showProgress = false;
+        } else if (arg == "--backend=modern") {
             settings.backend = Backend::Modern;
         } else if (arg == "--backend=classic") {
             settings.backend = Backend::Classic;
@@ -147,20 +225,54 @@ int main(int argc, char** argv)
         return exitTrouble;
     }
 
+    const std::string& path = item.value().path;
+    RunProgress progress;
+    settings.progress = &progress;
+    settings.countTotals = showProgress;
+    settings.jobs = jobs > 0 ? jobs : defaultJobs(path);
+    std::unique_ptr<WorkerPool> pool;
+    if (item.value().isFolder && settings.jobs > 1) {
+        pool = std::make_unique<WorkerPool>(settings.jobs);
+        settings.pool = pool.get();
+    }
+    stoppable = &progress;
+    catchStopSignals();
+    std::optional<ProgressLine> line;
+    if (showProgress) {
+        line.emplace(progress, STDERR_FILENO);
+        progressShown = 1;
+    }
+
     RunState state;
     RunObserver observer;
-    // Tag's notices of failed writes reach the window at once, ahead of the run's text; so they do here.
-    observer.directText = writeOut;
-    const std::string& path = item.value().path;
-    if (item.value().isFolder) {
-        if (const auto failure = runFolder(operation, path, settings, state, observer)) {
-            diagnose(printablePath(path), failure->reason);
-            return finish(exitTrouble);
-        }
-        appendTotals(operation, path, state);
-    } else {
+    // Tag's notices of failed writes reach the window at once, ahead of the run's text; so they do here,
+    // on a line of their own should standard output and standard error share a terminal.
+    observer.directText = [&line](const std::string& text) {
+        if (!line)
+            return writeOut(text);
+        line->withLineErased([&text] {
+            writeOut(text);
+            std::fflush(stdout);
+        });
+    };
+    std::optional<Failure> failure;
+    if (item.value().isFolder)
+        failure = runFolder(operation, path, settings, state, observer);
+    else
         runSingleFile(operation, path, settings, state, observer);
+    if (line) {
+        line->stop();
+        progressShown = 0;
     }
+    pool.reset();
+    if (failure) {
+        diagnose(printablePath(path), failure->reason);
+        return finish(exitTrouble);
+    }
+    if (item.value().isFolder)
+        appendTotals(operation, path, state);
     writeOut(state.reportText);
+    if (stopSignal != 0)
+        return finish(128 + stopSignal);
     return finish(runWasClean(operation, state.counters) ? exitClean : exitFindings);
 }

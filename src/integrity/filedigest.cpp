@@ -200,6 +200,8 @@ Result<Digest> FileDigester::digest(const OpenedFile& file)
             if (!m_hash->feed(buffer, static_cast<std::size_t>(count)))
                 return Failure { 0, noSha256 };
             total += static_cast<std::uint64_t>(count);
+            if (m_readCounter)
+                m_readCounter->fetch_add(count, std::memory_order_relaxed);
             // A short read that reaches the size is the end; asking once more would only return 0. A file
             // that grew past its size has changed: reading on could last for ever.
             if ((total == size && static_cast<std::size_t>(count) < capacity) || total > size)

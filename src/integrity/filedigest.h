@@ -3,6 +3,7 @@
 #include "result.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -135,6 +136,13 @@ public:
         return m_backend;
     }
 
+    /// Adds the count of every read's bytes to counter as they arrive (null: counts nothing), so that a
+    /// watcher on another thread sees a long file advance.
+    void setReadCounter(std::atomic<std::int64_t>* counter)
+    {
+        m_readCounter = counter;
+    }
+
 private:
     class HashState;
 
@@ -143,6 +151,7 @@ private:
     ReadFunction m_read;
     std::unique_ptr<unsigned char[]> m_buffer;
     std::unique_ptr<HashState> m_hash;
+    std::atomic<std::int64_t>* m_readCounter = nullptr;
 };
 
 /// Copies the digest into a byte buffer, the form in which it is stored and compared.

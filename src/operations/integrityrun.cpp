@@ -1,11 +1,15 @@
 #include "integrityrun.h"
 
+#include "folderjobs.h"
 #include "hashnumber.h"
 #include "printablepath.h"
+#include "treecount.h"
 #include "walk.h"
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
 #include <utility>
 
 // Report lines begin with a mark and one space: U+2705, U+274C, or U+26A0 with U+FE0F, which asks for the
@@ -22,20 +26,39 @@ std::string number(std::int64_t value)
 
 } // namespace
 
-IntegrityRun::IntegrityRun(
-    Operation operation, Variant variant, const RunSettings& settings, RunState& state, RunObserver observer)
+RunCounters& RunCounters::operator+=(const RunCounters& other)
+{
+    total += other.total;
+    matched += other.matched;
+    mismatched += other.mismatched;
+    noDigest += other.noDigest;
+    retagged += other.retagged;
+    firstTime += other.firstTime;
+    errors += other.errors;
+    notTagged += other.notTagged;
+    unreadable += other.unreadable;
+    unreadableFolders += other.unreadableFolders;
+    return *this;
+}
+
+IntegrityRun::IntegrityRun(Operation operation, Variant variant, const RunSettings& settings)
     : m_operation(operation)
     , m_variant(variant)
     , m_xattrName(settings.xattrName)
     , m_digester(settings.backend, settings.bufferSize, settings.read)
-    , m_state(state)
-    , m_observer(std::move(observer))
+    , m_progress(settings.progress)
 {
+    if (m_progress)
+        m_digester.setReadCounter(&m_progress->bytesDone);
 }
 
-void IntegrityRun::processFile(int folderFd, const std::string& name, const std::string& path, bool knownRegular)
+void IntegrityRun::processFile(
+    int folderFd, const std::string& name, const std::string& path, bool knownRegular, FileOutcome& outcome)
 {
+    m_out = &outcome;
     const std::string shown = printablePath(path);
+    if (m_progress)
+        m_progress->setCurrentPath(shown);
     const Target target { folderFd, name, shown };
     OpenedFile file;
     Digest digest;
@@ -53,17 +76,30 @@ void IntegrityRun::processFile(int folderFd, const std::string& name, const std:
         }
     }
     if (m_variant == Variant::Folder)
-        ++m_state.counters.total;
+        ++outcome.counters.total;
+    if (m_progress)
+        m_progress->filesDone.fetch_add(1, std::memory_order_relaxed);
+    m_out = nullptr;
 }
 
-void IntegrityRun::reportUnreadableFolder(const std::string& path, const Failure& failure)
+FileOutcome IntegrityRun::unreadableFolder(const std::string& path, const Failure& failure)
 {
-    m_state.reportText.append("\u26A0\uFE0F Couldn't read folder ")
+    FileOutcome outcome;
+    outcome.text.append("\u26A0\uFE0F Couldn't read folder ")
         .append(printablePath(path))
         .append(" (")
         .append(failure.reason)
         .append(")\n");
-    ++m_state.counters.unreadableFolders;
+    ++outcome.counters.unreadableFolders;
+    return outcome;
+}
+
+void commitOutcome(FileOutcome& outcome, RunState& state, const RunObserver& observer)
+{
+    if (!outcome.notice.empty() && observer.directText)
+        observer.directText(outcome.notice);
+    state.reportText.append(outcome.text);
+    state.counters += outcome.counters;
 }
 
 bool IntegrityRun::computeDigest(const Target& target, bool knownRegular, OpenedFile& file, Digest& digest)
@@ -85,17 +121,13 @@ bool IntegrityRun::computeDigest(const Target& target, bool knownRegular, Opened
 
 void IntegrityRun::couldNotRead(const std::string& shown, const Failure& failure)
 {
-    m_state.reportText.append("\u26A0\uFE0F Couldn't read ")
-        .append(shown)
-        .append(" (")
-        .append(failure.reason)
-        .append(")\n");
-    ++m_state.counters.unreadable;
+    m_out->text.append("\u26A0\uFE0F Couldn't read ").append(shown).append(" (").append(failure.reason).append(")\n");
+    ++m_out->counters.unreadable;
 }
 
 void IntegrityRun::appendLine(const char* lead, const std::string& shown, const char* tail)
 {
-    m_state.reportText.append(lead).append(shown).append(tail);
+    m_out->text.append(lead).append(shown).append(tail);
 }
 
 void IntegrityRun::check(const Target& target, const OpenedFile& file, const Digest& digest)
@@ -106,13 +138,13 @@ void IntegrityRun::check(const Target& target, const OpenedFile& file, const Dig
     const Result<Bytes> stored = readDigestAttribute(file.descriptor(), m_xattrName);
     if (!stored || stored.value().empty()) {
         appendLine("\u26A0\uFE0F No digest found for ", target.shown);
-        ++m_state.counters.noDigest;
+        ++m_out->counters.noDigest;
     } else if (digestsEqual(stored.value(), digest)) {
         appendLine(single ? "\u2705 Digest for " : "\u2705 Digests for ", target.shown);
-        ++m_state.counters.matched;
+        ++m_out->counters.matched;
     } else {
         appendLine(single ? "\u274C Digest for " : "\u274C Digests for ", target.shown, " aren't equal.\n");
-        ++m_state.counters.mismatched;
+        ++m_out->counters.mismatched;
     }
 }
 
@@ -126,19 +158,18 @@ void IntegrityRun::tag(const Target& target, const OpenedFile& file, const Diges
             couldNotRead(target.shown, shownNumber.failure());
             return;
         }
-        m_state.reportText.append("Digest ")
+        m_out->text.append("Digest ")
             .append(number(shownNumber.value()))
             .append(" for ")
             .append(target.shown)
             .append("\n");
     }
     if (const auto failure = writeDigestAttribute(file.descriptor(), toBytes(digest), m_xattrName)) {
-        ++m_state.counters.errors;
+        ++m_out->counters.errors;
         if (single)
             appendLine("\u274C Couldn't tag ", target.shown);
-        if (m_observer.directText)
-            m_observer.directText(
-                single ? failure->reason : "\u274C Couldn't tag " + target.shown + " (" + failure->reason + ")\n");
+        m_out->notice =
+            single ? failure->reason : "\u274C Couldn't tag " + target.shown + " (" + failure->reason + ")\n";
     } else if (single) {
         appendLine("\u2705 Tagged ", target.shown);
     }
@@ -156,16 +187,16 @@ void IntegrityRun::retag(const Target& target, const OpenedFile& file, const Dig
     if (none) {
         if (write(file, digest)) {
             appendLine("\u26A0\uFE0F Tagged ", target.shown);
-            ++m_state.counters.firstTime;
+            ++m_out->counters.firstTime;
             return;
         }
     } else if (stored && digestsEqual(stored.value(), digest)) {
         appendLine(single ? "\u2705 Digest for " : "\u2705 Digests for ", target.shown);
-        ++m_state.counters.matched;
+        ++m_out->counters.matched;
         return;
     } else if (stored && write(file, digest)) {
         appendLine("\u26A0\uFE0F Retagged ", target.shown);
-        ++m_state.counters.retagged;
+        ++m_out->counters.retagged;
         return;
     }
 
@@ -176,10 +207,10 @@ void IntegrityRun::retag(const Target& target, const OpenedFile& file, const Dig
         return;
     if (write(again, fresh)) {
         appendLine("\u26A0\uFE0F Tagged ", target.shown);
-        ++m_state.counters.firstTime;
+        ++m_out->counters.firstTime;
     } else {
         appendLine("\u274C Couldn't tag ", target.shown);
-        ++m_state.counters.notTagged;
+        ++m_out->counters.notTagged;
     }
 }
 
@@ -189,8 +220,15 @@ void runSingleFile(Operation operation,
     RunState& state,
     const RunObserver& observer)
 {
-    IntegrityRun run(operation, Variant::SingleFile, settings, state, observer);
-    run.processFile(AT_FDCWD, path, path);
+    if (RunProgress* progress = settings.progress) {
+        struct stat status = {};
+        progress->bytesTotal = ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) ? status.st_size : 0;
+        progress->filesTotal = 1;
+    }
+    IntegrityRun run(operation, Variant::SingleFile, settings);
+    FileOutcome outcome;
+    run.processFile(AT_FDCWD, path, path, false, outcome);
+    commitOutcome(outcome, state, observer);
 }
 
 std::optional<Failure> runFolder(Operation operation,
@@ -201,15 +239,58 @@ std::optional<Failure> runFolder(Operation operation,
 {
     if (auto failure = checkCryptoAvailable())
         return failure;
-    IntegrityRun run(operation, Variant::Folder, settings, state, observer);
+    RunProgress* progress = settings.progress;
+    std::atomic<bool> countCancelled { false };
+    std::thread counter;
+    if (progress && settings.countTotals)
+        counter = std::thread([&folder, progress, &countCancelled] { countTree(folder, *progress, countCancelled); });
+
+    bool stopped = false;
     WalkCallbacks callbacks;
-    callbacks.visitFile = [&run](int folderFd, const std::string& name, const std::string& path, bool regular) {
-        run.processFile(folderFd, name, path, regular);
+    callbacks.stop = [progress, &stopped] {
+        stopped = progress && progress->stopRequested.load(std::memory_order_relaxed);
+        return stopped;
     };
-    callbacks.unreadableFolder = [&run](const std::string& path, const Failure& failure) {
-        run.reportUnreadableFolder(path, failure);
-    };
-    return walkTree(folder, callbacks);
+    std::optional<Failure> failure;
+    // On a thread of the pool itself, waiting for the pool could wait for ever: the run stays on it.
+    if (settings.jobs > 1 && settings.pool && !settings.pool->isPoolThread()) {
+        FolderJobs jobs(operation, settings, state, observer);
+        callbacks.visitFile = [&jobs](int folderFd, const std::string& name, const std::string& path, bool regular) {
+            jobs.addFile(folderFd, name, path, regular);
+        };
+        callbacks.unreadableFolder = [&jobs](const std::string& path, const Failure& why) {
+            jobs.addOutcome(IntegrityRun::unreadableFolder(path, why));
+        };
+        callbacks.closingFolder = [&jobs](int folderFd) { jobs.closingFolder(folderFd); };
+        failure = walkTree(folder, callbacks);
+        stopped = jobs.finish() || stopped;
+    } else {
+        IntegrityRun run(operation, Variant::Folder, settings);
+        FileOutcome outcome;
+        callbacks.visitFile = [&](int folderFd, const std::string& name, const std::string& path, bool regular) {
+            outcome.text.clear();
+            outcome.notice.clear();
+            outcome.counters = {};
+            run.processFile(folderFd, name, path, regular, outcome);
+            commitOutcome(outcome, state, observer);
+        };
+        callbacks.unreadableFolder = [&](const std::string& path, const Failure& why) {
+            FileOutcome line = IntegrityRun::unreadableFolder(path, why);
+            commitOutcome(line, state, observer);
+        };
+        failure = walkTree(folder, callbacks);
+    }
+
+    countCancelled = true;
+    if (counter.joinable())
+        counter.join();
+    state.stopped = stopped && !failure;
+    // A run that ended before its count did knows its totals itself.
+    if (progress && !failure && !stopped && progress->filesTotal < 0) {
+        progress->bytesTotal = progress->bytesDone.load();
+        progress->filesTotal = state.counters.total;
+    }
+    return failure;
 }
 
 void appendTotals(Operation operation, const std::string& folder, RunState& state)
@@ -217,6 +298,11 @@ void appendTotals(Operation operation, const std::string& folder, RunState& stat
     const RunCounters& c = state.counters;
     const std::string shown = printablePath(folder);
     std::string& text = state.reportText;
+    // Totals of a run cut short would read as those of the whole tree.
+    if (state.stopped) {
+        text.append("\u26A0\uFE0F Stopped after ").append(number(c.total)).append(" files: the run did not finish.\n");
+        return;
+    }
     switch (operation) {
     case Operation::Check:
         text.append("Checked a total of ").append(number(c.total)).append(" files in ").append(shown).append("\n");

@@ -2,7 +2,8 @@
 
 #include "integrity/filedigest.h"
 #include "integrity/tagstore.h"
-#include "operations/runprogress.h"
+#include "runprogress.h"
+#include "workerpool.h"
 
 #include <cstdint>
 #include <functional>
@@ -39,24 +40,39 @@ struct RunCounters
     std::int64_t notTagged = 0; ///< Retag: files left with "Couldn't tag"
     std::int64_t unreadable = 0; ///< files whose digest could not be computed ("Couldn't read")
     std::int64_t unreadableFolders = 0; ///< folders that could not be listed ("Couldn't read folder")
+
+    RunCounters& operator+=(const RunCounters& other);
 };
 
-/// What a run accumulates: its report text (UTF-8 marks, paths in their own bytes) and its counters. A
-/// folder run's worker alone uses it until it hands it over for the totals.
+/// What a run accumulates: its report text (UTF-8 marks, paths in their own bytes) and its counters. Only
+/// the thread that called the run uses it, until it hands it over for the totals.
 struct RunState
 {
     std::string reportText;
     RunCounters counters;
+    bool stopped = false; ///< the run ended early because RunProgress::stopRequested was set
 };
 
-/// What a run needs besides the item: the back-end, the buffer size and the attribute name.
+/// What a run needs besides the item: the back-end, the buffer size, the attribute name, and how many
+/// files it may hash at once, on which pool, reporting its progress where.
 struct RunSettings
 {
     Backend backend = platformBackend();
     std::int64_t bufferSize = realBufferSize;
     std::string xattrName = theXattrName;
-    ReadFunction read; ///< empty: read(2); tests put a failing reader here
-    RunProgress* progress = nullptr; ///< where the run tells how far it has come, and is asked to stop
+    ReadFunction read; ///< empty: read(2); tests put a failing reader here. Called from the pool's threads.
+    int jobs = 1; ///< files hashed at once; 1, or no pool: all on the calling thread
+    WorkerPool* pool = nullptr;
+    RunProgress* progress = nullptr; ///< null: nobody watches, and nothing can stop the run
+    bool countTotals = true; ///< with progress: count the tree alongside, for RunProgress's totals
+};
+
+/// What the per-file step made of one file, kept until the file's turn in the report comes.
+struct FileOutcome
+{
+    std::string text; ///< the file's lines for the run's report text
+    std::string notice; ///< text for the report at once (RunObserver::directText), or empty
+    RunCounters counters;
 };
 
 /// Hooks through which a run tells its caller of things outside the report text.
@@ -67,23 +83,25 @@ struct RunObserver
 };
 
 /*!
- * The per-file step of one run: computes a file's digest, reads or writes its digest attribute, appends
- * the file's line to the run's report text and counts the outcome. Failures of one file never stop a run.
+ * The per-file step of one run: computes a file's digest, reads or writes its digest attribute, and gives
+ * the file's line and the count of its outcome. Failures of one file never stop a run. One object serves
+ * one thread at a time: it owns the read buffer.
  */
 class IntegrityRun
 {
 public:
-    IntegrityRun(
-        Operation operation, Variant variant, const RunSettings& settings, RunState& state, RunObserver observer);
+    IntegrityRun(Operation operation, Variant variant, const RunSettings& settings);
 
     /*!
-     * Runs the step on name in the open folder folderFd (AT_FDCWD for a path of its own); path is how the
-     * report names the file. knownRegular: the walk listed it as a regular file (see OpenedFile::openAt).
+     * Runs the step on name in the open folder folderFd (AT_FDCWD for a path of its own) and puts what
+     * came of it in outcome; path is how the report names the file. knownRegular: the walk listed it as
+     * a regular file (see OpenedFile::openAt).
      */
-    void processFile(int folderFd, const std::string& name, const std::string& path, bool knownRegular = false);
+    void processFile(
+        int folderFd, const std::string& name, const std::string& path, bool knownRegular, FileOutcome& outcome);
 
-    /// Appends the "Couldn't read folder" line of a folder the walk could not list, and counts it.
-    void reportUnreadableFolder(const std::string& path, const Failure& failure);
+    /// The "Couldn't read folder" line of a folder the walk could not list, counted.
+    [[nodiscard]] static FileOutcome unreadableFolder(const std::string& path, const Failure& failure);
 
 private:
     struct Target
@@ -105,11 +123,16 @@ private:
     Variant m_variant;
     std::string m_xattrName;
     FileDigester m_digester;
-    RunState& m_state;
-    RunObserver m_observer;
+    RunProgress* m_progress;
+    FileOutcome* m_out = nullptr; // the outcome of the file in hand
 };
 
-/// Runs the single-file variant on the file at path; its line ends up in state.reportText.
+/// Adds a file's outcome to the run, in the report's order: its notice to the observer, its text and
+/// counts to state.
+void commitOutcome(FileOutcome& outcome, RunState& state, const RunObserver& observer);
+
+/// Runs the single-file variant on the file at path, on the calling thread; its line ends up in
+/// state.reportText. A stop request lets the file finish.
 void runSingleFile(Operation operation,
     const std::string& path,
     const RunSettings& settings,
@@ -117,9 +140,14 @@ void runSingleFile(Operation operation,
     const RunObserver& observer = {});
 
 /*!
- * Runs the folder variant: walks the tree below folder and runs the per-file step on every file. Returns
- * the failure, and does nothing, when the folder cannot be listed or OpenSSL lacks what a run needs. The
- * totals are not appended here: appendTotals does that on the caller's side.
+ * Runs the folder variant: walks the tree below folder and runs the per-file step on every file, up to
+ * settings.jobs of them at once on settings.pool. The report text is the same, byte for byte and notice
+ * for notice, whatever the number of jobs: results join it in walk order. With settings.progress, a count
+ * of the tree runs alongside and fills in the totals; a stop request ends the run once the files in hand
+ * are finished (state.stopped). Returns only when no file of the run is in hand any more.
+ *
+ * Returns the failure, and does nothing, when the folder cannot be listed or OpenSSL lacks what a run
+ * needs. The totals are not appended here: appendTotals does that on the caller's side.
  */
 [[nodiscard]] std::optional<Failure> runFolder(Operation operation,
     const std::string& folder,
@@ -128,7 +156,7 @@ void runSingleFile(Operation operation,
     const RunObserver& observer = {});
 
 /// Appends the operation's totals lines for the opened folder to state.reportText, and the count of
-/// "Couldn't read" lines after them when there were any.
+/// "Couldn't read" lines after them when there were any; for a stopped run, the line that says so instead.
 void appendTotals(Operation operation, const std::string& folder, RunState& state);
 
 /// Whether every file of the run was handled cleanly, as the command line's exit status reports it.

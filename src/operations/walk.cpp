@@ -81,10 +81,13 @@ std::optional<Failure> enter(Level& level, int fd)
     return std::nullopt;
 }
 
-void closeLevel(Level& level)
+void closeLevel(Level& level, const WalkCallbacks* callbacks = nullptr)
 {
-    if (level.fd >= 0)
-        ::close(std::exchange(level.fd, -1));
+    if (level.fd < 0)
+        return;
+    if (callbacks && callbacks->closingFolder)
+        callbacks->closingFolder(level.fd);
+    ::close(std::exchange(level.fd, -1));
 }
 
 // Reopens parent, whose descriptor was closed to bound their number, from its child through "..". The
@@ -138,9 +141,14 @@ std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& ca
                 }
                 lowestOpen = top - 1;
             }
-            closeLevel(stack.back());
+            closeLevel(stack.back(), &callbacks);
             stack.pop_back();
             continue;
+        }
+        if (callbacks.stop && callbacks.stop()) {
+            for (Level& open : stack)
+                closeLevel(open, &callbacks);
+            break;
         }
         const Entry& entry = level.entries[level.next++];
         const int folderFd = level.fd;
@@ -160,7 +168,7 @@ std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& ca
                     }
                 }
                 if (stack.size() - lowestOpen >= openFolderLimit)
-                    closeLevel(stack[lowestOpen++]);
+                    closeLevel(stack[lowestOpen++], &callbacks);
                 stack.push_back(std::move(child)); // invalidates `level` and `entry`
                 continue;
             }

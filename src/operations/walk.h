@@ -21,6 +21,11 @@ struct WalkCallbacks
     /// Called for a folder whose contents could not be listed (or only in part), with the reason; the walk
     /// goes on without the part it could not list.
     std::function<void(const std::string& path, const Failure& failure)> unreadableFolder;
+    /// Called with a folder descriptor that visitFile was given, just before the walk closes it: whoever
+    /// still needs the folder keeps a duplicate.
+    std::function<void(int folderFd)> closingFolder;
+    /// Asked before each entry; the walk ends early, without a failure, once it returns true.
+    std::function<bool()> stop;
 };
 
 /*!

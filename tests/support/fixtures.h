@@ -54,18 +54,6 @@ private:
     bool m_dropped = false;
 };
 
-/// The modification time and size of a file, to show that an operation left its contents alone.
-struct Stamp
-{
-    qint64 size = -1;
-    qint64 mtimeNs = -1;
-    bool operator==(const Stamp& other) const
-    {
-        return size == other.size && mtimeNs == other.mtimeNs;
-    }
-};
-Stamp stamp(const QString& path);
-
 /// A throw-away tmpfs mounted on a folder for the life of the object; unmounted (lazily) on destruction.
 /// Needs CAP_SYS_ADMIN: valid() says whether the mount took place, and reason() why not.
 class ScratchMount

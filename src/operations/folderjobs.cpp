@@ -1,0 +1,306 @@
+#include "folderjobs.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <fcntl.h>
+#include <mutex>
+#include <unistd.h>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace orvane {
+
+namespace {
+
+// A pool thread hashes at most this many files of one run before it lets the tasks of other runs have it.
+constexpr int filesPerTurn = 64;
+
+// The most files a pool thread takes from the queue at once.
+constexpr std::size_t filesPerClaim = 4;
+
+// How long a pool thread waits for the walk to bring more files before it returns to the pool.
+constexpr auto idleWait = std::chrono::milliseconds(20);
+
+// How often the walk's thread looks at the stop request while it waits.
+constexpr auto stopPoll = std::chrono::milliseconds(50);
+
+// A folder holding queued files, open on a duplicate descriptor of its own: the walk closes its
+// descriptors when it leaves a folder, and the number may then name another folder.
+struct Folder
+{
+    explicit Folder(int descriptor)
+        : fd(::fcntl(descriptor, F_DUPFD_CLOEXEC, 0))
+    {
+    }
+    ~Folder()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    int fd;
+};
+
+enum class EntryState
+{
+    Queued,
+    Running,
+    Done,
+    Skipped, // not started because of a stop request
+};
+
+struct Entry
+{
+    std::shared_ptr<Folder> folder;
+    std::string name;
+    std::string path;
+    bool regular = false;
+    EntryState state = EntryState::Queued;
+    FileOutcome outcome;
+};
+
+} // namespace
+
+// What the walk's thread and the pool's threads share, under mutex. A task still queued in the pool when
+// the run has ended keeps it alive and finds runEnded set.
+struct FolderJobs::Shared
+{
+    Operation operation;
+    RunSettings settings;
+    std::size_t capacity = 0;
+    int maxWorkers = 0;
+
+    std::mutex mutex;
+    std::condition_variable walkerWakes;
+    std::condition_variable workAdded;
+    std::deque<Entry> window; // walk order; committed from the front, started from firstQueued
+    std::size_t firstQueued = 0;
+    std::size_t finished = 0; // entries Done or Skipped
+    std::vector<std::unique_ptr<IntegrityRun>> idleSteps;
+    int workers = 0; // tasks submitted and not yet ended
+    int workersWaiting = 0;
+    bool walkerWaiting = false;
+    bool walkEnded = false;
+    bool runEnded = false;
+
+    std::unordered_map<int, std::shared_ptr<Folder>> folders; // the walk's thread only
+
+    bool stopRequested() const
+    {
+        return settings.progress && settings.progress->stopRequested.load(std::memory_order_relaxed);
+    }
+    // Moves firstQueued to the next file not yet started, past outcomes known already; false when none is.
+    bool hasQueued()
+    {
+        while (firstQueued < window.size() && window[firstQueued].state != EntryState::Queued)
+            ++firstQueued;
+        return firstQueued < window.size();
+    }
+    bool frontFinished() const
+    {
+        return !window.empty() && window.front().state >= EntryState::Done;
+    }
+    // The walk's thread waits for a batch, not for every file: it is woken when the first outcome is ready
+    // and the files queued are about to run out, or when nothing is in hand any more.
+    bool walkerMayGo() const
+    {
+        return frontFinished()
+            && (window.size() - firstQueued <= static_cast<std::size_t>(maxWorkers) || finished == window.size());
+    }
+};
+
+FolderJobs::FolderJobs(Operation operation, const RunSettings& settings, RunState& state, const RunObserver& observer)
+    : m_shared(std::make_shared<Shared>())
+    , m_state(state)
+    , m_observer(observer)
+{
+    m_shared->operation = operation;
+    m_shared->settings = settings;
+    const int jobs = std::max(settings.jobs, 1);
+    m_shared->maxWorkers = settings.pool ? std::min(jobs, settings.pool->threads()) : 1;
+    m_shared->capacity = static_cast<std::size_t>(jobs) * windowPerJob;
+}
+
+FolderJobs::~FolderJobs()
+{
+    finish();
+}
+
+void FolderJobs::work(const std::shared_ptr<Shared>& shared)
+{
+    Shared& s = *shared;
+    std::unique_lock<std::mutex> lock(s.mutex);
+    std::unique_ptr<IntegrityRun> step;
+    std::vector<Entry*> claimed;
+    int handled = 0;
+    while (!s.runEnded && !s.stopRequested()) {
+        if (!s.hasQueued()) {
+            if (s.walkEnded)
+                break;
+            ++s.workersWaiting;
+            const bool more =
+                s.workAdded.wait_for(lock, idleWait, [&s] { return s.hasQueued() || s.walkEnded || s.runEnded; });
+            --s.workersWaiting;
+            if (!more)
+                break;
+            continue;
+        }
+        if (handled >= filesPerTurn) {
+            ++s.workers;
+            s.settings.pool->submit([shared] { work(shared); });
+            break;
+        }
+        if (!step) {
+            if (s.idleSteps.empty()) {
+                step = std::make_unique<IntegrityRun>(s.operation, Variant::Folder, s.settings);
+            } else {
+                step = std::move(s.idleSteps.back());
+                s.idleSteps.pop_back();
+            }
+        }
+        // A few files at a time while many are queued: fewer turns of the lock, the same order.
+        const std::size_t queued = s.window.size() - s.firstQueued;
+        const std::size_t share = std::clamp<std::size_t>(queued / (2 * std::size_t(s.maxWorkers)), 1, filesPerClaim);
+        claimed.clear();
+        while (claimed.size() < share && s.hasQueued()) {
+            Entry& entry = s.window[s.firstQueued++]; // a deque keeps its elements in place as it grows
+            entry.state = EntryState::Running;
+            claimed.push_back(&entry);
+        }
+        lock.unlock();
+        std::size_t done = 0;
+        // The run cannot end while entries of it are running, so its progress is there to ask.
+        for (; done < claimed.size() && (done == 0 || !s.stopRequested()); ++done) {
+            Entry& entry = *claimed[done];
+            step->processFile(entry.folder->fd, entry.name, entry.path, entry.regular, entry.outcome);
+        }
+        lock.lock();
+        for (std::size_t i = 0; i < claimed.size(); ++i)
+            claimed[i]->state = i < done ? EntryState::Done : EntryState::Skipped;
+        s.finished += claimed.size();
+        handled += static_cast<int>(done);
+        if (s.walkerWaiting && s.walkerMayGo())
+            s.walkerWakes.notify_one();
+    }
+    if (step)
+        s.idleSteps.push_back(std::move(step));
+    --s.workers;
+    if (s.walkerWaiting)
+        s.walkerWakes.notify_one();
+}
+
+void FolderJobs::startWorkers()
+{
+    Shared& s = *m_shared;
+    if (s.workersWaiting > 0) {
+        s.workAdded.notify_one();
+    } else if (s.workers < s.maxWorkers) {
+        ++s.workers;
+        s.settings.pool->submit([shared = m_shared] { work(shared); });
+    }
+}
+
+void FolderJobs::commitReady()
+{
+    // Outcomes leave the window under the lock and are committed outside it: a notice goes to the
+    // observer, which may take its time.
+    std::vector<FileOutcome> ready;
+    {
+        const std::lock_guard<std::mutex> lock(m_shared->mutex);
+        Shared& s = *m_shared;
+        while (s.frontFinished()) {
+            if (s.window.front().state == EntryState::Skipped)
+                m_skipped = true;
+            else
+                ready.push_back(std::move(s.window.front().outcome));
+            s.window.pop_front();
+            if (s.firstQueued > 0)
+                --s.firstQueued;
+            --s.finished;
+        }
+    }
+    for (FileOutcome& outcome : ready)
+        commitOutcome(outcome, m_state, m_observer);
+}
+
+void FolderJobs::addFile(int folderFd, const std::string& name, const std::string& path, bool regular)
+{
+    Shared& s = *m_shared;
+    std::shared_ptr<Folder>& folder = s.folders[folderFd];
+    if (!folder)
+        folder = std::make_shared<Folder>(folderFd);
+    for (;;) {
+        std::unique_lock<std::mutex> lock(s.mutex);
+        if (s.window.size() < s.capacity) {
+            s.window.push_back({ folder, name, path, regular, EntryState::Queued, {} });
+            startWorkers();
+            return;
+        }
+        if (!s.walkerMayGo()) {
+            if (s.stopRequested())
+                return; // the walk stops before its next file; this one is not started
+            s.walkerWaiting = true;
+            s.walkerWakes.wait_for(lock, stopPoll, [&s] { return s.walkerMayGo() || s.stopRequested(); });
+            s.walkerWaiting = false;
+        }
+        lock.unlock();
+        commitReady();
+    }
+}
+
+void FolderJobs::addOutcome(FileOutcome outcome)
+{
+    Shared& s = *m_shared;
+    const std::lock_guard<std::mutex> lock(s.mutex);
+    Entry entry;
+    entry.state = EntryState::Done;
+    entry.outcome = std::move(outcome);
+    s.window.push_back(std::move(entry)); // the workers pass over it
+    ++s.finished;
+}
+
+void FolderJobs::closingFolder(int folderFd)
+{
+    m_shared->folders.erase(folderFd);
+}
+
+bool FolderJobs::finish()
+{
+    if (m_finished)
+        return m_skipped;
+    m_finished = true;
+    Shared& s = *m_shared;
+    s.folders.clear();
+    {
+        std::unique_lock<std::mutex> lock(s.mutex);
+        s.walkEnded = true;
+        s.workAdded.notify_all();
+        for (;;) {
+            if (s.stopRequested()) {
+                for (std::size_t i = s.firstQueued; i < s.window.size(); ++i) {
+                    if (s.window[i].state == EntryState::Queued) {
+                        s.window[i].state = EntryState::Skipped;
+                        ++s.finished;
+                    }
+                }
+            }
+            if (s.finished == s.window.size())
+                break;
+            s.walkerWaiting = true;
+            s.walkerWakes.wait_for(lock, stopPoll);
+            s.walkerWaiting = false;
+        }
+        s.runEnded = true;
+        s.workAdded.notify_all();
+    }
+    commitReady();
+    return m_skipped;
+}
+
+} // namespace orvane

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "integrityrun.h"
+
+#include <memory>
+#include <string>
+
+namespace orvane {
+
+/*!
+ * The files of one folder run, hashed up to RunSettings::jobs at once on the shared WorkerPool and put
+ * back in walk order. The walk's thread adds files as it meets them; the pool's threads run the per-file
+ * step; the walk's thread commits each outcome when every outcome before it has been committed, so the
+ * report, the notices and the counts are those of a run on one thread.
+ *
+ * Memory is bounded: one per-file step (and so one read buffer) per job, and a window of at most
+ * windowPerJob files per job between being added and being committed; the walk waits while it is full.
+ */
+class FolderJobs
+{
+public:
+    static constexpr int windowPerJob = 8;
+
+    FolderJobs(Operation operation, const RunSettings& settings, RunState& state, const RunObserver& observer);
+    /// Waits as finish() does.
+    ~FolderJobs();
+    FolderJobs(const FolderJobs&) = delete;
+    FolderJobs& operator=(const FolderJobs&) = delete;
+
+    /// A file the walk met (see WalkCallbacks::visitFile). Returns at once unless the window is full.
+    void addFile(int folderFd, const std::string& name, const std::string& path, bool regular);
+    /// An outcome known already (a folder that could not be listed), for its place in the report.
+    void addOutcome(FileOutcome outcome);
+    /// The walk is about to close folderFd: files still to be opened in it get a duplicate.
+    void closingFolder(int folderFd);
+
+    /*!
+     * Waits until no file is in hand and commits every outcome. After a stop request the files not yet
+     * started are left out; returns whether there were such files.
+     */
+    bool finish();
+
+private:
+    struct Shared;
+    static void work(const std::shared_ptr<Shared>& shared);
+    void commitReady();
+    void startWorkers();
+
+    std::shared_ptr<Shared> m_shared;
+    RunState& m_state;
+    const RunObserver& m_observer;
+    bool m_finished = false;
+    bool m_skipped = false;
+};
+
+} // namespace orvane
