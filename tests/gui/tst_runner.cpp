@@ -1,18 +1,10 @@
 // The window side of a run, driven by clicking the real buttons of a real ViewController over real trees:
-// the engine's report reaches the window whole and unchanged, in one piece at the end; the busy indicator,
-// the progress row and Stop before, during and after; overlapping runs; Tag's notices first; folders that
-// cannot be read. The report's wording itself is the engine's and is tested there.
+// the engine's report reaches the window whole, in one piece at the end; the busy indicator, the progress
+// row and Stop before, during and after; overlapping runs; Tag's notices first; folders that cannot be read.
 
 #include "guifixtures.h"
-#include "readgate.h"
 #include "runner/busyindicator.h"
-#include "runner/viewcontroller.h"
 
-#include <QDir>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 #include <cerrno>
@@ -24,34 +16,44 @@ Q_DECLARE_METATYPE(Operation)
 
 namespace {
 
-const char* buttonName(Operation operation)
-{
-    const char* const names[] = { "theCheckButton", "theHashButton", "theRetagButton" };
-    return names[int(operation)];
-}
+const Operation operations[] = { Operation::Check, Operation::Tag, Operation::Retag };
 
-void click(ViewController& controller, Operation operation)
+// A window shown on the item at path (none when empty), whose runs read through gate when gated.
+struct Window
 {
-    QTest::mouseClick(child<QPushButton>(&controller, buttonName(operation)), Qt::LeftButton);
-}
+    explicit Window(const QString& path, bool gated = false)
+    {
+        if (gated)
+            controller.setReadFunction(gate.reader());
+        if (!path.isEmpty())
+            setItem(controller, path);
+        controller.show();
+    }
+    void click(Operation operation)
+    {
+        const char* const buttons[] = { "theCheckButton", "theHashButton", "theRetagButton" };
+        press(&controller, buttons[int(operation)]);
+    }
+    [[nodiscard]] QByteArray report() const
+    {
+        return controller.reportText().toUtf8();
+    }
+    [[nodiscard]] bool busy() const
+    {
+        const auto* spinner = child<BusyIndicator>(&controller, "progressSpinner");
+        return spinner->isVisible() && spinner->isAnimating();
+    }
+    // The progress row shows, and Stop may be pressed, while any run of the window is going.
+    [[nodiscard]] bool stoppable() const
+    {
+        return child<QWidget>(&controller, "runProgressRow")->isVisible()
+            && child<QPushButton>(&controller, "theStopButton")->isEnabled();
+    }
 
-QByteArray report(const ViewController& controller)
-{
-    return controller.reportText().toUtf8();
-}
-
-bool busy(const ViewController& controller)
-{
-    const auto* spinner = child<BusyIndicator>(&controller, "progressSpinner");
-    return spinner->isVisible() && spinner->isAnimating();
-}
-
-// The progress row shows, and Stop may be pressed, while any run of the window is going.
-bool stoppable(const ViewController& controller)
-{
-    const bool row = child<QWidget>(&controller, "runProgressRow")->isVisible();
-    return row && child<QPushButton>(&controller, "theStopButton")->isEnabled();
-}
+    ViewController controller;
+    ReadGate gate; // goes first, letting held reads finish before the window goes
+    QSignalSpy ended { &controller, &ViewController::runEnded };
+};
 
 // Files at several depths, one for each outcome Check and Retag tell apart, with names a text view would
 // rewrite if it could.
@@ -83,26 +85,15 @@ private slots:
             QSKIP("the temporary folder's file system takes no user.* attributes");
     }
 
-    void noItemChangesNothing()
-    {
-        ViewController controller;
-        controller.show();
-        controller.setReportText(QStringLiteral("earlier\n"));
-        for (Operation operation : { Operation::Check, Operation::Tag, Operation::Retag })
-            click(controller, operation);
-        QCOMPARE(controller.reportText(), QStringLiteral("earlier\n"));
-        QVERIFY(!busy(controller));
-    }
-
-    // The window shows exactly what the engine reports, for a folder and for a single file, in one piece once
-    // the run has ended.
+    // The window shows exactly what the engine reports, for a folder and for a single file.
     void reportsReachTheWindow_data()
     {
         QTest::addColumn<Operation>("operation");
         QTest::addColumn<QString>("item");
-        for (Operation operation : { Operation::Check, Operation::Tag, Operation::Retag }) {
-            QTest::addRow("%s folder", buttonName(operation)) << operation << QString();
-            QTest::addRow("%s file", buttonName(operation)) << operation << QStringLiteral("sub/changed.bin");
+        const char* const names[] = { "Check", "Tag", "Retag" };
+        for (Operation operation : operations) {
+            QTest::addRow("%s folder", names[int(operation)]) << operation << QString();
+            QTest::addRow("%s file", names[int(operation)]) << operation << QStringLiteral("sub/changed.bin");
         }
     }
     void reportsReachTheWindow()
@@ -112,59 +103,68 @@ private slots:
         QTemporaryDir dir;
         makeTree(dir.path());
         const QString path = item.isEmpty() ? dir.path() : dir.filePath(item);
-        ViewController controller;
-        setItem(controller, path);
-        controller.show();
-        QSignalSpy ended(&controller, &ViewController::runEnded);
-        click(controller, operation);
-        QVERIFY(ended.wait());
-        QVERIFY(!report(controller).isEmpty());
-        QVERIFY(!busy(controller));
-        // Run again behind the window's back: Tag and Retag have stored every digest by now, so the second
-        // run reports what the window's run did only for Check; compare that, and the others' second run.
+        Window window(path);
+        window.click(operation);
+        QVERIFY(window.ended.wait());
+        // Tag and Retag have stored every digest by now, so the engine's run behind the window's back
+        // reports what the window's run did only for Check; for the others compare a second run.
         if (operation != Operation::Check) {
-            click(controller, operation);
-            QVERIFY(ended.wait());
+            window.click(operation);
+            QVERIFY(window.ended.wait());
         }
-        QCOMPARE(report(controller), engineReport(operation, path));
+        QCOMPARE(window.report(), engineReport(operation, path));
     }
 
-    // Folder or single file, the run reads off the GUI thread: while a read is held, the window answers.
-    void spinnerBeforeDuringAfter_data()
+    // Without an item the buttons do nothing. With one, the run reads off the GUI thread: while a read is
+    // held, the window answers, busy and stoppable, its report cleared. Stop (the button, or Escape) lets the
+    // file in hand finish and starts no other; the report then ends with the engine's line that says so.
+    void runBeforeDuringAfter_data()
     {
         QTest::addColumn<QString>("item");
-        QTest::newRow("folder") << QString();
-        QTest::newRow("single file") << QStringLiteral("a");
+        QTest::addColumn<int>("stop"); // 0: none, 1: the Stop button, 2: Escape
+        QTest::addColumn<int>("tagged");
+        QTest::newRow("folder") << QString() << 0 << 3;
+        QTest::newRow("single file") << QStringLiteral("a") << 0 << 1;
+        QTest::newRow("Stop") << QString() << 1 << 1;
+        QTest::newRow("Escape") << QString() << 2 << 1;
     }
-    void spinnerBeforeDuringAfter()
+    void runBeforeDuringAfter()
     {
         QFETCH(QString, item);
+        QFETCH(int, stop);
+        QFETCH(int, tagged);
         QTemporaryDir dir;
-        writeFile(dir.filePath("a"), "a");
-        ViewController controller;
-        ReadGate gate;
-        controller.setReadFunction(gate.reader());
-        const QString path = item.isEmpty() ? dir.path() : dir.filePath(item);
-        setItem(controller, path);
-        controller.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&controller));
-        controller.setReportText(QStringLiteral("earlier\n"));
-        QVERIFY(!busy(controller));
+        const QStringList files = { dir.filePath("a"), dir.filePath("b"), dir.filePath("c") };
+        for (const QString& file : files)
+            writeFile(file, "x");
+        Window window({}, true);
+        QVERIFY(QTest::qWaitForWindowActive(&window.controller));
+        window.controller.setReportText(QStringLiteral("earlier\n"));
+        for (Operation operation : operations)
+            window.click(operation);
+        QCOMPARE(window.report(), QByteArray("earlier\n"));
+        QVERIFY(!window.busy() && !window.stoppable());
 
-        QSignalSpy ended(&controller, &ViewController::runEnded);
-        click(controller, Operation::Check);
-        QTRY_COMPARE(gate.waiting(), 1);
-        QVERIFY(busy(controller) && stoppable(controller));
-        QCOMPARE(controller.reportText(), QString()); // cleared; nothing of the run shows before its end
-        QCOMPARE(controller.runsInFlight(), 1);
-        // The event loop turns while the read is held.
+        setItem(window.controller, item.isEmpty() ? dir.path() : dir.filePath(item));
+        window.click(Operation::Tag);
+        QTRY_COMPARE(window.gate.waiting(), 1);
+        QVERIFY(window.busy() && window.stoppable());
+        QCOMPARE(window.report(), QByteArray());
         bool turned = false;
-        QTimer::singleShot(0, &controller, [&turned] { turned = true; });
+        QTimer::singleShot(0, &window.controller, [&turned] { turned = true; });
         QTRY_VERIFY(turned);
-        gate.open();
-        QVERIFY(ended.wait());
-        QVERIFY(!busy(controller) && !stoppable(controller));
-        QCOMPARE(report(controller), engineReport(Operation::Check, path));
+        if (stop == 1)
+            press(&window.controller, "theStopButton");
+        if (stop == 2)
+            QTest::keyClick(&window.controller, Qt::Key_Escape);
+        window.gate.open();
+        QVERIFY(window.ended.wait());
+        QVERIFY(!window.busy() && !window.stoppable());
+        if (stop)
+            QVERIFY(
+                window.report().endsWith(QByteArray(warnMark + "Stopped after 1 files: the run did not finish.\n")));
+        QCOMPARE(
+            std::count_if(files.begin(), files.end(), [](const QString& file) { return attribute(file); }), tagged);
     }
 
     // Quick clicks: runs of their own, up to 8 walking at once. Each text appears whole, in the order the
@@ -174,35 +174,30 @@ private slots:
         QTemporaryDir dir;
         writeFile(dir.filePath("a"), "a");
         tagCorrectly(dir.filePath("a"));
-        ViewController controller;
-        setItem(controller, dir.path());
-        controller.show();
-        QSignalSpy ended(&controller, &ViewController::runEnded);
-        ReadGate gate;
-        controller.setReadFunction(gate.reader());
-        click(controller, Operation::Check);
-        QTRY_COMPARE(gate.waiting(), 1);
+        Window window(dir.path(), true);
+        window.click(Operation::Check);
+        QTRY_COMPARE(window.gate.waiting(), 1);
 
         // A run that reads nothing ends first, while the other waits at the gate.
-        controller.setReadFunction([](int, void*, std::size_t) -> ssize_t {
+        window.controller.setReadFunction([](int, void*, std::size_t) -> ssize_t {
             errno = EIO;
             return -1;
         });
-        click(controller, Operation::Check);
-        QVERIFY(ended.wait());
-        QVERIFY(!report(controller).isEmpty());
-        QVERIFY(!busy(controller) && stoppable(controller)); // the first end stops the spinner
+        window.click(Operation::Check);
+        QVERIFY(window.ended.wait());
+        QVERIFY(!window.report().isEmpty());
+        QVERIFY(!window.busy() && window.stoppable());
 
-        controller.setReadFunction(gate.reader());
+        window.controller.setReadFunction(window.gate.reader());
         for (int i = 0; i < 8; ++i)
-            click(controller, Operation::Check);
-        QTRY_COMPARE(gate.waiting(), 8);
-        QCOMPARE(controller.runsInFlight(), 9);
-        gate.open();
-        QTRY_COMPARE(ended.count(), 10);
-        QCOMPARE(gate.peak(), 8);
+            window.click(Operation::Check);
+        QTRY_COMPARE(window.gate.waiting(), 8);
+        QCOMPARE(window.controller.runsInFlight(), 9);
+        window.gate.open();
+        QTRY_COMPARE(window.ended.count(), 10);
+        QCOMPARE(window.gate.peak(), 8);
         // Every click cleared the report, so only the nine gated runs' texts are left.
-        QCOMPARE(report(controller), engineReport(Operation::Check, dir.path()).repeated(9));
+        QCOMPARE(window.report(), engineReport(Operation::Check, dir.path()).repeated(9));
     }
 
     // On a read-only volume every write fails: Tag's notices reach the window at once, ahead of the run's
@@ -210,63 +205,22 @@ private slots:
     void tagNoticesComeFirst()
     {
         QTemporaryDir dir;
-        ScratchMount mount(dir.filePath("volume"));
+        const QString root = dir.filePath("volume");
+        ScratchMount mount(root);
         if (!mount.valid())
             QSKIP(qPrintable(mount.reason()));
-        const QString root = dir.filePath("volume");
         writeFile(root + "/a.txt", "a");
         writeFile(root + "/b.txt", "b");
         if (!mount.makeReadOnly())
             QSKIP(qPrintable(mount.reason()));
 
-        ViewController controller;
-        controller.show();
-        QSignalSpy ended(&controller, &ViewController::runEnded);
+        Window window({});
         for (const QString& item : QStringList { root, root + "/a.txt" }) {
-            setItem(controller, item);
-            click(controller, Operation::Tag);
-            QVERIFY(ended.wait());
-            const QByteArray expected = engineReport(Operation::Tag, item);
-            QCOMPARE(report(controller), expected);
-            QVERIFY(!busy(controller));
+            setItem(window.controller, item);
+            window.click(Operation::Tag);
+            QVERIFY(window.ended.wait());
+            QCOMPARE(window.report(), engineReport(Operation::Tag, item));
         }
-    }
-
-    // Stop (the button, or Escape) lets the file in hand finish and starts no other; the report ends with the
-    // engine's line that says so, and no totals.
-    void stop_data()
-    {
-        QTest::addColumn<bool>("escape");
-        QTest::newRow("Stop") << false;
-        QTest::newRow("Escape") << true;
-    }
-    void stop()
-    {
-        QFETCH(bool, escape);
-        QTemporaryDir dir;
-        for (const char* name : { "a", "b", "c" })
-            writeFile(dir.filePath(name), name);
-        ViewController controller;
-        ReadGate gate;
-        controller.setReadFunction(gate.reader());
-        setItem(controller, dir.path());
-        controller.show();
-        QVERIFY(QTest::qWaitForWindowActive(&controller));
-        QSignalSpy ended(&controller, &ViewController::runEnded);
-        click(controller, Operation::Tag);
-        QTRY_COMPARE(gate.waiting(), 1);
-        if (escape)
-            QTest::keyClick(&controller, Qt::Key_Escape);
-        else
-            QTest::mouseClick(child<QPushButton>(&controller, "theStopButton"), Qt::LeftButton);
-        gate.open();
-        QVERIFY(ended.wait());
-        QVERIFY(!busy(controller));
-        QVERIFY(report(controller).endsWith(QByteArray(warnMark + "Stopped after 1 files: the run did not finish.\n")));
-        int tagged = 0;
-        for (const char* name : { "a", "b", "c" })
-            tagged += attribute(dir.filePath(name)) ? 1 : 0;
-        QCOMPARE(tagged, 1); // the file in hand
     }
 
     // A folder that cannot be listed: no report, the spinner stops, and the failure names folder and reason.
@@ -284,20 +238,18 @@ private slots:
         QTemporaryDir dir;
         const QString folder = dir.filePath("photos");
         writeFile(folder + "/a.jpg", "a");
-        ViewController controller;
-        setItem(controller, folder);
-        controller.show();
+        Window window(folder);
         QVERIFY(QDir(folder).removeRecursively());
         if (replaceByFile)
             writeFile(folder, "now a file");
 
-        QSignalSpy failed(&controller, &ViewController::errorOccurred);
-        click(controller, Operation::Check);
+        QSignalSpy failed(&window.controller, &ViewController::errorOccurred);
+        window.click(Operation::Check);
         QVERIFY(failed.wait());
         QCOMPARE(failed.takeFirst().at(0).toString(),
             QStringLiteral("The folder %1 could not be read: %2.").arg(folder, reason));
-        QVERIFY(!busy(controller));
-        QCOMPARE(controller.reportText(), QString());
+        QVERIFY(!window.busy());
+        QCOMPARE(window.report(), QByteArray());
     }
 };
 
