@@ -40,12 +40,6 @@ QMessageBox* messageBox(const char* name)
     return nullptr;
 }
 
-void dismissAlerts()
-{
-    while (QMessageBox* alert = messageBox("errorAlert"))
-        alert->defaultButton()->click();
-}
-
 void answerStopQuestion(const QString& button)
 {
     QTRY_VERIFY(messageBox("stopQuestion"));
@@ -84,27 +78,23 @@ void confirmFileDialog(QWidget* parent, const QString& path)
 
 QByteArray engineReport(orvane::Operation operation, const QString& path)
 {
-    const std::optional<QUrl> url = ItemURL::fromPath(path);
-    if (!url)
-        return {};
+    const QUrl url = ItemURL::fromPath(path).value();
     std::string notices;
     orvane::RunObserver observer;
     observer.directText = [&notices](const std::string& text) { notices += text; };
     orvane::RunState state;
-    const std::string item = ItemURL::enginePath(ItemURL::folderPath(*url));
-    if (!ItemURL::isDirectory(*url)) {
+    const std::string item = ItemURL::enginePath(ItemURL::folderPath(url));
+    if (!ItemURL::isDirectory(url))
         orvane::runSingleFile(operation, item, {}, state, observer);
-    } else if (!orvane::runFolder(operation, item, {}, state, observer)) {
+    else if (!orvane::runFolder(operation, item, {}, state, observer))
         orvane::appendTotals(operation, item, state);
-    }
     return QByteArray::fromStdString(notices + state.reportText);
 }
 
 void setItem(ViewController& controller, const QString& path)
 {
-    const std::optional<QUrl> url = ItemURL::fromPath(path);
-    QVERIFY(url);
-    controller.setItem(*url, !ItemURL::isDirectory(*url));
+    const QUrl url = ItemURL::fromPath(path).value();
+    controller.setItem(url, !ItemURL::isDirectory(url));
 }
 
 } // namespace guifixtures

@@ -24,8 +24,6 @@ void useTestSettings();
 
 /// The message box on screen with this object name ("errorAlert", "updateOffer", "stopQuestion"), if any.
 QMessageBox* messageBox(const char* name);
-/// Dismisses every error alert with its OK button.
-void dismissAlerts();
 /// Waits for the question "Stop the run and close?" and clicks its button with this text.
 void answerStopQuestion(const QString& button);
 /// The save or open dialog that parent's window shows, if any.

@@ -16,13 +16,10 @@
 class ReadGate
 {
 public:
-    ReadGate() = default;
     ~ReadGate()
     {
         open();
     }
-    ReadGate(const ReadGate&) = delete;
-    ReadGate& operator=(const ReadGate&) = delete;
 
     /// The read function to give the runs.
     [[nodiscard]] orvane::ReadFunction reader() const

@@ -1,6 +1,5 @@
-// The application: launching with and without items, the ways of opening items, one window per item,
-// recent items, the menus of every window, the update offer, help windows and the manual, the maker's
-// pages, and quitting only once the folder runs of closed windows have ended.
+// The application: launching, the ways of opening items, recent items, the menus of every window, the
+// update offer, help windows, and quitting only once the folder runs of closed windows have ended.
 
 #include "app/appdelegate.h"
 #include "app/helpviewcontroller.h"
@@ -79,11 +78,6 @@ private slots:
         useTestSettings();
     }
 
-    void cleanup()
-    {
-        dismissAlerts();
-    }
-
     // Items open in the order given, each once, folders told from files by the file system; one that cannot
     // be opened is told in the error alert.
     void launchWithItems()
@@ -102,6 +96,7 @@ private slots:
         QCOMPARE(alert->text(), QStringLiteral("An error occurred:"));
         QCOMPARE(alert->informativeText(),
             QStringLiteral("%1 could not be opened: No such file or directory.").arg(dir.filePath("gone")));
+        alert->defaultButton()->click();
         QCOMPARE(app.openItem(dir.filePath("Photos/./")), app.documents().at(0));
         QCOMPARE(app.documents().size(), 2);
     }
@@ -133,8 +128,10 @@ private slots:
         QVERIFY(opened.contains(dir.filePath("tree/file") + " (file)"));
     }
 
-    // Launched without items, the start window shows; a folder chosen in its Open Folder dialog takes its place.
-    void openFolderDialog()
+    // Launched without items, the start window shows; a folder chosen in its Open Folder dialog takes its
+    // place. The start window's Recent menu lists the items opened, newest first, once each, without those
+    // that have gone; chosen once its window has gone, an item opens again.
+    void startWindow()
     {
         QTemporaryDir dir;
         writeFile(dir.filePath("tree/notes.txt"), "n");
@@ -148,25 +145,18 @@ private slots:
         QTRY_COMPARE(app.documents().size(), 1);
         QVERIFY(!app.documents().first()->isFile());
         QTRY_VERIFY(!start->isVisible());
-    }
-
-    void recentItems()
-    {
-        QTemporaryDir dir;
-        AppDelegate app;
-        app.showStartWindow(); // hidden, not gone, once an item opens: its menu serves below
         for (const char* name : { "a", "b&c", "d", "a" }) {
             writeFile(dir.filePath(name), "x");
             app.openItem(dir.filePath(name));
         }
-        QVERIFY(QFile::remove(dir.filePath("d"))); // items that have gone are left out
-        auto* menu = app.startWindow()->findChild<QMenu*>(QStringLiteral("recentMenu"));
+        QVERIFY(QFile::remove(dir.filePath("d")));
+        auto* menu = start->findChild<QMenu*>(QStringLiteral("recentMenu"));
         emit menu->aboutToShow();
         const QList<QAction*> entries = menu->actions();
         QCOMPARE(entries.at(0)->text(), dir.filePath("a"));
         QCOMPARE(entries.at(1)->text(), dir.filePath("b&&c"));
-        QVERIFY(entries.at(2)->isSeparator());
-        // Chosen once its window has gone, the item opens again.
+        QCOMPARE(entries.at(2)->text(), dir.filePath("tree"));
+        QVERIFY(entries.at(3)->isSeparator());
         for (Document* document : app.documents())
             QVERIFY(windowOf(document)->close());
         QTRY_VERIFY(app.documents().isEmpty());
@@ -280,24 +270,9 @@ private slots:
         }
     }
 
-    // Alt+T presses Tag: a mnemonic presses the button visibly, and the click comes a moment later.
-    void mnemonic()
-    {
-        QTemporaryDir dir;
-        writeFile(dir.filePath("f"), "f");
-        AppDelegate app;
-        DocumentWindow* window = windowOf(app.openItem(dir.filePath("f")));
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        QSignalSpy ended(window->viewController(), &ViewController::runEnded);
-        QTest::keyClick(window->windowHandle(), Qt::Key_T, Qt::AltModifier);
-        QVERIFY(ended.wait());
-        QCOMPARE(attribute(dir.filePath("f")), digestOfFile(dir.filePath("f")));
-    }
-
-    // A folder checked from its window: Tag, a file changes, Check; the problems are counted above the
-    // report. With ORVANE_SCREENSHOT set to a file name, the window is saved there as a picture (the README
-    // shows it).
+    // A folder checked from its window: Tag (by Alt+T, whose click comes a moment after the button shows
+    // pressed), a file changes, Check; the problems are counted above the report. With ORVANE_SCREENSHOT set to a file
+    // name, the window is saved there as a picture (the README shows it).
     void checkFromTheWindow()
     {
         QTemporaryDir dir(QDir::tempPath() + "/orvane-demo-XXXXXX");
@@ -308,8 +283,11 @@ private slots:
         DocumentWindow* window = windowOf(app.openItem(root));
         ViewController* controller = window->viewController();
         QSignalSpy ended(controller, &ViewController::runEnded);
-        press(controller, "theHashButton");
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window->windowHandle(), Qt::Key_T, Qt::AltModifier);
         QVERIFY(ended.wait());
+        QCOMPARE(attribute(root + "/beach.jpg"), digestOfFile(root + "/beach.jpg"));
         writeFile(root + "/notes.txt", "changed after tagging");
         writeFile(root + "/new.jpg", "never tagged");
         press(controller, "theCheckButton");
