@@ -28,11 +28,6 @@ using namespace guifixtures;
 
 namespace {
 
-QAction* action(QWidget* window, const char* name)
-{
-    return window->findChild<QAction*>(QString::fromLatin1(name));
-}
-
 // Drags urls over window and drops them there, as a file manager does.
 bool dropOn(QWidget* window, const QList<QUrl>& urls)
 {
@@ -119,7 +114,7 @@ private slots:
         app.applicationDidFinishLaunching({});
         StartWindow* start = app.startWindow();
         QVERIFY(start && start->isVisible());
-        action(start, "openFolderAction")->trigger();
+        child<QAction>(start, "openFolderAction")->trigger();
         QCOMPARE(fileDialog(start)->fileMode(), QFileDialog::Directory);
         confirmFileDialog(start, dir.filePath("tree"));
         QTRY_COMPARE(app.documents().size(), 1);
@@ -144,15 +139,26 @@ private slots:
     }
 
     // Every window carries the same menus, with the update mark in its Help menu; commands that need a
-    // report are off where there is none; Bigger and Smaller are off at the bounds, 60 and 4 points.
-    void menusOfEveryWindow()
+    // report are off where there is none; Bigger and Smaller are off at the bounds, 60 and 4 points; the
+    // maker's pages open in the browser. Each Help opens a window of its own on the manual, and closed ones
+    // stay listed; an item's window takes the start window's place; closing the last window quits.
+    void everyWindow()
     {
         QTemporaryDir dir;
         AppDelegate app;
+        QSignalSpy quit(&app, &AppDelegate::allWindowsClosed);
         app.showStartWindow();
         app.openHelp();
+        app.openHelp();
         QMainWindow* document = windowOf(app.openItem(dir.path()));
-        QCOMPARE(app.helpMenus().size(), 3);
+        QVERIFY(!app.startWindow()->isVisible());
+        QCOMPARE(app.helpMenus().size(), 4);
+        QCOMPARE(app.helpWindows().size(), 2);
+        for (HelpWindow* window : app.helpWindows()) {
+            const QPdfDocument* manual = window->viewController()->manual();
+            QVERIFY(window->isVisible() && manual && manual->pageCount() > 0);
+            QCOMPARE(child<QPdfView>(window, "helpPDFView")->document(), manual);
+        }
         // Each action's object name and its keys.
         const QStringList shortcuts = QStringLiteral("openFileAction=Ctrl+O openFolderAction=Ctrl+Shift+O "
                                                      "saveAction=Ctrl+S exportAction=Ctrl+E closeAction=Ctrl+W "
@@ -171,31 +177,50 @@ private slots:
                 QVERIFY2(command, qPrintable(shortcut));
                 QCOMPARE(command->shortcut(), QKeySequence(shortcut.section(u'=', 1)));
             }
-            QAction* status = action(window, MainMenu::updateStatusName);
+            QAction* status = child<QAction>(window, MainMenu::updateStatusName);
             QCOMPARE(status->text(), QStringLiteral("Update not checked"));
             QVERIFY(app.helpMenus().contains(qobject_cast<QMenu*>(status->parent())));
             for (const char* name : { "saveAction", "exportAction", "findAction", "problemsOnlyAction" })
-                QCOMPARE(action(window, name)->isEnabled(), window == document);
-            QCOMPARE(action(window, "biggerAction")->isEnabled(), window != app.startWindow()); // help zooms
+                QCOMPARE(child<QAction>(window, name)->isEnabled(), window == document);
+            QCOMPARE(child<QAction>(window, "biggerAction")->isEnabled(), window != app.startWindow()); // help zooms
         }
         auto* controller = static_cast<DocumentWindow*>(document)->viewController();
         for (const auto& [name, bound] : { std::pair("biggerAction", 60.0), std::pair("smallerAction", 4.0) }) {
-            for (int step = 0; step < 100 && action(document, name)->isEnabled(); ++step)
-                action(document, name)->trigger();
+            for (int step = 0; step < 100 && child<QAction>(document, name)->isEnabled(); ++step)
+                child<QAction>(document, name)->trigger();
             QCOMPARE(controller->fontSize(), bound);
-            action(document, "actualSizeAction")->trigger();
+            child<QAction>(document, "actualSizeAction")->trigger();
             QCOMPARE(controller->fontSize(), 12.0);
-            QVERIFY(action(document, name)->isEnabled());
+            QVERIFY(child<QAction>(document, name)->isEnabled());
         }
 
         PageCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "openPage");
-        action(app.startWindow(), "supportAction")->trigger();
-        action(app.startWindow(), "updatesAction")->trigger();
+        child<QAction>(app.startWindow(), "supportAction")->trigger();
+        child<QAction>(app.startWindow(), "updatesAction")->trigger();
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QCOMPARE(catcher.opened,
             QList<QUrl>(
                 { QUrl(QStringLiteral(ORVANE_SUPPORT_URL)), AppDelegate::updatePageFor(QSysInfo::productVersion()) }));
+
+        QVERIFY(app.helpWindows().first()->close());
+        QCOMPARE(app.helpWindows().size(), 2);
+        QVERIFY(document->close());
+        QTRY_VERIFY(app.documents().isEmpty());
+        QCOMPARE(quit.count(), 0); // a help window is still open
+        QVERIFY(app.helpWindows().last()->close());
+        QTRY_COMPARE(quit.count(), 1);
+    }
+
+    // A manual that cannot be found shows no alert.
+    void manualMissing()
+    {
+        HelpViewController help;
+        help.setManualPath(QStringLiteral("/nonexistent/OrvaneHelp.pdf"));
+        help.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&help));
+        QVERIFY(!help.manual());
+        QVERIFY(!messageBox("errorAlert"));
     }
 
     // Launching runs the update check. Every Help menu, also that of a window opened afterwards, turns
@@ -243,7 +268,7 @@ private slots:
         app.openItem(dir.filePath("a/x"));
         QCOMPARE(app.helpMenus().size(), 2);
         for (const Document* document : app.documents()) {
-            const QAction* status = action(windowOf(document), MainMenu::updateStatusName);
+            const QAction* status = child<QAction>(windowOf(document), MainMenu::updateStatusName);
             QCOMPARE(status->text(), QStringLiteral("Checked for update"));
             QVERIFY(status->isChecked());
         }
@@ -273,47 +298,13 @@ private slots:
         QVERIFY(ended.wait());
         QCOMPARE(child<QLabel>(controller, "problemsLine")->text(),
             "2 lines are warnings or errors. <a href=\"toggle\">Show Problems Only</a>");
-        action(window, "findAction")->trigger();
+        child<QAction>(window, "findAction")->trigger();
         QTest::keyClicks(child<QLineEdit>(controller, "findField"), "notes");
         const QString screenshot = qEnvironmentVariable("ORVANE_SCREENSHOT");
         if (!screenshot.isEmpty()) {
             QCoreApplication::processEvents(); // the find bar's layout, after its count has grown
             QVERIFY(window->grab().save(screenshot));
         }
-    }
-
-    // Each Help opens a window of its own on the manual, and closed ones stay listed; a missing manual is no
-    // alert. An item's window takes the start window's place, and closing the last window quits.
-    void helpWindowsAndQuitting()
-    {
-        QTemporaryDir dir;
-        AppDelegate app;
-        QSignalSpy quit(&app, &AppDelegate::allWindowsClosed);
-        app.showStartWindow();
-        app.openHelp();
-        app.openHelp();
-        QCOMPARE(app.helpWindows().size(), 2);
-        for (HelpWindow* window : app.helpWindows()) {
-            const QPdfDocument* manual = window->viewController()->manual();
-            QVERIFY(window->isVisible() && manual && manual->pageCount() > 0);
-            QCOMPARE(child<QPdfView>(window, "helpPDFView")->document(), manual);
-        }
-        Document* document = app.openItem(dir.path());
-        QVERIFY(!app.startWindow()->isVisible());
-        QVERIFY(app.helpWindows().first()->close());
-        QCOMPARE(app.helpWindows().size(), 2);
-        QVERIFY(windowOf(document)->close());
-        QTRY_VERIFY(app.documents().isEmpty());
-        QCOMPARE(quit.count(), 0); // a help window is still open
-        QVERIFY(app.helpWindows().last()->close());
-        QTRY_COMPARE(quit.count(), 1);
-
-        HelpViewController missing;
-        missing.setManualPath(QStringLiteral("/nonexistent/OrvaneHelp.pdf"));
-        missing.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&missing));
-        QVERIFY(!missing.manual());
-        QVERIFY(!messageBox("errorAlert"));
     }
 
     // Quit while a folder run walks: one question; after Stop and Close the windows close at once, and the
@@ -332,7 +323,7 @@ private slots:
         press(window, "theRetagButton");
         QTRY_COMPARE(gate.waiting(), 1);
 
-        action(window, "quitAction")->trigger();
+        child<QAction>(window, "quitAction")->trigger();
         answerStopQuestion(QStringLiteral("Stop and Close"));
         QTRY_VERIFY(!window->isVisible());
         QCOMPARE(quit.count(), 0);
