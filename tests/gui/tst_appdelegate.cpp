@@ -73,16 +73,19 @@ private slots:
         useTestSettings();
     }
 
-    // Items open in the order given, each once; one that cannot be opened is told in the error alert. Drops
+    // Items open in the order given, each once, a link to a folder as a folder; one that cannot be opened is
+    // told in the error alert. Drops
     // of local items open them too, on a document window as on the start window; other drops are refused.
     void launchWithItemsAndDrops()
     {
         QTemporaryDir dir;
         writeFile(dir.filePath("Photos/a.jpg"), "a");
         writeFile(dir.filePath("thesis.pdf"), "t");
+        makeSymlink(dir.filePath("Photos"), dir.filePath("link"));
         AppDelegate app;
-        app.applicationDidFinishLaunching({ dir.filePath("Photos"), dir.filePath("thesis.pdf"), dir.filePath("gone") });
+        app.applicationDidFinishLaunching({ dir.filePath("link"), dir.filePath("thesis.pdf"), dir.filePath("gone") });
         QCOMPARE(app.documents().size(), 2);
+        QCOMPARE(ItemURL::path(*app.documents().at(0)->url()), dir.filePath("link/")); // the file system says
         QCOMPARE(ItemURL::path(*app.documents().at(1)->url()), dir.filePath("thesis.pdf"));
         QVERIFY(!app.startWindow());
         QMessageBox* alert = messageBox("errorAlert");
@@ -91,7 +94,7 @@ private slots:
         QCOMPARE(alert->informativeText(),
             QStringLiteral("%1 could not be opened: No such file or directory.").arg(dir.filePath("gone")));
         alert->defaultButton()->click();
-        QCOMPARE(app.openItem(dir.filePath("Photos/./")), app.documents().at(0));
+        QCOMPARE(app.openItem(dir.path() + "/./thesis.pdf"), app.documents().at(1));
 
         app.showStartWindow();
         for (QWidget* target : QList<QWidget*> { windowOf(app.documents().at(0)), app.startWindow() }) {

@@ -45,7 +45,8 @@ private slots:
         useTestSettings();
     }
 
-    // The URL's final "/" tells a folder; the window gets the item and its title.
+    // The URL's final "/" tells a folder; the window gets the item and its title. Without a window there is
+    // no report to give.
     void isFileFromTheURL_data()
     {
         QTest::addColumn<QString>("path");
@@ -62,26 +63,13 @@ private slots:
         QVERIFY(document.readFromURL(QUrl::fromLocalFile(path), QString()));
         QCOMPARE(document.isFile(), isFile);
         QCOMPARE(ItemURL::path(*document.url()), path);
+        int error = 0;
+        QVERIFY(!document.dataOfType(QStringLiteral("public.plain-text"), &error));
+        QCOMPARE(error, Document::unimplementedError);
         document.makeWindowControllers();
         QCOMPARE(document.viewController()->sourceURL(), document.url());
         QCOMPARE(document.viewController()->isFile(), isFile);
         QCOMPARE(document.windowControllers().first()->windowTitle(), ItemURL::displayName(*document.url()));
-    }
-
-    // Every opener asks the file system and marks folders with a final "/", links to folders included. A
-    // document without a window has no report to give.
-    void openerMarksFolders()
-    {
-        QTemporaryDir dir;
-        QVERIFY(QDir().mkpath(dir.filePath("tree")));
-        makeSymlink(dir.filePath("tree"), dir.filePath("folder link"));
-        QCOMPARE(ItemURL::path(*ItemURL::fromPath(dir.filePath("folder link"))), dir.filePath("folder link/"));
-        QString reason;
-        QVERIFY(!ItemURL::fromPath(dir.filePath("missing"), &reason));
-        QCOMPARE(reason, QStringLiteral("No such file or directory"));
-        int error = 0;
-        QVERIFY(!Document().dataOfType(QStringLiteral("public.plain-text"), &error));
-        QCOMPARE(error, Document::unimplementedError);
     }
 
     // Save and Export propose "Orvane_" + title + ".text", offer .text then .txt, and do not block. Export
