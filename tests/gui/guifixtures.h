@@ -15,8 +15,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// Helpers for the window tests: settings kept apart from the user's, message boxes and file dialogs
-// answered as a user would, the report the engine itself writes.
 namespace guifixtures {
 
 /// Settings go to a test location (never the user's), under Orvane's names, and start empty.
@@ -31,8 +29,7 @@ QFileDialog* fileDialog(QWidget* parent);
 /// Types path into that dialog and presses Enter; a question whether to replace a file is answered Yes.
 void confirmFileDialog(QWidget* parent, const QString& path);
 
-/// The report the engine itself writes for the item at path (a folder with its totals), Tag's immediate
-/// notices first, as the window must show it.
+/// The report the engine itself writes for the item at path, Tag's notices first, as the window must show it.
 QByteArray engineReport(orvane::Operation operation, const QString& path);
 
 /// Hands the item at path to controller, as its document does.

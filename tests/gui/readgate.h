@@ -25,21 +25,18 @@ public:
     [[nodiscard]] orvane::ReadFunction reader() const
     {
         return [state = m_state](int fd, void* buffer, std::size_t count) -> ssize_t {
-            {
-                std::unique_lock<std::mutex> lock(state->mutex);
-                state->peak = std::max(state->peak, ++state->waiting);
-                state->opened.wait(lock, [&state] { return state->isOpen; });
-                --state->waiting;
-            }
+            std::unique_lock<std::mutex> lock(state->mutex);
+            state->peak = std::max(state->peak, ++state->waiting);
+            state->opened.wait(lock, [&state] { return state->isOpen; });
+            --state->waiting;
+            lock.unlock();
             return ::read(fd, buffer, count);
         };
     }
     void open()
     {
-        {
-            const std::lock_guard<std::mutex> lock(m_state->mutex);
-            m_state->isOpen = true;
-        }
+        const std::lock_guard<std::mutex> lock(m_state->mutex);
+        m_state->isOpen = true;
         m_state->opened.notify_all();
     }
     /// Reads waiting at the gate now, and the most that ever waited at once.

@@ -1,5 +1,4 @@
-// The application: launching, the ways of opening items, recent items, the menus of every window, the
-// update offer, help windows, and quitting only once the folder runs of closed windows have ended.
+// The application over real windows: launching, opening items, menus, the update offer, help, quitting.
 
 #include "app/appdelegate.h"
 #include "app/helpviewcontroller.h"
@@ -277,9 +276,9 @@ private slots:
         }
     }
 
-    // A folder checked from its window: Tag (by Alt+T, whose click comes a moment after the button shows
-    // pressed), a file changes, Check; the problems are counted above the report. With ORVANE_SCREENSHOT set to a file
-    // name, the window is saved there as a picture (the README shows it).
+    // A folder checked from its window: Tag by Alt+T (the click comes a moment after the button shows
+    // pressed), a file changes, Check; the problems are counted above the report. With ORVANE_SCREENSHOT set
+    // to a file name, the window is saved there as a picture (the README shows it).
     void checkFromTheWindow()
     {
         QTemporaryDir dir(QDir::tempPath() + "/orvane-demo-XXXXXX");

@@ -1,5 +1,4 @@
-// Documents and their windows: folder or file from the URL, the report given to Save and Export, where
-// windows open, writing a report that fails, and a window closed while its folder runs still walk.
+// Documents and their windows, over real files and real dialogs.
 
 #include "document/document.h"
 #include "document/documentwindow.h"
@@ -189,10 +188,9 @@ private slots:
         QCOMPARE(contentsOf(dir.filePath("item")), QByteArray("the user's own file"));
     }
 
-    // Closing the window while runs walk asks first. Cancel keeps everything going; Stop and Close hides the
-    // window at once, and the runs finish the files in hand (each attribute write completes) and start no
-    // other. The closed window's report and spinner are left alone, also by notices of failed writes that
-    // arrive later; the document goes once the last run has ended.
+    // Closing the window while runs walk asks first. Cancel keeps all going; Stop and Close hides the window at
+    // once, and the runs finish the files in hand and start no other. The closed window's report and spinner
+    // are left alone, also by notices of failed writes; the document goes once the last run has ended.
     void closingWhileRunsWalk_data()
     {
         QTest::addColumn<bool>("readOnly");
