@@ -147,21 +147,18 @@ private slots:
     {
         QTest::addColumn<QString>("where");
         QTest::addColumn<QString>("reason");
-        const QString opened = "it is the item this window checks, and Orvane never writes over it";
-        QTest::newRow("missing folder") << "missing/report.text"
-                                        << "No such file or directory";
-        QTest::newRow("below a file") << "file/report.text"
-                                      << "Not a directory";
-        QTest::newRow("a folder") << "folder"
-                                  << "Is a directory";
-        QTest::newRow("a FIFO") << "fifo"
-                                << "No such device or address";
-        QTest::newRow("the opened item") << "item" << opened;
-        QTest::newRow("a link to the opened item") << "link" << opened;
-        QTest::newRow("read-only volume") << "volume/report.text"
-                                          << "Read-only file system";
-        QTest::newRow("full volume") << "volume/report.text"
-                                     << "No space left on device";
+        const auto row = [](const char* name, const char* where, const char* reason) {
+            QTest::newRow(name) << QString::fromUtf8(where) << QString::fromUtf8(reason);
+        };
+        const char* opened = "it is the item this window checks, and Orvane never writes over it";
+        row("missing folder", "missing/report.text", "No such file or directory");
+        row("below a file", "file/report.text", "Not a directory");
+        row("a folder", "folder", "Is a directory");
+        row("a FIFO", "fifo", "No such device or address");
+        row("the opened item", "item", opened);
+        row("a link to the opened item", "link", opened);
+        row("read-only volume", "volume/report.text", "Read-only file system");
+        row("full volume", "volume/report.text", "No space left on device");
     }
     void writeFailures()
     {
