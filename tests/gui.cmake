@@ -3,7 +3,7 @@
 
 find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
 
-add_library(orvane_guitestsupport STATIC gui/guifixtures.cpp gui/readgate.cpp)
+add_library(orvane_guitestsupport STATIC gui/guifixtures.cpp)
 target_include_directories(orvane_guitestsupport PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/gui)
 target_link_libraries(orvane_guitestsupport PUBLIC orvane_testsupport orvane_app Qt6::Widgets Qt6::Test)
 target_compile_definitions(orvane_guitestsupport PRIVATE ORVANE_VERSION="${PROJECT_VERSION}")

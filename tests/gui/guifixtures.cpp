@@ -1,19 +1,9 @@
 #include "guifixtures.h"
 
-#include "runner/itemurl.h"
-#include "runner/viewcontroller.h"
-
 #include <QApplication>
-#include <QDialogButtonBox>
-#include <QFile>
-#include <QFileDialog>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 namespace guifixtures {
@@ -38,21 +28,28 @@ void useTestSettings()
     qputenv("ORVANE_UPDATE_MANIFEST_URL", "http://127.0.0.1:9/update.plist");
 }
 
-QMessageBox* errorAlert()
+QMessageBox* messageBox(const char* name)
 {
     const QList<QWidget*> windows = QApplication::topLevelWidgets();
     for (QWidget* window : windows) {
-        auto* alert = qobject_cast<QMessageBox*>(window);
-        if (alert && alert->isVisible() && alert->objectName() == QStringLiteral("errorAlert"))
-            return alert;
+        auto* box = qobject_cast<QMessageBox*>(window);
+        // A box answered before may linger, hidden, until its deletion.
+        if (box && box->isVisible() && box->objectName() == QLatin1String(name))
+            return box;
     }
     return nullptr;
 }
 
-void dismissAlerts()
+void answerStopQuestion(const QString& button)
 {
-    while (QMessageBox* alert = errorAlert())
-        alert->defaultButton()->click();
+    QTRY_VERIFY(messageBox("stopQuestion"));
+    QMessageBox* question = messageBox("stopQuestion");
+    QCOMPARE(question->text(), QStringLiteral("Stop the run and close?"));
+    const QList<QAbstractButton*> choices = question->buttons();
+    for (QAbstractButton* choice : choices)
+        if (choice->text() == button)
+            return choice->click();
+    QFAIL("the question has no such button");
 }
 
 QFileDialog* fileDialog(QWidget* parent)
@@ -64,54 +61,40 @@ QFileDialog* fileDialog(QWidget* parent)
     return nullptr;
 }
 
-void confirmFileDialog(QFileDialog* dialog, const QString& path)
+void confirmFileDialog(QWidget* parent, const QString& path)
 {
+    QFileDialog* dialog = fileDialog(parent);
     QVERIFY(dialog);
     // Typed into the name field: selectFile() leaves the field alone while it has the focus.
-    auto* nameField = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    QVERIFY(nameField);
+    auto* nameField = child<QLineEdit>(dialog, "fileNameEdit");
     nameField->setText(path);
-    const auto* box = dialog->findChild<QDialogButtonBox*>();
-    QVERIFY(box);
-    const QList<QAbstractButton*> buttons = box->buttons();
-    for (QAbstractButton* button : buttons) {
-        if (box->buttonRole(button) == QDialogButtonBox::AcceptRole) {
-            QVERIFY(button->isEnabled());
-            // Replacing a file is confirmed in a modal question of the dialog's own; answer it once it is up.
-            QTimer::singleShot(0, dialog, [] {
-                if (auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-                    question->button(QMessageBox::Yes)->click();
-            });
-            button->click();
-            return;
-        }
-    }
-    QFAIL("the file dialog has no button to confirm with");
+    // Replacing a file is confirmed in a modal question of the dialog's own; answer it once it is up.
+    QTimer::singleShot(0, dialog, [] {
+        if (auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            question->button(QMessageBox::Yes)->click();
+    });
+    QTest::keyClick(nameField, Qt::Key_Return);
 }
 
 QByteArray engineReport(orvane::Operation operation, const QString& path)
 {
-    const std::optional<QUrl> url = ItemURL::fromPath(path);
-    if (!url)
-        return {};
+    const QUrl url = ItemURL::fromPath(path).value();
     std::string notices;
     orvane::RunObserver observer;
     observer.directText = [&notices](const std::string& text) { notices += text; };
     orvane::RunState state;
-    const std::string item = ItemURL::enginePath(ItemURL::folderPath(*url));
-    if (!ItemURL::isDirectory(*url)) {
+    const std::string item = ItemURL::enginePath(ItemURL::folderPath(url));
+    if (!ItemURL::isDirectory(url))
         orvane::runSingleFile(operation, item, {}, state, observer);
-    } else if (!orvane::runFolder(operation, item, {}, state, observer)) {
+    else if (!orvane::runFolder(operation, item, {}, state, observer))
         orvane::appendTotals(operation, item, state);
-    }
     return QByteArray::fromStdString(notices + state.reportText);
 }
 
 void setItem(ViewController& controller, const QString& path)
 {
-    const std::optional<QUrl> url = ItemURL::fromPath(path);
-    QVERIFY(url);
-    controller.setItem(*url, !ItemURL::isDirectory(*url));
+    const QUrl url = ItemURL::fromPath(path).value();
+    controller.setItem(url, !ItemURL::isDirectory(url));
 }
 
 } // namespace guifixtures

@@ -2,36 +2,34 @@
 
 #include "fixtures.h"
 #include "operations/integrityrun.h"
+#include "readgate.h"
 #include "reports.h"
+#include "runner/itemurl.h"
+#include "runner/viewcontroller.h"
 
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
-#include <QWidget>
 
-class QMessageBox;
-class QFileDialog;
-class ViewController;
-
-// Helpers for the window tests: settings kept apart from the user's, the error alert, expected report text.
 namespace guifixtures {
 
 /// Settings go to a test location (never the user's), under Orvane's names, and start empty.
 void useTestSettings();
 
-/// The error alert on screen, if there is one.
-QMessageBox* errorAlert();
-/// Dismisses every error alert with its OK button.
-void dismissAlerts();
+/// The message box on screen with this object name ("errorAlert", "updateOffer", "stopQuestion"), if any.
+QMessageBox* messageBox(const char* name);
+/// Waits for the question "Stop the run and close?" and clicks its button with this text.
+void answerStopQuestion(const QString& button);
 /// The save or open dialog that parent's window shows, if any.
 QFileDialog* fileDialog(QWidget* parent);
-/// Types path into the dialog and presses its Save or Open button, as a user would. If the dialog asks
-/// whether to replace an existing file, the answer is Yes.
-void confirmFileDialog(QFileDialog* dialog, const QString& path);
+/// Types path into that dialog and presses Enter; a question whether to replace a file is answered Yes.
+void confirmFileDialog(QWidget* parent, const QString& path);
 
-/// The report the engine itself writes for the item at path (a folder with its totals), Tag's immediate
-/// notices first, as the window must show it.
+/// The report the engine itself writes for the item at path, Tag's notices first, as the window must show it.
 QByteArray engineReport(orvane::Operation operation, const QString& path);
 
 /// Hands the item at path to controller, as its document does.
@@ -44,6 +42,12 @@ template <typename T> T* child(const QObject* parent, const char* name)
     if (!found)
         QTest::qFail(name, __FILE__, __LINE__);
     return found;
+}
+
+/// Clicks parent's push button with this object name.
+inline void press(const QObject* parent, const char* name)
+{
+    QTest::mouseClick(child<QPushButton>(parent, name), Qt::LeftButton);
 }
 
 using namespace fixtures;

@@ -2,34 +2,59 @@
 
 #include "integrity/filedigest.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <unistd.h>
 
 /*!
- * Holds folder runs in the middle of their walk: every read a run makes waits at the gate until the test
- * opens it. So a test sees a run that is surely still walking, without sleeping and hoping. The gate
- * opens by itself when it goes out of scope, so a failing test cannot leave workers stuck.
+ * Holds runs in the middle of their walk: every read a run makes waits at the gate until the test opens
+ * it, so a test sees a run that is surely still walking, without sleeping and hoping. The gate opens by
+ * itself when it goes out of scope, so a failing test cannot leave workers stuck.
  */
 class ReadGate
 {
 public:
-    ReadGate() = default;
-    ~ReadGate();
-    ReadGate(const ReadGate&) = delete;
-    ReadGate& operator=(const ReadGate&) = delete;
+    ~ReadGate()
+    {
+        open();
+    }
 
     /// The read function to give the runs.
-    [[nodiscard]] orvane::ReadFunction reader() const;
-    void open();
+    [[nodiscard]] orvane::ReadFunction reader() const
+    {
+        return [state = m_state](int fd, void* buffer, std::size_t count) -> ssize_t {
+            std::unique_lock<std::mutex> lock(state->mutex);
+            state->peak = std::max(state->peak, ++state->waiting);
+            state->opened.wait(lock, [&state] { return state->isOpen; });
+            --state->waiting;
+            lock.unlock();
+            return ::read(fd, buffer, count);
+        };
+    }
+    void open()
+    {
+        const std::lock_guard<std::mutex> lock(m_state->mutex);
+        m_state->isOpen = true;
+        m_state->opened.notify_all();
+    }
     /// Reads waiting at the gate now, and the most that ever waited at once.
-    [[nodiscard]] int waiting() const;
-    [[nodiscard]] int peak() const;
+    [[nodiscard]] int waiting() const
+    {
+        const std::lock_guard<std::mutex> lock(m_state->mutex);
+        return m_state->waiting;
+    }
+    [[nodiscard]] int peak() const
+    {
+        const std::lock_guard<std::mutex> lock(m_state->mutex);
+        return m_state->peak;
+    }
 
 private:
     struct State
     {
-        mutable std::mutex mutex;
+        std::mutex mutex;
         std::condition_variable opened;
         bool isOpen = false;
         int waiting = 0;
