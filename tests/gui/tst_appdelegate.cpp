@@ -314,16 +314,16 @@ private slots:
     void quitStopsWalkingRuns()
     {
         QTemporaryDir dir;
-        const QStringList files = { dir.filePath("a"), dir.filePath("b/c") };
-        for (const QString& file : files)
-            writeFile(file, file.toUtf8());
+        QStringList files; // more than the 8 files a run may hash at once
+        for (int i = 0; i < 10; ++i)
+            writeFile(files.emplace_back(dir.filePath(QStringLiteral("f%1").arg(i))), "x");
         AppDelegate app;
         QSignalSpy quit(&app, &AppDelegate::allWindowsClosed);
         DocumentWindow* window = windowOf(app.openItem(dir.path()));
         ReadGate gate;
         window->viewController()->setReadFunction(gate.reader());
         press(window, "theRetagButton");
-        QTRY_COMPARE(gate.waiting(), 1);
+        QTRY_VERIFY(gate.waiting() >= 1);
 
         child<QAction>(window, "quitAction")->trigger();
         answerStopQuestion(QStringLiteral("Stop and Close"));
@@ -334,9 +334,11 @@ private slots:
         gate.open();
         QTRY_COMPARE(quit.count(), 1);
         QVERIFY(app.documents().isEmpty());
-        const QString first = walkOrder(dir.path()).first();
+        int tagged = 0; // the files in hand, whole; no other
         for (const QString& file : files)
-            QCOMPARE(attribute(file), file == first ? std::optional(digestOfFile(file)) : std::nullopt);
+            if (const std::optional<QByteArray> stored = attribute(file); stored && ++tagged)
+                QCOMPARE(*stored, digestOfFile(file));
+        QVERIFY(tagged >= 1 && tagged < files.size());
     }
 };
 

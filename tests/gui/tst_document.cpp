@@ -200,9 +200,9 @@ private slots:
         QTemporaryDir dir;
         const QString root = dir.filePath("volume");
         ScratchMount mount(root);
-        const QStringList files = { root + "/a", root + "/b/c", root + "/b/d/e" };
-        for (const QString& file : files)
-            writeFile(file, file.toUtf8());
+        QStringList files; // more than the 8 files a run may hash at once
+        for (int i = 0; i < 10; ++i)
+            writeFile(files.emplace_back(root + QStringLiteral("/b%1/f").arg(i % 3) + QString::number(i)), "x");
         if (!mount.valid() || (readOnly && !mount.makeReadOnly()))
             QSKIP(qPrintable(mount.reason()));
         if (!readOnly && !supportsUserAttributes(root))
@@ -214,7 +214,7 @@ private slots:
         controller->setReadFunction(gate.reader());
         press(controller, "theHashButton");
         press(controller, "theCheckButton");
-        QTRY_COMPARE(gate.waiting(), 2);
+        QTRY_VERIFY(gate.waiting() >= 2);
         QSignalSpy spinner(child<BusyIndicator>(controller, "progressSpinner"), &QProgressBar::valueChanged);
         QSignalSpy report(child<ReportView>(controller, "outputTextbox"), &ReportView::textChanged);
         QSignalSpy failed(document.data(), &Document::errorOccurred);
@@ -234,9 +234,12 @@ private slots:
         QVERIFY(!controller);
         QCOMPARE(ended.count(), 2);
         QCOMPARE(spinner.count() + report.count() + failed.count(), 0);
-        const QString inHand = readOnly ? QString() : walkOrder(root).first();
+        // The files in hand were tagged whole; no other was started.
+        int tagged = 0;
         for (const QString& file : files)
-            QCOMPARE(attribute(file), file == inHand ? std::optional(digestOfFile(file)) : std::nullopt);
+            if (const std::optional<QByteArray> stored = attribute(file); stored && ++tagged)
+                QCOMPARE(*stored, digestOfFile(file));
+        QVERIFY(readOnly ? tagged == 0 : tagged >= 1 && tagged < files.size());
     }
 };
 
