@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <string>
 #include <unistd.h>
 
