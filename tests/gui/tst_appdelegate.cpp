@@ -259,9 +259,9 @@ private slots:
         for (QAbstractButton* button : first->buttons())
             if (button->text() == QStringLiteral("Download"))
                 button->click();
-        QTRY_VERIFY(messageBox("updateOffer") && messageBox("updateOffer") != first);
-        QCOMPARE(
-            messageBox("updateOffer")->text(), QStringLiteral("An update to this app to version 0.9 is available."));
+        // The next box by its text: the first one's address may be handed on to it.
+        QTRY_COMPARE(messageBox("updateOffer") ? messageBox("updateOffer")->text() : QString(),
+            QStringLiteral("An update to this app to version 0.9 is available."));
         messageBox("updateOffer")->defaultButton()->click(); // Ignore
         QTRY_VERIFY(!messageBox("updateOffer"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
