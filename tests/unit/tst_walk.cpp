@@ -63,6 +63,7 @@ class TestWalk : public QObject
 {
     Q_OBJECT
 
+private slots:
     // Fault 6: folders swapped for links to a folder outside the tree, after the listing and before they
     // are entered, are not followed.
     void folderSwappedForALinkIsNotFollowed()
