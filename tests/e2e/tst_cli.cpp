@@ -9,7 +9,6 @@
 #include <QTest>
 #include <QThread>
 
-#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -21,33 +20,21 @@ namespace {
 struct Result
 {
     int exitCode = -1; // -1 also when the program crashed or hung
-    QByteArray out;
-    QByteArray err;
+    QByteArray out, err;
 };
 
 // Runs orvane-cli; setup, if given, runs in the child before it starts (to redirect standard output).
-Result cli(const QStringList& arguments,
-    const QString& workingDir = {},
-    std::function<void()> setup = {},
-    const QString& opensslConf = {})
+Result cli(const QStringList& arguments, const QString& workingDir = {}, std::function<void()> setup = {})
 {
     QProcess process;
     process.setWorkingDirectory(workingDir);
     if (setup)
         process.setChildProcessModifier(setup);
-    if (!opensslConf.isEmpty()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("OPENSSL_CONF", opensslConf);
-        process.setProcessEnvironment(environment);
-    }
     process.start(CLI_PATH, arguments);
-    Result result;
     if (!process.waitForFinished(60000))
-        return result; // hung: QProcess kills it
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
+        return {}; // hung: QProcess kills it
+    const int exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return { exitCode, process.readAllStandardOutput(), process.readAllStandardError() };
 }
 
 } // namespace
@@ -157,36 +144,38 @@ private slots:
         QCOMPARE(result.err, "orvane-cli: standard output: " + reason + "\n");
     }
 
-    // Exit status 2 with the reason on standard error. Fault 9: control characters of a path are escaped
-    // in diagnostics as in report lines. Fault 7: /proc is not walked, so the run ends at once.
+    // Exit status 2 with the reason on standard error alone. Fault 9: control characters of a path are
+    // escaped in diagnostics as in report lines. Fault 7: /proc is not walked, so the run ends at once.
+    // Fault 11: an OpenSSL configured with the base provider alone has no SHA-256: a message, no abort.
     void troubleExitsTwo_data()
     {
         QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("opensslConf");
         QTest::addColumn<QByteArray>("error");
-        QTest::newRow("escaped") << "/tmp/no\x1b[2J\nsuch"
+        QTest::newRow("escaped") << "/tmp/no\x1b[2J\nsuch" << QByteArray()
                                  << QByteArray("/tmp/no\\x1b[2J\\x0asuch: No such file or directory");
-        QTest::newRow("proc") << "/proc" << QByteArray("/proc: on a pseudo file system");
+        QTest::newRow("proc") << "/proc" << QByteArray() << QByteArray("/proc: on a pseudo file system");
+        QTest::newRow("no SHA-256")
+            << "file"
+            << QByteArray("openssl_conf = init\n[init]\nproviders = providers\n[providers]\nbase = base\n[base]\n"
+                          "activate = 1\n")
+            << QByteArray("OpenSSL offers no SHA-256");
     }
     void troubleExitsTwo()
     {
         QFETCH(QString, path);
+        QFETCH(QByteArray, opensslConf);
         QFETCH(QByteArray, error);
-        const Result result = cli({ "check", path });
-        QCOMPARE(result.exitCode, 2);
-        QCOMPARE(result.err, "orvane-cli: " + error + "\n");
-    }
-
-    // Fault 11: an OpenSSL configured with the base provider alone has no SHA-256: a message, exit 2, no abort.
-    void opensslWithoutSha256()
-    {
         QTemporaryDir dir;
-        writeFile(dir.filePath("base-only.cnf"),
-            "openssl_conf = init\n[init]\nproviders = providers\n[providers]\nbase = base\n[base]\nactivate = 1\n");
         writeFile(dir.filePath("file"), "f");
-        const Result result = cli({ "tag", dir.filePath("file") }, {}, {}, dir.filePath("base-only.cnf"));
+        writeFile(dir.filePath("openssl.cnf"), opensslConf);
+        if (!opensslConf.isEmpty())
+            qputenv("OPENSSL_CONF", QFile::encodeName(dir.filePath("openssl.cnf")));
+        const Result result = cli({ "check", path }, dir.path());
+        qunsetenv("OPENSSL_CONF");
         QCOMPARE(result.exitCode, 2);
         QVERIFY(result.out.isEmpty());
-        QCOMPARE(result.err, QByteArray("orvane-cli: OpenSSL offers no SHA-256\n"));
+        QCOMPARE(result.err, "orvane-cli: " + error + "\n");
     }
 
     // The progress line goes to standard error when it is a terminal, or when asked for; it is erased at
@@ -222,9 +211,7 @@ private slots:
             err.append(buffer, n);
         ::close(master);
         QCOMPARE(result.exitCode, 1);
-        QCOMPARE(result.out,
-            warnMark + "No digest found for " + QFile::encodeName(dir.filePath("a/file")) + "\n"
-                + checkTotals(dir.path(), 1, 0, 0, 1));
+        QVERIFY(result.out.endsWith(checkTotals(dir.path(), 1, 0, 0, 1)) && !result.out.contains(" files \u00B7 "));
         QCOMPARE(err.contains(" files \u00B7 "), shown);
         QCOMPARE(err.endsWith("\r\x1b[K"), shown);
     }
@@ -267,10 +254,8 @@ private slots:
             return;
         const qsizetype handled = lines.size() - 2;
         QVERIFY(handled < 40);
-        QCOMPARE(std::count_if(lines.begin(),
-                     lines.end(),
-                     [](const QByteArray& line) { return line.startsWith(warnMark + "No digest found for "); }),
-            handled);
+        for (qsizetype i = 0; i < handled; ++i)
+            QVERIFY(lines[i].startsWith(warnMark + "No digest found for "));
         QCOMPARE(lines.at(handled),
             warnMark + "Stopped after " + QByteArray::number(handled) + " files: the run did not finish.");
     }

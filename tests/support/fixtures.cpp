@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <linux/limits.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -29,10 +30,8 @@ void writeFile(const QString& path, const QByteArray& contents)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(contents) != contents.size())
         QFAIL(qPrintable("cannot write " + path + ": " + file.errorString()));
-    if (file.write(contents) != contents.size())
-        QFAIL(qPrintable("short write to " + path));
 }
 
 QByteArray patternBytes(qsizetype size, quint32 seed)
@@ -56,29 +55,21 @@ bool setAttribute(const QString& path, const QByteArray& value, const std::strin
 
 std::optional<QByteArray> attribute(const QString& path, const std::string& name)
 {
-    const std::string attribute = orvane::platformAttributeName(name);
-    const std::string file = local(path);
-    const ssize_t size = ::getxattr(file.c_str(), attribute.c_str(), nullptr, 0);
+    QByteArray value(XATTR_SIZE_MAX, '\0');
+    const ssize_t size = ::getxattr(
+        local(path).c_str(), orvane::platformAttributeName(name).c_str(), value.data(), size_t(value.size()));
     if (size < 0)
         return std::nullopt;
-    QByteArray value(size, '\0');
-    const ssize_t read = ::getxattr(file.c_str(), attribute.c_str(), value.data(), size_t(value.size()));
-    if (read < 0)
-        return std::nullopt;
-    value.resize(read);
+    value.resize(size);
     return value;
 }
 
 QStringList attributeNames(const QString& path)
 {
-    const std::string file = local(path);
-    const ssize_t size = ::llistxattr(file.c_str(), nullptr, 0);
-    if (size <= 0)
-        return {};
-    QByteArray names(size, '\0');
-    const ssize_t read = ::llistxattr(file.c_str(), names.data(), size_t(names.size()));
+    QByteArray names(XATTR_LIST_MAX, '\0');
+    names.resize(qMax<ssize_t>(::llistxattr(local(path).c_str(), names.data(), size_t(names.size())), 0));
     QStringList result;
-    for (const QByteArray& name : names.left(qMax<ssize_t>(read, 0)).split('\0'))
+    for (const QByteArray& name : names.split('\0'))
         if (!name.isEmpty())
             result << QString::fromUtf8(name);
     return result;
@@ -107,13 +98,13 @@ void makeSymlink(const QString& target, const QString& link)
 }
 
 AsNobody::AsNobody()
-    : m_dropped(::geteuid() == 0 && ::setegid(65534) == 0 && ::seteuid(65534) == 0)
+    : valid(::geteuid() == 0 && ::setegid(65534) == 0 && ::seteuid(65534) == 0)
 {
 }
 
 AsNobody::~AsNobody()
 {
-    if (m_dropped && (::seteuid(0) != 0 || ::setegid(0) != 0))
+    if (valid && (::seteuid(0) != 0 || ::setegid(0) != 0))
         qFatal("cannot return to root");
 }
 

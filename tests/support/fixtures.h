@@ -37,21 +37,13 @@ void makeFifo(const QString& path);
 void makeSymlink(const QString& target, const QString& link);
 
 /// Runs as the unprivileged user nobody (effective ids only) for the object's life, so that permissions
-/// apply to the test itself; valid() is false when the test does not run as root.
-class AsNobody
+/// apply to the test itself; valid is false when the test does not run as root.
+struct AsNobody
 {
-public:
     AsNobody();
     ~AsNobody();
     AsNobody(const AsNobody&) = delete;
-    AsNobody& operator=(const AsNobody&) = delete;
-    bool valid() const
-    {
-        return m_dropped;
-    }
-
-private:
-    bool m_dropped = false;
+    const bool valid;
 };
 
 /// A throw-away tmpfs mounted on a folder for the life of the object; unmounted (lazily) on destruction.

@@ -38,11 +38,6 @@ class TestFileDigest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-    }
-
     // Lengths around the 512 KiB buffer and read sizes that split it anywhere, through both back-ends.
     void independentOfReadSplit_data()
     {
