@@ -20,8 +20,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 int main(int argc, char** argv)
