@@ -27,7 +27,6 @@ using namespace guifixtures;
 
 namespace {
 
-// Drags urls over window and drops them there, as a file manager does.
 bool dropOn(QWidget* window, const QList<QUrl>& urls)
 {
     QMimeData data;
@@ -72,9 +71,7 @@ private slots:
         useTestSettings();
     }
 
-    // Items open in the order given, each once, a link to a folder as a folder; one that cannot be opened is
-    // told in the error alert. Drops
-    // of local items open them too, on a document window as on the start window; other drops are refused.
+    // Items open in the order given, each once, a link to a folder as a folder; drops of local items only.
     void launchWithItemsAndDrops()
     {
         QTemporaryDir dir;
@@ -105,9 +102,7 @@ private slots:
         QTRY_COMPARE(app.documents().size(), 4);
     }
 
-    // Launched without items, the start window shows; a folder chosen in its Open Folder dialog takes its
-    // place. The start window's Recent menu lists the items opened, newest first, once each, without those
-    // that have gone; chosen once its window has gone, an item opens again.
+    // The Recent menu lists the items opened, newest first, once each, without those that have gone.
     void startWindow()
     {
         QTemporaryDir dir;
@@ -140,10 +135,8 @@ private slots:
         QCOMPARE(ItemURL::path(*app.documents().first()->url()), dir.filePath("b&c"));
     }
 
-    // Every window carries the same menus, with the update mark in its Help menu; commands that need a
-    // report are off where there is none; Bigger and Smaller are off at the bounds, 60 and 4 points; the
-    // maker's pages open in the browser. Each Help opens a window of its own on the manual, and closed ones
-    // stay listed; an item's window takes the start window's place; closing the last window quits.
+    // Every window carries the same menus; commands that need a report are off where there is none; closed
+    // help windows stay listed; closing the last window quits.
     void everyWindow()
     {
         QTemporaryDir dir;
@@ -161,7 +154,6 @@ private slots:
             QVERIFY(window->isVisible() && manual && manual->pageCount() > 0);
             QCOMPARE(child<QPdfView>(window, "helpPDFView")->document(), manual);
         }
-        // Each action's object name and its keys.
         const QStringList shortcuts = QStringLiteral("openFileAction=Ctrl+O openFolderAction=Ctrl+Shift+O "
                                                      "saveAction=Ctrl+S exportAction=Ctrl+E closeAction=Ctrl+W "
                                                      "quitAction=Ctrl+Q biggerAction=Ctrl++ smallerAction=Ctrl+- "
@@ -225,9 +217,8 @@ private slots:
         QVERIFY(!messageBox("errorAlert"));
     }
 
-    // Launching runs the update check. Every Help menu, also that of a window opened afterwards, turns
-    // "Update not checked" into the checked "Checked for update"; each offered version gets a box of its
-    // own, one after another, none blocking; Download opens the address in the browser.
+    // Every Help menu, also that of a window opened afterwards, shows the check done; each offered version
+    // gets a box of its own, one after another.
     void updateCheckAtLaunch()
     {
         QTemporaryDir dir;
@@ -276,9 +267,8 @@ private slots:
         }
     }
 
-    // A folder checked from its window: Tag by Alt+T (the click comes a moment after the button shows
-    // pressed), a file changes, Check; the problems are counted above the report. With ORVANE_SCREENSHOT set
-    // to a file name, the window is saved there as a picture (the README shows it).
+    // Alt+T clicks a moment after the button shows pressed. ORVANE_SCREENSHOT names a picture of the
+    // window to save (the README shows it).
     void checkFromTheWindow()
     {
         QTemporaryDir dir(QDir::tempPath() + "/orvane-demo-XXXXXX");
@@ -309,8 +299,7 @@ private slots:
         }
     }
 
-    // Quit while a folder run walks: one question; after Stop and Close the windows close at once, and the
-    // program ends once the run has finished the file in hand (its attribute written) and started no other.
+    // After Stop and Close the program ends once the run has finished the file in hand, starting no other.
     void quitStopsWalkingRuns()
     {
         QTemporaryDir dir;
@@ -334,7 +323,7 @@ private slots:
         gate.open();
         QTRY_COMPARE(quit.count(), 1);
         QVERIFY(app.documents().isEmpty());
-        int tagged = 0; // the files in hand, whole; no other
+        int tagged = 0;
         for (const QString& file : files)
             if (const std::optional<QByteArray> stored = attribute(file); stored && ++tagged)
                 QCOMPARE(*stored, digestOfFile(file));
