@@ -1,5 +1,4 @@
-// orvane-cli as a user runs it: the built binary in a real process. What only the command line does: its
-// arguments, standard output against standard error, the exit status, and a few lines end to end.
+// orvane-cli in a real process: what only the command line does, and a few lines end to end.
 
 #include "fixtures.h"
 #include "reports.h"
@@ -96,8 +95,6 @@ private slots:
                     .out.startsWith(warnMark + "Tagged " + QFile::encodeName(dir.filePath("A/l/f"))));
     }
 
-    // Tag, then Check clean (0), then a changed file makes Check find it (1); the report goes to standard
-    // output alone, whatever the number of jobs.
     void tagThenCheckFolder()
     {
         QTemporaryDir dir;
@@ -144,9 +141,8 @@ private slots:
         QCOMPARE(result.err, "orvane-cli: standard output: " + reason + "\n");
     }
 
-    // Exit status 2 with the reason on standard error alone. Fault 9: control characters of a path are
-    // escaped in diagnostics as in report lines. Fault 7: /proc is not walked, so the run ends at once.
-    // Fault 11: an OpenSSL configured with the base provider alone has no SHA-256: a message, no abort.
+    // Faults 9 (escaped diagnostics), 7 (/proc is not walked) and 11 (an OpenSSL with the base provider
+    // alone has no SHA-256: a message, no abort).
     void troubleExitsTwo_data()
     {
         QTest::addColumn<QString>("path");
@@ -178,8 +174,7 @@ private slots:
         QCOMPARE(result.err, "orvane-cli: " + error + "\n");
     }
 
-    // The progress line goes to standard error when it is a terminal, or when asked for; it is erased at
-    // the end, and standard output carries the report alone.
+    // The progress line goes to standard error when it is a terminal, or when asked for; it is erased.
     void progressOnATerminalOnly_data()
     {
         QTest::addColumn<bool>("terminal");
@@ -204,11 +199,9 @@ private slots:
             if (terminal)
                 ::dup2(::open(slavePath.constData(), O_RDWR | O_NOCTTY), STDERR_FILENO);
         });
-        QByteArray err = result.err;
         ::fcntl(master, F_SETFL, O_NONBLOCK);
         char buffer[4096];
-        for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
-            err.append(buffer, n);
+        const QByteArray err = result.err + QByteArray(buffer, qMax<ssize_t>(::read(master, buffer, 4096), 0));
         ::close(master);
         QCOMPARE(result.exitCode, 1);
         QVERIFY(result.out.endsWith(checkTotals(dir.path(), 1, 0, 0, 1)) && !result.out.contains(" files \u00B7 "));
@@ -216,8 +209,7 @@ private slots:
         QCOMPARE(err.endsWith("\r\x1b[K"), shown);
     }
 
-    // The first SIGINT or SIGTERM stops the run after the file in hand: the lines so far, the stop line,
-    // exit 128 + the signal. A second one ends the program at once.
+    // The first SIGINT or SIGTERM stops the run after the file in hand; a second ends the program at once.
     void stopBySignal_data()
     {
         QTest::addColumn<int>("signal");

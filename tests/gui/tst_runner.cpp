@@ -16,7 +16,6 @@ namespace {
 
 const Operation operations[] = { Operation::Check, Operation::Tag, Operation::Retag };
 
-// A window shown on the item at path (none when empty), whose runs read through gate when gated.
 struct Window
 {
     explicit Window(const QString& path, bool gated = false)
@@ -40,7 +39,6 @@ struct Window
         const auto* spinner = child<BusyIndicator>(&controller, "progressSpinner");
         return spinner->isVisible() && spinner->isAnimating();
     }
-    // The progress row shows, and Stop may be pressed, while any run of the window is going.
     [[nodiscard]] bool stoppable() const
     {
         return child<QWidget>(&controller, "runProgressRow")->isVisible()
@@ -67,8 +65,7 @@ private slots:
             QSKIP("the temporary folder's file system takes no user.* attributes");
     }
 
-    // The window shows exactly what the engine reports, for a folder and for a single file, over files at
-    // several depths, one for each outcome Check and Retag tell apart, with names a text view would rewrite.
+    // Files for each outcome Check and Retag tell apart, with names a text view would rewrite.
     void reportsReachTheWindow_data()
     {
         QTest::addColumn<Operation>("operation");
@@ -95,8 +92,7 @@ private slots:
         QVERIFY(QDir().mkpath(dir.filePath("only/folders")));
         const QString path = item.isEmpty() ? dir.path() : dir.filePath(item);
         Window window(path);
-        // Tag and Retag have stored every digest after one run, so the engine's run behind the window's
-        // back tells what the window's run did only for Check; for the others compare a second run.
+        // After a first Tag or Retag the engine's own run reports the same as the window's second.
         for (int run = operation == Operation::Check ? 1 : 0; run < 2; ++run) {
             window.click(operation);
             QVERIFY(window.ended.wait());
@@ -104,10 +100,8 @@ private slots:
         QCOMPARE(window.report(), engineReport(operation, path));
     }
 
-    // Without an item the buttons do nothing. With one, the run reads off the GUI thread: while a read is
-    // held, the window answers, busy and stoppable, its report cleared. Stop (the button, or Escape) lets the
-    // files in hand finish (as many as the run hashes at once) and starts no other; the report then ends with
-    // the engine's line that says so.
+    // The run reads off the GUI thread: while a read is held, the window answers. A stop lets the files in
+    // hand finish and starts no other.
     void runBeforeDuringAfter_data()
     {
         QTest::addColumn<QString>("item");
@@ -165,8 +159,7 @@ private slots:
         }
     }
 
-    // Quick clicks: runs of their own, up to 8 walking at once. Each text appears whole, in the order the
-    // runs end, and the first end stops the spinner although others still walk.
+    // Quick clicks: up to 8 runs at once; the first end stops the spinner although others still walk.
     void overlappingRuns()
     {
         QTemporaryDir dir;
@@ -175,7 +168,6 @@ private slots:
         Window window(dir.path(), true);
         window.click(Operation::Check);
         QTRY_COMPARE(window.gate.waiting(), 1);
-        // A run that reads nothing ends first, while the other waits at the gate.
         window.controller.setReadFunction([](int, void*, std::size_t) -> ssize_t {
             errno = EIO;
             return -1;
@@ -192,13 +184,11 @@ private slots:
         window.gate.open();
         QTRY_COMPARE(window.ended.count(), 10);
         QCOMPARE(window.gate.peak(), 8);
-        // Every click cleared the report, so only the nine gated runs' texts are left.
+        // Every click cleared the report.
         QCOMPARE(window.report(), engineReport(Operation::Check, dir.path()).repeated(9));
     }
 
-    // A folder that cannot be listed, removed or replaced by a file: no report, the spinner stops, and the
-    // failure names folder and reason. On a read-only volume every write fails: Tag's notices reach the window
-    // at once, ahead of the run's own text, in a folder run as in a single-file one.
+    // On a read-only volume Tag's notices reach the window ahead of the run's own text.
     void failuresReachTheWindow()
     {
         QTemporaryDir dir;

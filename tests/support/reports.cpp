@@ -31,12 +31,14 @@ QByteArray retagTotals(const QString& folder, int total, int matched, int retagg
         + " were retagged\n\t" + QByteArray::number(first) + " were tagged for the first time.\n";
 }
 
-QStringList walkOrder(const QString& folder)
+QStringList walkOrder(const QString& folder, const std::function<void(int, const std::string&)>& onVisit)
 {
     QStringList files;
     orvane::WalkCallbacks callbacks;
-    callbacks.visitFile = [&files](int, const std::string&, const std::string& path, bool) {
+    callbacks.visitFile = [&](int at, const std::string& name, const std::string& path, bool) {
         files << QFile::decodeName(path.c_str());
+        if (onVisit)
+            onVisit(at, name);
     };
     callbacks.unreadableFolder = [&files](const std::string& path, const orvane::Failure&) {
         files << QFile::decodeName(path.c_str()) + '/';

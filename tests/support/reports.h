@@ -4,6 +4,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <string>
+
 // Expected report texts, built independently of the engine's own wording code.
 namespace fixtures {
 
@@ -16,8 +19,8 @@ QByteArray tagTotals(const QString& folder, int total, int errors);
 QByteArray retagTotals(const QString& folder, int total, int matched, int retagged, int first);
 
 /// The files below folder in the order the walk meets them, so that expected reports can follow it; a folder
-/// the walk cannot list comes at its place with a slash at its end.
-QStringList walkOrder(const QString& folder);
+/// the walk cannot list comes at its place with a slash at its end. onVisit gets each file's folder and name.
+QStringList walkOrder(const QString& folder, const std::function<void(int, const std::string&)>& onVisit = {});
 
 /// SHA-256 of the file's contents (Qt's implementation), or empty when it cannot be read.
 QByteArray digestOfFile(const QString& path);

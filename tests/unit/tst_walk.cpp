@@ -1,5 +1,4 @@
-// The walk: no way out of the tree, however it changes meanwhile, also with files hashed on the pool; no
-// depth limit.
+// The walk: no way out of the tree, however it changes meanwhile; no depth limit.
 
 #include "fixtures.h"
 #include "operations/integrityrun.h"
@@ -25,20 +24,6 @@ using namespace orvane;
 using fixtures::writeFile;
 
 namespace {
-
-// The files the walk meets below root; onVisit is called with each one's folder and name.
-QStringList walk(const QString& root, std::function<void(int, const std::string&)> onVisit = {})
-{
-    QStringList files;
-    WalkCallbacks callbacks;
-    callbacks.visitFile = [&](int folder, const std::string& name, const std::string& path, bool) {
-        files << QFile::decodeName(path.c_str());
-        if (onVisit)
-            onVisit(folder, name);
-    };
-    (void)walkTree(fixtures::local(root), callbacks);
-    return files;
-}
 
 bool exchange(const QString& a, const QString& b)
 {
@@ -66,7 +51,7 @@ private slots:
             fixtures::makeSymlink(dir.filePath("outside"), dir.filePath(QString("link%1").arg(i)));
         }
         bool swapped = false;
-        const QStringList files = walk(root, [&](int, const std::string&) {
+        const QStringList files = fixtures::walkOrder(root, [&](int, const std::string&) {
             for (int i = 0; i < 10 && !swapped; ++i)
                 QVERIFY(exchange(root + QString("/sub%1").arg(i), dir.filePath(QString("link%1").arg(i))));
             swapped = true;
@@ -96,7 +81,7 @@ private slots:
 
         qsizetype mostDescriptors = 0;
         bool opens = false;
-        const QStringList files = walk(dir.path(), [&](int folder, const std::string& name) {
+        const QStringList files = fixtures::walkOrder(dir.path(), [&](int folder, const std::string& name) {
             mostDescriptors = QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size();
             opens = bool(OpenedFile::openAt(folder, name));
         });
@@ -107,9 +92,8 @@ private slots:
         QVERIFY2(mostDescriptors < 100, qPrintable(QString::number(mostDescriptors)));
     }
 
-    // Tag runs over a tree that another thread keeps changing: files renamed, deleted and created, folders
-    // swapped for links to a folder outside. No attribute may land outside the tree, and every stored
-    // digest must be the digest of the file's contents at the end.
+    // Tag over a tree another thread keeps changing: no attribute may land outside the tree, and every
+    // stored digest is that of the file's contents at the end.
     void concurrentMutationFuzz()
     {
         QTemporaryDir dir;
