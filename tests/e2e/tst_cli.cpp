@@ -50,8 +50,7 @@ private slots:
             QSKIP("the temporary folder's file system takes no user.* attributes");
     }
 
-    // Usage errors touch nothing. Fault 4: an empty PATH (an unset variable in a script) is not the
-    // current folder, and a trailing slash does not make a file a folder.
+    // Fault 4: an empty PATH (an unset variable in a script) is not the current folder.
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -79,8 +78,7 @@ private slots:
         QVERIFY(attributeNames(dir.filePath("file")).isEmpty());
     }
 
-    // Fault 5: "l/../x" is the x beside the link's target, as the kernel opens it, not a lexical x; a link
-    // named as PATH keeps its own name.
+    // Fault 5: "l/../x" is the x beside the link's target, as the kernel opens it, not a lexical x.
     void pathResolvedAsTheKernelDoes()
     {
         QTemporaryDir dir;
@@ -141,8 +139,7 @@ private slots:
         QCOMPARE(result.err, "orvane-cli: standard output: " + reason + "\n");
     }
 
-    // Faults 9 (escaped diagnostics), 7 (/proc is not walked) and 11 (an OpenSSL with the base provider
-    // alone has no SHA-256: a message, no abort).
+    // Faults 9, 7 and 11 (an OpenSSL with the base provider alone has no SHA-256: a message, no abort).
     void troubleExitsTwo_data()
     {
         QTest::addColumn<QString>("path");

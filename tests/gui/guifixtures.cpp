@@ -11,8 +11,7 @@ namespace guifixtures {
 void useTestSettings()
 {
     QStandardPaths::setTestModeEnabled(true);
-    // Each test program gets a settings folder of its own: tests run in parallel, and one program's
-    // clearing must not wipe what another has just written.
+    // A folder per test program: they run in parallel, and one's clearing must not wipe another's settings.
     static const QTemporaryDir settingsFolder;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder.path());
     QCoreApplication::setOrganizationName(QStringLiteral("Orvane"));
@@ -21,17 +20,14 @@ void useTestSettings()
     QVERIFY2(!settings.fileName().startsWith(QDir::homePath() + QStringLiteral("/.config/")),
         "the tests would write the user's own settings");
     settings.clear();
-    // As main() does: the update check needs the running version.
     QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
-    // Launching runs the update check; unless a test serves a manifest itself, it asks a closed port on
-    // this machine and is dropped at once, with no message and no request leaving the machine.
+    // The update check at launch asks a closed port here: no request leaves the machine.
     qputenv("ORVANE_UPDATE_MANIFEST_URL", "http://127.0.0.1:9/update.plist");
 }
 
 QMessageBox* messageBox(const char* name)
 {
-    const QList<QWidget*> windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
         auto* box = qobject_cast<QMessageBox*>(window);
         // A box answered before may linger, hidden, until its deletion.
         if (box && box->isVisible() && box->objectName() == QLatin1String(name))
@@ -45,8 +41,7 @@ void answerStopQuestion(const QString& button)
     QTRY_VERIFY(messageBox("stopQuestion"));
     QMessageBox* question = messageBox("stopQuestion");
     QCOMPARE(question->text(), QStringLiteral("Stop the run and close?"));
-    const QList<QAbstractButton*> choices = question->buttons();
-    for (QAbstractButton* choice : choices)
+    for (QAbstractButton* choice : question->buttons())
         if (choice->text() == button)
             return choice->click();
     QFAIL("the question has no such button");
@@ -54,8 +49,7 @@ void answerStopQuestion(const QString& button)
 
 QFileDialog* fileDialog(QWidget* parent)
 {
-    const QList<QFileDialog*> dialogs = parent->window()->findChildren<QFileDialog*>();
-    for (QFileDialog* dialog : dialogs)
+    for (QFileDialog* dialog : parent->window()->findChildren<QFileDialog*>())
         if (dialog->isVisible())
             return dialog;
     return nullptr;

@@ -24,7 +24,6 @@ void useTestSettings();
 QMessageBox* messageBox(const char* name);
 /// Waits for the question "Stop the run and close?" and clicks its button with this text.
 void answerStopQuestion(const QString& button);
-/// The save or open dialog that parent's window shows, if any.
 QFileDialog* fileDialog(QWidget* parent);
 /// Types path into that dialog and presses Enter; a question whether to replace a file is answered Yes.
 void confirmFileDialog(QWidget* parent, const QString& path);
@@ -32,7 +31,6 @@ void confirmFileDialog(QWidget* parent, const QString& path);
 /// The report the engine itself writes for the item at path, Tag's notices first, as the window must show it.
 QByteArray engineReport(orvane::Operation operation, const QString& path);
 
-/// Hands the item at path to controller, as its document does.
 void setItem(ViewController& controller, const QString& path);
 
 /// The child of parent with this object name; fails the test when there is none.
@@ -44,7 +42,6 @@ template <typename T> T* child(const QObject* parent, const char* name)
     return found;
 }
 
-/// Clicks parent's push button with this object name.
 inline void press(const QObject* parent, const char* name)
 {
     QTest::mouseClick(child<QPushButton>(parent, name), Qt::LeftButton);

@@ -8,11 +8,8 @@
 #include <mutex>
 #include <unistd.h>
 
-/*!
- * Holds runs in the middle of their walk: every read a run makes waits at the gate until the test opens
- * it, so a test sees a run that is surely still walking, without sleeping and hoping. The gate opens by
- * itself when it goes out of scope, so a failing test cannot leave workers stuck.
- */
+// Every read waits at the gate until the test opens it, so a run is surely still walking without sleeping
+// and hoping. It opens by itself when it goes, so a failing test cannot leave workers stuck.
 class ReadGate
 {
 public:
@@ -21,7 +18,6 @@ public:
         open();
     }
 
-    /// The read function to give the runs.
     [[nodiscard]] orvane::ReadFunction reader() const
     {
         return [state = m_state](int fd, void* buffer, std::size_t count) -> ssize_t {
@@ -39,7 +35,6 @@ public:
         m_state->isOpen = true;
         m_state->opened.notify_all();
     }
-    /// Reads waiting at the gate now, and the most that ever waited at once.
     [[nodiscard]] int waiting() const
     {
         const std::lock_guard<std::mutex> lock(m_state->mutex);

@@ -135,8 +135,7 @@ private slots:
         QCOMPARE(ItemURL::path(*app.documents().first()->url()), dir.filePath("b&c"));
     }
 
-    // Every window carries the same menus; commands that need a report are off where there is none; closed
-    // help windows stay listed; closing the last window quits.
+    // Every window carries the same menus; closing the last window, help ones included, quits.
     void everyWindow()
     {
         QTemporaryDir dir;
@@ -206,7 +205,6 @@ private slots:
         QTRY_COMPARE(quit.count(), 1);
     }
 
-    // A manual that cannot be found shows no alert.
     void manualMissing()
     {
         HelpViewController help;
@@ -217,8 +215,7 @@ private slots:
         QVERIFY(!messageBox("errorAlert"));
     }
 
-    // Every Help menu, also that of a window opened afterwards, shows the check done; each offered version
-    // gets a box of its own, one after another.
+    // Every Help menu, also that of a window opened afterwards, shows the check done.
     void updateCheckAtLaunch()
     {
         QTemporaryDir dir;
@@ -267,8 +264,7 @@ private slots:
         }
     }
 
-    // Alt+T clicks a moment after the button shows pressed. ORVANE_SCREENSHOT names a picture of the
-    // window to save (the README shows it).
+    // ORVANE_SCREENSHOT names a picture of the window to save (the README shows it).
     void checkFromTheWindow()
     {
         QTemporaryDir dir(QDir::tempPath() + "/orvane-demo-XXXXXX");

@@ -1,5 +1,3 @@
-// Documents and their windows, over real files and real dialogs.
-
 #include "document/document.h"
 #include "document/documentwindow.h"
 #include "guifixtures.h"
@@ -15,12 +13,6 @@
 using namespace guifixtures;
 
 namespace {
-
-QByteArray contentsOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 Document* openDocument(const QString& path)
 {
@@ -69,8 +61,7 @@ private slots:
         QCOMPARE(document.windowControllers().first()->windowTitle(), ItemURL::displayName(*document.url()));
     }
 
-    // Export writes the report of the moment the command was given, Save that of the moment the user
-    // confirms; both write the lines Show Problems Only hides. The item itself is never written over.
+    // Export writes the report as it was when given, Save as it is when the user confirms.
     void saveAndExport_data()
     {
         QTest::addColumn<bool>("save");
@@ -176,8 +167,7 @@ private slots:
         QCOMPARE(contentsOf(dir.filePath("item")), QByteArray("the user's own file"));
     }
 
-    // The closed window's report and spinner are left alone, also by notices of failed writes; the
-    // document goes once the last run has ended.
+    // The closed window is left alone, also by notices of failed writes, until the last run has ended.
     void closingWhileRunsWalk_data()
     {
         QTest::addColumn<bool>("readOnly");

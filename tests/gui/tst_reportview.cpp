@@ -1,5 +1,4 @@
-// The report: its characters kept and copied exactly, selections, screen readers, font size, report files,
-// the problems filter and the find bar.
+// The report view: its characters kept and copied exactly, the problems filter and the find bar.
 
 #include "guifixtures.h"
 #include "report/fontsize.h"
@@ -24,12 +23,6 @@ QString copied(ReportView* view)
     QGuiApplication::clipboard()->setText(QStringLiteral("(nothing copied)"));
     QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
     return QGuiApplication::clipboard()->text();
-}
-
-QByteArray contentsOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
 const QString lines = QStringLiteral("\u26A0\uFE0F No digest found for /a\n\u274C Digests for /b aren't equal.\n"
@@ -110,7 +103,6 @@ private slots:
         QCOMPARE(copied(view), expected);
     }
 
-    // A drag from the start of one line to the end of another, then a Shift+click at the start.
     void mouseSelection()
     {
         const auto at = [this](qsizetype position) { return view->characterRect(position).center(); };
@@ -122,7 +114,6 @@ private slots:
         QCOMPARE(copied(view), lines.left(view->lineStart(1)));
     }
 
-    // Screen readers get the text, the line at the caret and the selection.
     void accessibleText()
     {
         QTest::keySequence(view, QKeySequence(QStringLiteral("Down, Shift+Right")));
@@ -135,7 +126,6 @@ private slots:
         QCOMPARE(text->text(start, end), "\u274C");
     }
 
-    // The size a window starts with, from the setting, and what Bigger and Smaller make of it and store.
     void fontSize_data()
     {
         QTest::addColumn<QVariant>("stored");
@@ -222,9 +212,9 @@ private slots:
         fixtures::writeFile(path, QByteArray(5000, 'o')); // longer than the report: must not leave a tail
         const QByteArray report = "\u2705 Digests for /a\n\t1 matched digest correctly\n";
         QCOMPARE(ReportFile::write(path, report), QString());
-        QCOMPARE(contentsOf(path), report); // no byte-order mark, nothing else
+        QCOMPARE(fixtures::contentsOf(path), report); // no byte-order mark, nothing else
         QCOMPARE(ReportFile::write(path, QByteArray()), QString());
-        QCOMPARE(contentsOf(path), QByteArray());
+        QCOMPARE(fixtures::contentsOf(path), QByteArray());
     }
 };
 

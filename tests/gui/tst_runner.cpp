@@ -100,8 +100,7 @@ private slots:
         QCOMPARE(window.report(), engineReport(operation, path));
     }
 
-    // The run reads off the GUI thread: while a read is held, the window answers. A stop lets the files in
-    // hand finish and starts no other.
+    // The run reads off the GUI thread: while a read is held, the window answers.
     void runBeforeDuringAfter_data()
     {
         QTest::addColumn<QString>("item");
@@ -184,7 +183,6 @@ private slots:
         window.gate.open();
         QTRY_COMPARE(window.ended.count(), 10);
         QCOMPARE(window.gate.peak(), 8);
-        // Every click cleared the report.
         QCOMPARE(window.report(), engineReport(Operation::Check, dir.path()).repeated(9));
     }
 

@@ -7,8 +7,7 @@
 
 #include <optional>
 
-/// An HTTP/1.1 server on the loopback interface, run by the test's own event loop, that answers each GET with
-/// the response canned for its path (404 for other paths) and closes the connection.
+/// A loopback HTTP/1.1 server on the test's event loop answering each GET with the response canned for its path.
 class CannedHttpServer
 {
 public:

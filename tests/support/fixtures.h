@@ -30,14 +30,12 @@ std::optional<QByteArray> attribute(const QString& path, const std::string& name
 /// Every extended attribute name on the file (llistxattr on the file itself, not a link's target).
 QStringList attributeNames(const QString& path);
 
-/// Whether files in folder can carry user.* attributes.
 bool supportsUserAttributes(const QString& folder);
 
 void makeFifo(const QString& path);
 void makeSymlink(const QString& target, const QString& link);
 
-/// Runs as the unprivileged user nobody (effective ids only) for the object's life, so that permissions
-/// apply to the test itself; valid is false when the test does not run as root.
+/// Effective ids of nobody for the object's life, so that permissions apply; valid only for root.
 struct AsNobody
 {
     AsNobody();
@@ -46,8 +44,7 @@ struct AsNobody
     const bool valid;
 };
 
-/// A throw-away tmpfs mounted on a folder for the life of the object; unmounted (lazily) on destruction.
-/// Needs CAP_SYS_ADMIN: valid() says whether the mount took place, and reason() why not.
+/// A throw-away 8 MiB tmpfs mounted for the object's life; needs CAP_SYS_ADMIN, else reason() says why.
 class ScratchMount
 {
 public:
@@ -64,7 +61,6 @@ public:
     {
         return m_reason;
     }
-    /// Remounts read-only; returns false (with reason()) if the kernel refused.
     bool makeReadOnly();
 
 private:

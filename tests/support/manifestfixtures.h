@@ -16,14 +16,12 @@ inline QByteArray entry(const QByteArray& appName, const QByteArray& version = {
     return out + "</dict>";
 }
 
-/// A complete XML property list whose root array (or other element) holds the given elements.
 inline QByteArray xml(const QByteArrayList& elements, const QByteArray& root = "array")
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<" + root + '>' + elements.join('\n')
         + "</" + root + ">\n</plist>\n";
 }
 
-/// The binary property list libplist writes of an XML one.
 inline QByteArray toBinary(const QByteArray& xml)
 {
     plist_t root = nullptr;

@@ -47,6 +47,12 @@ QStringList walkOrder(const QString& folder, const std::function<void(int, const
     return files;
 }
 
+QByteArray contentsOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
 QByteArray digestOfFile(const QString& path)
 {
     QFile file(path);

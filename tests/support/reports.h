@@ -22,6 +22,8 @@ QByteArray retagTotals(const QString& folder, int total, int matched, int retagg
 /// the walk cannot list comes at its place with a slash at its end. onVisit gets each file's folder and name.
 QStringList walkOrder(const QString& folder, const std::function<void(int, const std::string&)>& onVisit = {});
 
+/// The file's contents, or "(unreadable)".
+QByteArray contentsOf(const QString& path);
 /// SHA-256 of the file's contents (Qt's implementation), or empty when it cannot be read.
 QByteArray digestOfFile(const QString& path);
 /// Stores the file's correct digest, behind Orvane's back.

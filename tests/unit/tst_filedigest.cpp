@@ -1,5 +1,4 @@
-// The file digest: standard SHA-256 of the whole contents, independent of how reads were split, identical
-// between back-ends, and absent (never a digest of part of the file) when the file cannot be read whole.
+// The file digest: SHA-256 of the whole contents, however reads were split, alike in both back-ends.
 
 #include "fixtures.h"
 #include "integrity/filedigest.h"
@@ -69,8 +68,7 @@ private slots:
             QCOMPARE(digestOf(path, backend, bufferSize, bufferSize ? ReadFunction() : reader), sha256(contents));
     }
 
-    // Nothing but a regular file on a real file system is opened: FIFOs would block, devices and the
-    // files of /proc and /sys never end or change as they are read.
+    // FIFOs would block; devices and the files of /proc and /sys never end or change as they are read.
     void noDigestWithoutARegularFile_data()
     {
         QTest::addColumn<QString>("kind");

@@ -54,8 +54,7 @@ private slots:
         QCOMPARE(read(path), value);
     }
 
-    // A value that changes between the size query and the read comes back as one of the values stored, or
-    // as the failure, never as a mix or padded with zeros.
+    // Changed between the size query and the read: a value stored or the failure, never a mix or padding.
     void valueChangingDuringRead()
     {
         const QString path = m_dir.filePath("racing");

@@ -1,5 +1,4 @@
-// The update check end to end against a server on the loopback interface, what it finds being the log of its
-// signals; and the manifest reader on generated input from a fixed seed, run under AddressSanitizer in CI.
+// The update check against a loopback server, told by the log of its signals; the manifest reader fuzzed.
 
 #include "cannedhttpserver.h"
 #include "manifestfixtures.h"

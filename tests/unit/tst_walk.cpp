@@ -38,8 +38,7 @@ class TestWalk : public QObject
     Q_OBJECT
 
 private slots:
-    // Fault 6: folders swapped for links to a folder outside the tree, after the listing and before they
-    // are entered, are not followed.
+    // Fault 6: folders swapped for links after the listing and before they are entered are not followed.
     void folderSwappedForALinkIsNotFollowed()
     {
         QTemporaryDir dir;
@@ -61,8 +60,7 @@ private slots:
         QCOMPARE(files.filter("/secret"), QStringList());
     }
 
-    // Fault 6: paths longer than PATH_MAX are walked and reported in full, on a bounded number of
-    // descriptors, and their files open.
+    // Fault 6: paths longer than PATH_MAX are walked in full, on a bounded number of descriptors.
     void deepTreeBeyondPathMax()
     {
         QTemporaryDir dir;
@@ -92,8 +90,7 @@ private slots:
         QVERIFY2(mostDescriptors < 100, qPrintable(QString::number(mostDescriptors)));
     }
 
-    // Tag over a tree another thread keeps changing: no attribute may land outside the tree, and every
-    // stored digest is that of the file's contents at the end.
+    // Tag over a tree another thread keeps changing: no attribute lands outside, none is stale.
     void concurrentMutationFuzz()
     {
         QTemporaryDir dir;
