@@ -1,5 +1,3 @@
-// The application over real windows: launching, opening items, menus, the update offer, help, quitting.
-
 #include "app/appdelegate.h"
 #include "app/helpviewcontroller.h"
 #include "app/helpwindow.h"
@@ -222,15 +220,12 @@ private slots:
         writeFile(dir.filePath("a/x"), "x");
         CannedHttpServer server;
         const QByteArray download = server.url("/downloads/orvane-9.9.tar.gz").toEncoded();
-        CannedHttpServer::Response manifest;
-        manifest.body = manifests::xml({ manifests::entry("Orvane", "9.9", download),
+        const QByteArray manifest = manifests::xml({ manifests::entry("Orvane", "9.9", download),
             manifests::entry("Orvane", "0.9", server.url("/downloads/old.tar.gz").toEncoded()) });
-        server.serve("/update.plist", manifest);
-        orvane::UpdateCheckHooks hooks;
-        hooks.manifestUrl = server.url("/update.plist");
-        hooks.downloadBase = server.url("/downloads/").toString();
-        hooks.runningVersion = [] { return QStringLiteral("1.0.0"); };
-        AppDelegate app(nullptr, hooks);
+        server.serve("/update.plist", { 200, "text/xml", manifest });
+        const auto version = [] { return QStringLiteral("1.0.0"); };
+        AppDelegate app(
+            nullptr, { nullptr, {}, version, server.url("/update.plist"), server.url("/downloads/").toString() });
         QSignalSpy finished(app.updateCheck(), &orvane::UpdateCheck::updateCheckFinished);
         app.applicationDidFinishLaunching({ dir.filePath("a") });
         QVERIFY(finished.wait());

@@ -35,7 +35,6 @@ private slots:
         useTestSettings();
     }
 
-    // The URL's final "/" tells a folder.
     void isFileFromTheURL_data()
     {
         QTest::addColumn<QString>("path");

@@ -4,7 +4,6 @@
 #include "report/fontsize.h"
 #include "report/reportfile.h"
 #include "report/reportview.h"
-#include "runner/viewcontroller.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -12,8 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
-#include <QTemporaryDir>
-#include <QTest>
 
 namespace {
 
@@ -158,7 +155,6 @@ private slots:
         QCOMPARE(window.reportText(), lines);
     }
 
-    // Lines arrive in pieces that split lines and marks, with the filter on from the start or turned on later.
     void problemsOnly_data()
     {
         QTest::addColumn<int>("piece"); // characters an append adds

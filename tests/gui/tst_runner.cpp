@@ -1,5 +1,3 @@
-// The window side of a run, driven by clicking the real buttons of a real ViewController over real trees.
-
 #include "guifixtures.h"
 #include "runner/busyindicator.h"
 

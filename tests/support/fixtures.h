@@ -24,7 +24,6 @@ void writeFile(const QString& path, const QByteArray& contents);
 /// Deterministic pseudo-random bytes, so that a digest bug cannot hide behind uniform contents.
 QByteArray patternBytes(qsizetype size, quint32 seed = 1);
 
-/// Sets or reads the digest attribute (or another) directly with setxattr/getxattr.
 bool setAttribute(const QString& path, const QByteArray& value, const std::string& name = orvane::theXattrName);
 std::optional<QByteArray> attribute(const QString& path, const std::string& name = orvane::theXattrName);
 /// Every extended attribute name on the file (llistxattr on the file itself, not a link's target).

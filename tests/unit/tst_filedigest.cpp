@@ -10,9 +10,7 @@
 #include <unistd.h>
 
 using namespace orvane;
-using fixtures::patternBytes;
-using fixtures::sha256;
-using fixtures::writeFile;
+using namespace fixtures;
 
 namespace {
 

@@ -24,9 +24,7 @@ Q_DECLARE_METATYPE(orvane::Operation)
 
 namespace {
 
-const QByteArray& ok = okMark;
-const QByteArray& bad = badMark;
-const QByteArray& warn = warnMark;
+const QByteArray &ok = okMark, &bad = badMark, &warn = warnMark;
 
 struct Outcome
 {
@@ -207,10 +205,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("file");
         const QByteArray contents = patternBytes(524288 + 5, 8); // more than one buffer
-        if (stored == "fifo")
-            makeFifo(path);
-        else
-            writeFile(path, contents);
+        stored == "fifo" ? makeFifo(path) : writeFile(path, contents);
         QVERIFY(stored.isNull() || stored == "fifo" || setAttribute(path, stored));
         RunSettings settings;
         qint64 bytes = 0;

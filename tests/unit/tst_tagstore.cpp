@@ -10,8 +10,7 @@
 #include <thread>
 
 using namespace orvane;
-using fixtures::local;
-using fixtures::writeFile;
+using namespace fixtures;
 
 namespace {
 

@@ -206,8 +206,7 @@ private slots:
     }
 
 private:
-    // Starts a check (the clock at 100000) and returns what it signalled up to its end (without a request, queued
-    // work only), each signal marked when not on the check's thread.
+    // Starts a check (the clock at 100000); its signals up to its end, marked when off the check's thread.
     static Log logOf(UpdateCheckHooks hooks, const Start& start = {}, const QString& version = "1.0.0")
     {
         hooks.clock = [time = 100000.0]() mutable { return time++; };

@@ -2,7 +2,6 @@
 
 #include "fixtures.h"
 #include "operations/integrityrun.h"
-#include "operations/walk.h"
 #include "operations/workerpool.h"
 #include "reports.h"
 
