@@ -1,5 +1,3 @@
-// orvane-cli in a real process: what only the command line does, and a few lines end to end.
-
 #include "fixtures.h"
 #include "reports.h"
 

@@ -8,8 +8,7 @@
 #include <mutex>
 #include <unistd.h>
 
-// Every read waits at the gate until the test opens it, so a run is surely still walking without sleeping
-// and hoping. It opens by itself when it goes, so a failing test cannot leave workers stuck.
+// Reads wait until the test opens the gate, or it goes: a run surely walking, without sleeping and hoping.
 class ReadGate
 {
 public:

@@ -9,7 +9,6 @@
 #include <optional>
 #include <string>
 
-// Helpers that build real trees and look at real extended attributes behind the engine's back.
 namespace fixtures {
 
 /// The path as the engine takes it: the file name bytes of the local encoding.

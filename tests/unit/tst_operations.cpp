@@ -107,8 +107,7 @@ private slots:
             QSKIP("the temporary folder's file system takes no user.* attributes");
     }
 
-    // Fault 2: unreadable files and folders get their lines too; run as nobody so permissions bar them.
-    // Four jobs give the same bytes (walk order); a write where none belongs would move the ctime.
+    // Fault 2: unreadable items get lines too (as nobody); a write where none belongs would move the ctime.
     void folderReportsLeaveNothingOut_data()
     {
         QTest::addColumn<Operation>("operation");
