@@ -26,13 +26,13 @@ class QPushButton;
 class ReportView;
 
 /*!
- * The content of a document window: Check, Tag and Retag on the opened item, the report and the busy
- * indicator. Everything here runs on the GUI thread. A folder run walks on processingQueue; the worker
- * touches nothing of the window and posts its results back to it with QMetaObject::invokeMethod, which
- * delivers them on the GUI thread in the order they were posted.
+ * The content of a document window: Check, Tag and Retag on the opened item, the report, the busy indicator,
+ * the progress row and Stop. Everything here runs on the GUI thread. A run, of a folder or a single file,
+ * works on processingQueue and hashes on the application's one pool; it touches nothing of the window and
+ * posts its results back with QMetaMethod::invoke, which delivers them on the GUI thread in posting order.
  *
- * A window closed while its folder runs walk stays alive, hidden, until their last posted result has come
- * in: the walks go on to the end (every attribute write completes), and from the close on nothing of the
+ * A window closed while its runs go on stays alive, hidden, until their last posted result has come in: the
+ * runs finish the files in hand (every attribute write completes), and from the close on nothing of the
  * window's widgets is touched. runsFinished() then tells the document it may go.
  *
  * Failures that the user must hear of (a folder that cannot be listed, a report that cannot be written) leave
@@ -83,7 +83,7 @@ public:
 signals:
     /// A run has ended (its results shown, or dropped if the window was closed meanwhile).
     void runEnded();
-    /// The window was closed and its last folder run has ended.
+    /// The window was closed and its last run has ended.
     void runsFinished();
     /// Something failed that the user should be told of; message names the item and the reason.
     void errorOccurred(const QString& message);
