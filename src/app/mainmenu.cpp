@@ -78,6 +78,10 @@ QMenu* MainMenu::install(AppDelegate& app, QMainWindow* window, Document* docume
     problemsOnly->setCheckable(true);
 
     if (controller) {
+        QObject::connect(save, &QAction::triggered, document, &Document::saveDocument);
+        QObject::connect(exportReport, &QAction::triggered, controller, &ViewController::exportText);
+        QObject::connect(bigger, &QAction::triggered, controller, &ViewController::incFontSize);
+        QObject::connect(smaller, &QAction::triggered, controller, &ViewController::decFontSize);
         QObject::connect(find, &QAction::triggered, controller, &ViewController::findInReport);
         QObject::connect(findNext, &QAction::triggered, controller, &ViewController::findNext);
         QObject::connect(findPrevious, &QAction::triggered, controller, &ViewController::findPrevious);
@@ -92,7 +96,7 @@ QMenu* MainMenu::install(AppDelegate& app, QMainWindow* window, Document* docume
         QObject::connect(controller, &ViewController::fontSizeChanged, bigger, sizeBounds);
         sizeBounds();
     } else {
-        for (QAction* action : { find, findNext, findPrevious, problemsOnly })
+        for (QAction* action : { save, exportReport, find, findNext, findPrevious, problemsOnly })
             action->setEnabled(false);
     }
     auto* helpWindow = qobject_cast<HelpWindow*>(window);
@@ -103,16 +107,6 @@ QMenu* MainMenu::install(AppDelegate& app, QMainWindow* window, Document* docume
         QObject::connect(actualSize, &QAction::triggered, help, &HelpViewController::resetZoom);
     } else if (!controller) {
         for (QAction* action : { bigger, smaller, actualSize })
-            action->setEnabled(false);
-    }
-
-    if (controller) {
-        QObject::connect(save, &QAction::triggered, document, &Document::saveDocument);
-        QObject::connect(exportReport, &QAction::triggered, controller, &ViewController::exportText);
-        QObject::connect(bigger, &QAction::triggered, controller, &ViewController::incFontSize);
-        QObject::connect(smaller, &QAction::triggered, controller, &ViewController::decFontSize);
-    } else {
-        for (QAction* action : { save, exportReport })
             action->setEnabled(false);
     }
 

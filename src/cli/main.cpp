@@ -255,11 +255,7 @@ int main(int argc, char** argv)
             std::fflush(stdout);
         });
     };
-    std::optional<Failure> failure;
-    if (item.value().isFolder)
-        failure = runFolder(operation, path, settings, state, observer);
-    else
-        runSingleFile(operation, path, settings, state, observer);
+    const std::optional<Failure> failure = runItem(operation, item.value(), settings, state, observer);
     if (line) {
         line->stop();
         progressShown = 0;
@@ -269,8 +265,6 @@ int main(int argc, char** argv)
         diagnose(printablePath(path), failure->reason);
         return finish(exitTrouble);
     }
-    if (item.value().isFolder)
-        appendTotals(operation, path, state);
     writeOut(state.reportText);
     if (stopSignal != 0)
         return finish(128 + stopSignal);

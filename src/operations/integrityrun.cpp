@@ -293,6 +293,19 @@ std::optional<Failure> runFolder(Operation operation,
     return failure;
 }
 
+std::optional<Failure> runItem(
+    Operation operation, const Item& item, const RunSettings& settings, RunState& state, const RunObserver& observer)
+{
+    if (!item.isFolder) {
+        runSingleFile(operation, item.path, settings, state, observer);
+        return std::nullopt;
+    }
+    std::optional<Failure> failure = runFolder(operation, item.path, settings, state, observer);
+    if (!failure)
+        appendTotals(operation, item.path, state);
+    return failure;
+}
+
 void appendTotals(Operation operation, const std::string& folder, RunState& state)
 {
     const RunCounters& c = state.counters;

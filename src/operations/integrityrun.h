@@ -2,6 +2,7 @@
 
 #include "integrity/filedigest.h"
 #include "integrity/tagstore.h"
+#include "item.h"
 #include "runprogress.h"
 #include "workerpool.h"
 
@@ -151,6 +152,17 @@ void runSingleFile(Operation operation,
  */
 [[nodiscard]] std::optional<Failure> runFolder(Operation operation,
     const std::string& folder,
+    const RunSettings& settings,
+    RunState& state,
+    const RunObserver& observer = {});
+
+/*!
+ * Runs the operation on an opened item, as the window and the command line do: a folder is walked and its
+ * totals (or the stop line) appended; a single file gets its lines. Returns the failure, with nothing done,
+ * when the folder cannot be walked.
+ */
+[[nodiscard]] std::optional<Failure> runItem(Operation operation,
+    const Item& item,
     const RunSettings& settings,
     RunState& state,
     const RunObserver& observer = {});

@@ -165,11 +165,7 @@ void ViewController::execute(RunJob& run)
             showDirectText.invoke(window, Qt::QueuedConnection, Q_ARG(QString, fromEngine(notice)));
         };
         orvane::RunState state;
-        if (isFile) {
-            orvane::runSingleFile(operation, path, settings, state, observer);
-        } else if (!(failure = orvane::runFolder(operation, path, settings, state, observer))) {
-            orvane::appendTotals(operation, path, state);
-        }
+        failure = orvane::runItem(operation, orvane::Item { path, !isFile }, settings, state, observer);
         // Decoded here rather than on the GUI thread: a report may hold millions of lines.
         text = fromEngine(state.reportText);
     } catch (const std::exception& error) {

@@ -77,11 +77,8 @@ QByteArray engineReport(orvane::Operation operation, const QString& path)
     orvane::RunObserver observer;
     observer.directText = [&notices](const std::string& text) { notices += text; };
     orvane::RunState state;
-    const std::string item = ItemURL::enginePath(ItemURL::folderPath(url));
-    if (!ItemURL::isDirectory(url))
-        orvane::runSingleFile(operation, item, {}, state, observer);
-    else if (!orvane::runFolder(operation, item, {}, state, observer))
-        orvane::appendTotals(operation, item, state);
+    const orvane::Item item { ItemURL::enginePath(ItemURL::folderPath(url)), ItemURL::isDirectory(url) };
+    (void)orvane::runItem(operation, item, {}, state, observer);
     return QByteArray::fromStdString(notices + state.reportText);
 }
 

@@ -52,10 +52,7 @@ Outcome run(Operation operation, const QString& item, Variant variant = Variant:
     RunState state;
     RunObserver observer;
     observer.directText = [&outcome](const std::string& text) { outcome.direct += QByteArray::fromStdString(text); };
-    if (variant == Variant::SingleFile)
-        runSingleFile(operation, local(item), settings, state, observer);
-    else if (!runFolder(operation, local(item), settings, state, observer))
-        appendTotals(operation, local(item), state);
+    (void)runItem(operation, Item { local(item), variant == Variant::Folder }, settings, state, observer);
     outcome.text = QByteArray::fromStdString(state.reportText);
     return outcome;
 }
