@@ -1,6 +1,7 @@
 #pragma once
 
 #include "operations/integrityrun.h"
+#include "operations/item.h"
 #include "operations/runprogress.h"
 
 #include <QString>
@@ -18,8 +19,7 @@ struct RunJob
     QObject* window = nullptr; // where the outcome is posted
     int id = 0; // the run's number in its window
     orvane::Operation operation = orvane::Operation::Check;
-    std::string path; // the file, or the folder without its final slash (the F of the totals)
-    bool isFile = true;
+    orvane::Item item; // a folder's path without its final slash: the F of the totals
     orvane::RunSettings settings; // its progress points at the member below
     // Both ways, from any thread:
     orvane::RunProgress progress;

@@ -120,12 +120,11 @@ void ViewController::startRun(Operation operation, Backend backend, const QUrl& 
         run->window = this;
         run->id = id;
         run->operation = operation;
-        run->isFile = m_isFile;
-        run->path = ItemURL::enginePath(m_isFile ? ItemURL::path(item) : ItemURL::folderPath(item));
+        run->item = { ItemURL::enginePath(ItemURL::folderPath(item)), !m_isFile };
         run->settings = runSettings(backend);
         run->settings.progress = &run->progress;
         run->settings.pool = &hashingPool();
-        run->settings.jobs = orvane::defaultJobs(run->path); // 1 on a rotational disk
+        run->settings.jobs = orvane::defaultJobs(run->item.path); // 1 on a rotational disk
     }
     showProgress();
     // A single file is read off the GUI thread too: a large one would freeze the window for seconds.
@@ -145,16 +144,14 @@ void ViewController::execute(RunJob& run)
     QObject* window = nullptr;
     int id = 0;
     Operation operation;
-    std::string path;
-    bool isFile = true;
+    orvane::Item item;
     orvane::RunSettings settings;
     {
         const std::lock_guard<std::mutex> lock(handOffMutex());
         window = run.window;
         id = run.id;
         operation = run.operation;
-        path = run.path;
-        isFile = run.isFile;
+        item = run.item;
         settings = run.settings;
     }
     std::optional<orvane::Failure> failure;
@@ -165,7 +162,7 @@ void ViewController::execute(RunJob& run)
             showDirectText.invoke(window, Qt::QueuedConnection, Q_ARG(QString, fromEngine(notice)));
         };
         orvane::RunState state;
-        failure = orvane::runItem(operation, orvane::Item { path, !isFile }, settings, state, observer);
+        failure = orvane::runItem(operation, item, settings, state, observer);
         // Decoded here rather than on the GUI thread: a report may hold millions of lines.
         text = fromEngine(state.reportText);
     } catch (const std::exception& error) {
@@ -237,7 +234,7 @@ void ViewController::finishRun(int id)
         if (run.failure) {
             // Nothing was walked, so no totals: say why rather than leave the window spinning.
             emit errorOccurred(tr("The folder %1 could not be read: %2.")
-                                   .arg(QFile::decodeName(run.path.c_str()), fromEngine(run.failure->reason)));
+                                   .arg(QFile::decodeName(run.item.path.c_str()), fromEngine(run.failure->reason)));
         } else {
             appendReportText(run.text);
         }
