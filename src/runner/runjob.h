@@ -26,6 +26,8 @@ struct RunJob
     // Out:
     std::optional<orvane::Failure> failure; // why the folder could not be walked
     QString text; // the whole report, totals included for a folder, once the run has ended
+    orvane::RunCounters counters; // what the totals count
+    bool stopped = false; // ended by Stop before the walk was done
 };
 
 /*!

@@ -9,6 +9,7 @@
 #include "runner/busyindicator.h"
 #include "runner/itemurl.h"
 #include "runner/runjob.h"
+#include "runner/runsummary.h"
 #include "viewcontroller.h"
 
 #include <QFile>
@@ -156,12 +157,12 @@ void ViewController::execute(RunJob& run)
     }
     std::optional<orvane::Failure> failure;
     QString text;
+    orvane::RunState state;
     try {
         orvane::RunObserver observer;
         observer.directText = [window](const std::string& notice) {
             showDirectText.invoke(window, Qt::QueuedConnection, Q_ARG(QString, fromEngine(notice)));
         };
-        orvane::RunState state;
         failure = orvane::runItem(operation, item, settings, state, observer);
         // Decoded here rather than on the GUI thread: a report may hold millions of lines.
         text = fromEngine(state.reportText);
@@ -172,6 +173,8 @@ void ViewController::execute(RunJob& run)
         const std::lock_guard<std::mutex> lock(handOffMutex());
         run.failure = std::move(failure);
         run.text = std::move(text);
+        run.counters = state.counters;
+        run.stopped = state.stopped;
     }
     finishRun.invoke(window, Qt::QueuedConnection, Q_ARG(int, id));
 }
@@ -237,6 +240,9 @@ void ViewController::finishRun(int id)
                                    .arg(QFile::decodeName(run.item.path.c_str()), fromEngine(run.failure->reason)));
         } else {
             appendReportText(run.text);
+            if (run.item.isFolder)
+                emit folderRunEnded(
+                    RunSummary::text(run.operation, ItemURL::displayName(*theSourceURL), run.counters, run.stopped));
         }
     }
     emit runEnded();

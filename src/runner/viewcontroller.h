@@ -83,6 +83,8 @@ public:
 signals:
     /// A run has ended (its results shown, or dropped if the window was closed meanwhile).
     void runEnded();
+    /// A folder run of the open window has shown its report; summary tells it in one line (RunSummary).
+    void folderRunEnded(const QString& summary);
     /// The window was closed and its last run has ended.
     void runsFinished();
     /// Something failed that the user should be told of; message names the item and the reason.
