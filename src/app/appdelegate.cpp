@@ -1,6 +1,8 @@
 #include "appdelegate.h"
 
+#include "app/desktopnotifications.h"
 #include "app/helpwindow.h"
+#include "app/launchoptions.h"
 #include "app/mainmenu.h"
 #include "app/recentitems.h"
 #include "app/showerror.h"
@@ -41,6 +43,7 @@ QStringList localPaths(const QMimeData* data)
 AppDelegate::AppDelegate(QObject* parent, orvane::UpdateCheckHooks updateHooks)
     : QObject(parent)
     , m_updateCheck(new orvane::UpdateCheck(std::move(updateHooks), this))
+    , m_notifications(new DesktopNotifications(this))
 {
     using orvane::UpdateCheck;
     connect(m_updateCheck, &UpdateCheck::ownEntryFound, this, &AppDelegate::markHelpMenus);
@@ -55,9 +58,9 @@ AppDelegate::~AppDelegate()
     delete m_startWindow;
 }
 
-void AppDelegate::applicationDidFinishLaunching(const QStringList& items)
+void AppDelegate::applicationDidFinishLaunching(const QStringList& items, const QString& operation)
 {
-    openItems(items);
+    openItemsAndRun(items, operation);
     if (m_documents.isEmpty())
         showStartWindow();
     scheduleUpdateCheck();
@@ -164,6 +167,13 @@ Document* AppDelegate::openItem(const QString& path)
     for (DocumentWindow* window : document->windowControllers()) {
         adoptWindow(window, document);
         window->show();
+        window->raise();
+        window->activateWindow();
+        // A folder run that ends while the user looks elsewhere is told on the desktop.
+        connect(window->viewController(), &ViewController::folderRunEnded, window, [this, window](const QString& line) {
+            if (!window->isActiveWindow())
+                m_notifications->notify(window, line);
+        });
     }
     RecentItems::add(ItemURL::folderPath(*url));
     if (m_startWindow)
@@ -175,6 +185,19 @@ void AppDelegate::openItems(const QStringList& paths)
 {
     for (const QString& path : paths)
         openItem(path);
+}
+
+void AppDelegate::openItemsAndRun(const QStringList& paths, const QString& operation)
+{
+    using Start = void (ViewController::*)();
+    const Start starts[] = { &ViewController::checkButton, &ViewController::hashButton, &ViewController::retagButton };
+    const qsizetype which = LaunchOptions::operations().indexOf(operation);
+    for (const QString& path : paths) {
+        const Document* document = openItem(path);
+        ViewController* controller = document ? document->viewController() : nullptr;
+        if (controller && which >= 0 && controller->runsInFlight() == 0)
+            (controller->*starts[which])();
+    }
 }
 
 void AppDelegate::openFileDialog(QWidget* parent)

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QUrl>
 
+class DesktopNotifications;
 class Document;
 class HelpWindow;
 class QMainWindow;
@@ -31,9 +32,10 @@ public:
     explicit AppDelegate(QObject* parent = nullptr, orvane::UpdateCheckHooks updateHooks = {});
     ~AppDelegate() override;
 
-    /// Opens the items given at start, or the start window when there are none, then the update check.
-    /// Launching opens no untitled document: the user opens a folder or a file.
-    void applicationDidFinishLaunching(const QStringList& items);
+    /// Opens the items given at start and starts operation in their windows (see openItemsAndRun), or shows the
+    /// start window when none opened, then the update check. Launching opens no untitled document: the user
+    /// opens a folder or a file.
+    void applicationDidFinishLaunching(const QStringList& items, const QString& operation = {});
 
     /// Every help window opened so far; they are kept, also when closed, until the program ends.
     [[nodiscard]] const QList<HelpWindow*>& helpWindows() const
@@ -81,6 +83,9 @@ public slots:
     /// Opens the item at path in a window of its own, or brings its window forward if it is open already.
     Document* openItem(const QString& path);
     void openItems(const QStringList& paths);
+    /// Opens each item as openItem does and starts operation ("check", "tag" or "retag") in its window,
+    /// unless a run of that window is going already: then the window only comes to the front.
+    void openItemsAndRun(const QStringList& paths, const QString& operation);
     void openFileDialog(QWidget* parent);
     void openFolderDialog(QWidget* parent);
     void showStartWindow();
@@ -111,6 +116,7 @@ private:
     StartWindow* m_startWindow = nullptr;
     QList<QPointer<QMenu>> m_helpMenus;
     orvane::UpdateCheck* m_updateCheck = nullptr;
+    DesktopNotifications* m_notifications;
     // Offers are shown one after another, each without blocking.
     QList<UpdateOffer> m_pendingOffers;
     QPointer<QMessageBox> m_openOffer;

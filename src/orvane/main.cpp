@@ -1,10 +1,12 @@
 // orvane: the desktop application. Opens the folders and files given as arguments, each in a window of its
-// own, or a start window when there are none.
+// own, or a start window when there are none; --check, --tag or --retag starts that operation in each. When
+// an Orvane is running already in the session, this one hands the items over to it and ends.
 
 #include "app/appdelegate.h"
+#include "app/instanceadaptor.h"
+#include "app/launchoptions.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QIcon>
 #include <QTimer>
 
@@ -21,20 +23,15 @@ int main(int argc, char** argv)
     // alive until their attribute writes are done.
     QGuiApplication::setQuitOnLastWindowClosed(false);
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QCoreApplication::translate(
-        "main", "Keeps each file's SHA-256 digest in an extended attribute and checks files against it."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("items"),
-        QCoreApplication::translate("main", "Folders and files to open."),
-        QStringLiteral("[PATH...]"));
-    parser.process(application);
+    const LaunchOptions launch = LaunchOptions::parse(QCoreApplication::arguments());
+    if (InstanceAdaptor::handOver(launch))
+        return 0;
 
     AppDelegate delegate;
+    InstanceAdaptor::serve(&delegate); // without a session bus, or beaten to the name: on its own
     QObject::connect(
         &delegate, &AppDelegate::allWindowsClosed, &application, &QCoreApplication::quit, Qt::QueuedConnection);
-    const QStringList items = parser.positionalArguments();
-    QTimer::singleShot(0, &delegate, [&delegate, items] { delegate.applicationDidFinishLaunching(items); });
+    QTimer::singleShot(
+        0, &delegate, [&delegate, launch] { delegate.applicationDidFinishLaunching(launch.items, launch.operation); });
     return QApplication::exec();
 }
