@@ -23,5 +23,8 @@ target_compile_definitions(tst_appdelegate PRIVATE
     ORVANE_SUPPORT_URL="${ORVANE_SUPPORT_URL}"
     ORVANE_UPDATES_URL_EL_CAPITAN="${ORVANE_UPDATES_URL_EL_CAPITAN}"
     ORVANE_UPDATES_URL_SIERRA="${ORVANE_UPDATES_URL_SIERRA}")
+# The hand-over starts the program itself, twice.
+target_compile_definitions(tst_appdelegate PRIVATE ORVANE_PATH="$<TARGET_FILE:orvane>")
+add_dependencies(tst_appdelegate orvane)
 # Its launch runs the update check against a server on the loopback interface.
 target_link_libraries(tst_appdelegate PRIVATE orvane_update_testsupport)

@@ -1,6 +1,7 @@
 #include "app/appdelegate.h"
 #include "app/helpviewcontroller.h"
 #include "app/helpwindow.h"
+#include "app/launchoptions.h"
 #include "app/mainmenu.h"
 #include "app/startwindow.h"
 #include "cannedhttpserver.h"
@@ -10,6 +11,7 @@
 #include "manifestfixtures.h"
 
 #include <QAction>
+#include <QDBusConnectionInterface>
 #include <QDesktopServices>
 #include <QDropEvent>
 #include <QLabel>
@@ -19,6 +21,7 @@
 #include <QMimeData>
 #include <QPdfDocument>
 #include <QPdfView>
+#include <QProcess>
 #include <QSysInfo>
 
 using namespace guifixtures;
@@ -59,11 +62,47 @@ public slots:
     }
 };
 
+// org.freedesktop.Notifications on a connection of its own: records the calls, answers with id 7.
+class FakeNotifications : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QStringList calls; // application, icon, summary and actions of each Notify
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake"));
+    FakeNotifications()
+    {
+        QVERIFY(bus.registerObject("/org/freedesktop/Notifications", this, QDBusConnection::ExportAllSlots)
+            && bus.registerService("org.freedesktop.Notifications"));
+    }
+
+public slots:
+    uint Notify(QString app, uint, QString icon, QString summary, QString, QStringList actions, QVariantMap, int)
+    {
+        calls.append(QStringList { app, icon, summary, actions.join(u',') }.join(u'|'));
+        return 7;
+    }
+};
+
 class TestAppDelegate : public QObject
 {
     Q_OBJECT
 
+    QProcess m_bus;
+
 private slots:
+    void initTestCase() // a session bus of the test's own, for this process and the programs it starts
+    {
+        m_bus.start("dbus-daemon", { "--session", "--print-address", "--nofork" });
+        QVERIFY2(m_bus.waitForReadyRead(10000), "dbus-daemon gave no address");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.readLine().trimmed());
+    }
+    void cleanupTestCase()
+    {
+        m_bus.kill();
+        m_bus.waitForFinished();
+    }
     void init()
     {
         useTestSettings();
@@ -319,6 +358,62 @@ private slots:
             if (const std::optional<QByteArray> stored = attribute(file); stored && ++tagged)
                 QCOMPARE(*stored, digestOfFile(file));
         QVERIFY(tagged >= 1 && tagged < files.size());
+    }
+
+    // A second orvane gives its items to the first one over the session bus and ends; the first tags them.
+    void handOverToTheRunningInstance()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath("tree/a"), "a");
+        qputenv("XDG_CONFIG_HOME", dir.path().toUtf8()); // their settings
+        QProcess first, second;
+        first.start(QStringLiteral(ORVANE_PATH));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QDBusConnection::sessionBus().interface()->isServiceRegistered("co.sablewickfern.Orvane"), 30000);
+        second.setWorkingDirectory(dir.path());
+        second.start(QStringLiteral(ORVANE_PATH), { "--tag", "tree" });
+        QVERIFY(second.waitForFinished(30000) && second.exitStatus() == QProcess::NormalExit && !second.exitCode());
+        QTRY_COMPARE_WITH_TIMEOUT(attribute(dir.filePath("tree/a")), digestOfFile(dir.filePath("tree/a")), 30000);
+        first.terminate();
+        QVERIFY(first.waitForFinished(30000));
+    }
+
+    // --check runs on an item named from the working folder, --tag then starts none. A folder run's end in an
+    // inactive window is told once, without a service not at all; a click brings the window forward.
+    void checkFromTheCommandLineAndNotify()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath("Photos/a.jpg"), "a");
+        QVERIFY(setAttribute(dir.filePath("Photos/a.jpg"), QByteArray(32, 'x'))); // stays unless a Tag runs
+        QVERIFY(QDir::setCurrent(dir.path()));
+        AppDelegate app;
+        DocumentWindow* other = windowOf(app.openItem(dir.filePath("Photos/a.jpg")));
+        DocumentWindow* photos = windowOf(app.openItem(dir.filePath("Photos")));
+        ReadGate gate;
+        photos->viewController()->setReadFunction(gate.reader());
+        QSignalSpy ended(photos->viewController(), &ViewController::runEnded);
+        for (const char* flag : { "--check", "--tag" }) {
+            const LaunchOptions launch = LaunchOptions::parse({ "orvane", flag, "Photos" });
+            app.applicationDidFinishLaunching(launch.items, launch.operation);
+            QCOMPARE(photos->viewController()->runsInFlight(), 1);
+        }
+        std::optional<FakeNotifications> service; // none for the first run
+        for (DocumentWindow* active : { other, photos, other }) {
+            active->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(active));
+            writeFile(dir.filePath("Photos/%1").arg(ended.count()), "new"); // each end another outcome
+            service ? press(photos, "theCheckButton") : gate.open();
+            QVERIFY(ended.wait());
+            if (!service)
+                service.emplace();
+        }
+        QTRY_COMPARE(
+            service->calls, QStringList("Orvane|orvane|Check of Photos: 1 didn't match, 3 had no digest|default,Show"));
+        QVERIFY(!messageBox("errorAlert"));
+        service->bus.send(QDBusMessage::createSignal(
+                              "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked")
+            << 7U << QStringLiteral("default"));
+        QTRY_VERIFY(photos->isActiveWindow());
     }
 };
 

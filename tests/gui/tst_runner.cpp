@@ -46,6 +46,7 @@ struct Window
     ViewController controller;
     ReadGate gate; // goes first, letting held reads finish before the window goes
     QSignalSpy ended { &controller, &ViewController::runEnded };
+    QSignalSpy told { &controller, &ViewController::folderRunEnded };
 };
 
 } // namespace
@@ -68,16 +69,21 @@ private slots:
     {
         QTest::addColumn<Operation>("operation");
         QTest::addColumn<QString>("item");
+        QTest::addColumn<QStringList>("told"); // each folder run's line for a notification; %1: the folder's name
+        const QStringList folderLines[] = { { "Check of %1: 1 didn't match, 3 had no digest" },
+            { "Tag of %1: 5 files tagged", "Tag of %1: 5 files tagged" },
+            { "Retag of %1: 1 retagged, 3 tagged for the first time", "Retag of %1: all 5 files matched" } };
         for (Operation operation : operations) {
             const char* name = std::array { "Check", "Tag", "Retag" }[int(operation)];
-            QTest::addRow("%s folder", name) << operation << QString();
-            QTest::addRow("%s file", name) << operation << QStringLiteral("sub/changed.bin");
+            QTest::addRow("%s folder", name) << operation << QString() << folderLines[int(operation)];
+            QTest::addRow("%s file", name) << operation << QStringLiteral("sub/changed.bin") << QStringList();
         }
     }
     void reportsReachTheWindow()
     {
         QFETCH(Operation, operation);
         QFETCH(QString, item);
+        QFETCH(QStringList, told);
         QTemporaryDir dir;
         writeFile(dir.filePath("matched.txt"), "kept as it was");
         tagCorrectly(dir.filePath("matched.txt"));
@@ -96,6 +102,10 @@ private slots:
             QVERIFY(window.ended.wait());
         }
         QCOMPARE(window.report(), engineReport(operation, path));
+        QStringList lines;
+        for (const QList<QVariant>& line : std::as_const(window.told))
+            lines << line.first().toString();
+        QCOMPARE(lines, told.replaceInStrings(QStringLiteral("%1"), QDir(dir.path()).dirName()));
     }
 
     // The run reads off the GUI thread: while a read is held, the window answers.
@@ -151,6 +161,8 @@ private slots:
             QVERIFY(stored >= 1 && stored < files.size());
             QVERIFY(window.report().endsWith(QByteArray(
                 warnMark + "Stopped after " + QByteArray::number(stored) + " files: the run did not finish.\n")));
+            QCOMPARE(window.told.takeFirst().first(),
+                QStringLiteral("Tag of %1: stopped after %2 files").arg(QDir(dir.path()).dirName()).arg(stored));
         } else {
             QCOMPARE(stored, tagged);
         }
