@@ -1,5 +1,4 @@
 #include "fixtures.h"
-#include "programrun.h"
 #include "reports.h"
 
 #include <QProcess>
