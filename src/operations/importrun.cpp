@@ -2,7 +2,7 @@
 
 #include "printablepath.h"
 
-#include <algorithm>
+#include <sys/stat.h>
 
 namespace orvane {
 
@@ -56,12 +56,24 @@ void runImport(const std::vector<ListEntry>& entries,
 {
     RunProgress* progress = settings.progress;
     FileDigester digester(settings.backend, settings.bufferSize, settings.read);
-    if (progress) {
-        progress->filesTotal =
-            std::count_if(entries.begin(), entries.end(), [](const ListEntry& e) { return e.wellFormed; });
-        digester.setReadCounter(&progress->bytesDone);
-    }
     const std::string folder = base.empty() || base.back() == '/' ? base : base + '/';
+    const auto pathOf = [&folder](const ListEntry& entry) {
+        return entry.path.front() == '/' ? entry.path : folder + entry.path;
+    };
+    if (progress)
+        digester.setReadCounter(&progress->bytesDone);
+    if (progress && settings.countTotals) {
+        // The totals the progress shows, from the listed files' metadata.
+        std::int64_t files = 0, bytes = 0;
+        for (const ListEntry& entry : entries) {
+            struct stat status = {};
+            files += entry.wellFormed ? 1 : 0;
+            if (entry.wellFormed && ::stat(pathOf(entry).c_str(), &status) == 0 && S_ISREG(status.st_mode))
+                bytes += status.st_size;
+        }
+        progress->bytesTotal = bytes;
+        progress->filesTotal = files;
+    }
     for (const ListEntry& entry : entries) {
         FileOutcome outcome;
         outcome.line = entry.line;
@@ -76,7 +88,7 @@ void runImport(const std::vector<ListEntry>& entries,
             state.stopped = true;
             return;
         }
-        const std::string path = entry.path.front() == '/' ? entry.path : folder + entry.path;
+        const std::string path = pathOf(entry);
         if (progress)
             progress->setCurrentPath(printablePath(path));
         importFile(digester, path, entry.digest, settings.xattrName, outcome);
