@@ -10,7 +10,8 @@ packages="cmake ninja-build g++ pkg-config git
   libssl-dev libplist-dev libplist++-dev
   qt6-base-dev qt6-pdf-dev libqt6opengl6-dev qt6-qpa-plugins fonts-dejavu-core
   fonts-noto-color-emoji fonts-symbola
-  clang-format xvfb xauth attr e2fsprogs util-linux dbus"
+  clang-format xvfb xauth attr e2fsprogs util-linux dbus
+  groff-base"
 # Callers name more packages they need as arguments (tools/package.sh: the packaging tools).
 packages="$packages $*"
 

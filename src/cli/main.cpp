@@ -1,8 +1,13 @@
-// orvane-cli: Check, Tag and Retag from the command line, on the same engine as the window. Standard
-// output carries exactly the report text the window would show; diagnostics go to standard error.
+// orvane-cli: Check, Tag and Retag from the command line, on the same engine as the window, and checksum
+// lists out of and into the digest attributes. Standard output carries exactly the report text the window
+// would show (or its JSON Lines form, or a checksum list); diagnostics go to standard error.
 
 #include "integrity/filedigest.h"
+#include "jsonreport.h"
+#include "operations/checksumexport.h"
+#include "operations/checksumlist.h"
 #include "operations/hashnumber.h"
+#include "operations/importrun.h"
 #include "operations/integrityrun.h"
 #include "operations/item.h"
 #include "operations/printablepath.h"
@@ -18,6 +23,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -30,6 +36,8 @@ constexpr int exitFindings = 1;
 constexpr int exitTrouble = 2;
 
 const char usage[] = "Usage: orvane-cli [OPTION]... check|tag|retag PATH\n"
+                     "       orvane-cli [--tag] export PATH\n"
+                     "       orvane-cli [OPTION]... import LIST [--base DIR]\n"
                      "\n"
                      "Keeps each file's SHA-256 digest in its extended attribute user."
                      "co.sablewickfern.kelmor.hash#S.\n"
@@ -37,12 +45,26 @@ const char usage[] = "Usage: orvane-cli [OPTION]... check|tag|retag PATH\n"
                      "  check   compare every file's contents with its stored digest; writes nothing\n"
                      "  tag     store every file's digest, replacing what was stored\n"
                      "  retag   store digests that are missing or differ; leave matching ones alone\n"
+                     "  export  write the stored digests as a sha256sum checksum list; reads no contents\n"
+                     "  import  store the digests of a checksum list (- for standard input) for the files\n"
+                     "          whose contents match it now\n"
                      "\n"
                      "PATH is a folder (walked with totals) or a single file. Links and \"..\" in PATH are\n"
                      "resolved as the system resolves them. A file that cannot be read gets a line\n"
                      "\"Couldn't read PATH (reason)\", a folder that cannot be listed \"Couldn't read folder\";\n"
                      "files on pseudo file systems (/proc, /sys) are not read. Control characters in\n"
                      "names are shown as \\xHH.\n"
+                     "\n"
+                     "export lists a folder's files relative to it (cd PATH && sha256sum -c LIST), a file\n"
+                     "by its name; a name with a newline, carriage return or backslash is escaped as GNU\n"
+                     "sha256sum does. Files without a 32-byte stored digest are named on standard error.\n"
+                     "import reads either form, resolves relative paths against DIR (default: the list's\n"
+                     "folder) and reports \"Imported P\", \"Digest for P doesn't match the list\" (nothing\n"
+                     "stored), \"Couldn't read P (reason)\", \"Couldn't tag P (reason)\" and \"Line N of the\n"
+                     "list isn't a checksum line\", then \"Imported a total of N files listed in LIST\" with\n"
+                     "the lines \"matched the list and were tagged\", \"didn't match the list\", \"couldn't be\n"
+                     "tagged.\" and, when there were any, \"couldn't be read.\" and \"lines of the list weren't\n"
+                     "checksum lines.\"\n"
                      "\n"
                      "Options:\n"
                      "  --jobs=N, --jobs N hash up to N files of a folder at once; the report is the same\n"
@@ -55,6 +77,12 @@ const char usage[] = "Usage: orvane-cli [OPTION]... check|tag|retag PATH\n"
                      "  --no-progress      show no progress\n"
                      "  --backend=modern   hash with OpenSSL's EVP interface\n"
                      "  --backend=classic  hash with OpenSSL's SHA256_Init/Update/Final\n"
+                     "  -q, --quiet        leave out the lines of files that are fine (\"\u2705 ...\" and Tag's\n"
+                     "                     \"Digest ...\"); problems, notices and totals stay\n"
+                     "  --format=text      the report as text (the default)\n"
+                     "  --format=jsonl     one JSON object per file, then one of totals (docs/jsonl.md)\n"
+                     "  --tag              export: write BSD lines \"SHA256 (path) = hex\"\n"
+                     "  --base=DIR, --base DIR  import: resolve the list's relative paths against DIR\n"
                      "  --help             show this text\n"
                      "  --version          show the version\n"
                      "\n"
@@ -62,11 +90,13 @@ const char usage[] = "Usage: orvane-cli [OPTION]... check|tag|retag PATH\n"
                      "starts no other, prints the report so far and \"Stopped after N files: the run\n"
                      "did not finish.\" instead of the totals; a second one ends the program at once.\n"
                      "\n"
-                     "Exit status: 0 every file handled cleanly; 1 a file mismatched, had no digest, could\n"
-                     "not be read or could not be tagged; 2 usage error (also an empty PATH, or a PATH\n"
-                     "ending in / that is no folder), PATH missing or not listable, OpenSSL without\n"
-                     "SHA-256, or standard output that could not be written; 130 stopped by SIGINT,\n"
-                     "143 stopped by SIGTERM.\n";
+                     "Exit status: 0 every file handled cleanly (import: every listed file imported);\n"
+                     "1 a file mismatched, had no digest, could not be read or could not be tagged\n"
+                     "(export: a file had no digest to list; import: a file was not imported or a line\n"
+                     "was malformed); 2 usage error (also an empty PATH, or a PATH ending in / that is no\n"
+                     "folder), PATH missing or not listable, a list or DIR that cannot be read, OpenSSL\n"
+                     "without SHA-256, or standard output that could not be written; 130 stopped by\n"
+                     "SIGINT, 143 stopped by SIGTERM.\n";
 
 // The most files hashed at once that --jobs takes.
 constexpr int mostJobs = 256;
@@ -145,6 +175,231 @@ std::optional<int> parseJobs(const std::string& value)
     return jobs;
 }
 
+// What the command line asked for besides the command and its argument.
+struct Options
+{
+    std::vector<std::string> words;
+    RunSettings settings;
+    int jobs = 0; // auto
+    bool showProgress = ::isatty(STDERR_FILENO) == 1;
+    bool quiet = false;
+    bool jsonl = false;
+    bool bsd = false;
+    std::optional<std::string> base;
+};
+
+// The lines of a report without those of files that are fine: what --quiet prints.
+std::string problemLines(const std::string& report)
+{
+    std::string kept;
+    for (std::size_t at = 0; at < report.size();) {
+        const std::size_t newline = report.find('\n', at);
+        const std::size_t end = newline == std::string::npos ? report.size() : newline + 1;
+        const std::string_view line(report.data() + at, end - at);
+        if (line.rfind("\u2705 ", 0) != 0 && line.rfind("Digest ", 0) != 0)
+            kept.append(line);
+        at = end;
+    }
+    return kept;
+}
+
+// The item PATH names; none, with the exit status set, when it names none.
+std::optional<Item> resolvePath(const std::string& path, int& status)
+{
+    // An empty PATH (an unset variable in a script) must not fall back to the current folder.
+    if (path.empty()) {
+        status = usageError("PATH is empty");
+        return std::nullopt;
+    }
+    const Result<Item> item = resolveItem(path);
+    if (item)
+        return item.value();
+    if (item.failure().code == ENOTDIR && path.back() == '/') {
+        status = usageError(printablePath(path) + ": not a folder, but given with a trailing slash");
+    } else {
+        diagnose(printablePath(path), item.failure().reason);
+        status = exitTrouble;
+    }
+    return std::nullopt;
+}
+
+// The whole of what the descriptor reads, or the errno value that stopped it.
+Result<std::string> readAll(int fd)
+{
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0)
+            return text;
+        if (got < 0 && errno != EINTR)
+            return errnoFailure(errno);
+        if (got > 0)
+            text.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+int exportCommand(const Options& options, const std::string& path)
+{
+    int status = exitClean;
+    const std::optional<Item> item = resolvePath(path, status);
+    if (!item)
+        return status;
+    ExportSinks sinks;
+    sinks.line = writeOut;
+    sinks.problem = [&status](const std::string& file, const std::string& reason) {
+        diagnose(printablePath(file), reason);
+        status = exitFindings;
+    };
+    if (const auto failure = exportChecksums(item.value(), options.bsd, options.settings.xattrName, sinks)) {
+        diagnose(printablePath(item->path), failure->reason);
+        return finish(exitTrouble);
+    }
+    return finish(status);
+}
+
+// A run of check, tag, retag or import as the command line shows it: progress on standard error, the
+// first stop signal heard, and the report as text or JSON Lines.
+class Session
+{
+public:
+    Session(Options& options, const std::string& command)
+        : m_options(options)
+        , m_json(command)
+    {
+        options.settings.progress = &m_progress;
+        options.settings.countTotals = options.showProgress;
+        stoppable = &m_progress;
+        catchStopSignals();
+        if (options.showProgress) {
+            m_line.emplace(m_progress, STDERR_FILENO);
+            progressShown = 1;
+        }
+        if (options.jsonl) {
+            m_observer.fileDone = [this](const std::string& path, const FileOutcome& outcome) {
+                const std::string object = m_json.fileObject(path, outcome);
+                if (!m_options.quiet || !resultIsFine(outcome.result))
+                    writeBeside(object);
+            };
+        } else {
+            // Tag's notices of failed writes reach the window at once, ahead of the run's text; so they
+            // do here, on a line of their own should standard output and standard error share a terminal.
+            m_observer.directText = [this](const std::string& text) { writeBeside(text); };
+        }
+    }
+
+    const RunObserver& observer() const
+    {
+        return m_observer;
+    }
+
+    // Ends the progress line; call once the run has returned.
+    void runEnded()
+    {
+        if (m_line) {
+            m_line->stop();
+            progressShown = 0;
+        }
+    }
+
+    // Writes the report of the run on subject and gives the exit status.
+    int report(const std::string& subject, const RunState& state, bool clean)
+    {
+        if (m_options.jsonl)
+            writeOut(m_json.totalsObject(subject, state.counters, state.stopped));
+        else
+            writeOut(m_options.quiet ? problemLines(state.reportText) : state.reportText);
+        if (stopSignal != 0)
+            return finish(128 + stopSignal);
+        return finish(clean ? exitClean : exitFindings);
+    }
+
+private:
+    void writeBeside(const std::string& text)
+    {
+        if (!m_line)
+            return writeOut(text);
+        m_line->withLineErased([&text] {
+            writeOut(text);
+            std::fflush(stdout);
+        });
+    }
+
+    Options& m_options;
+    RunProgress m_progress;
+    std::optional<ProgressLine> m_line;
+    JsonReport m_json;
+    RunObserver m_observer;
+};
+
+int operationCommand(Options& options, Operation operation, const std::string& path)
+{
+    int status = exitClean;
+    const std::optional<Item> item = resolvePath(path, status);
+    if (!item)
+        return status;
+    if (const auto failure = checkCryptoAvailable()) {
+        std::fprintf(stderr, "orvane-cli: %s\n", failure->reason.c_str());
+        return exitTrouble;
+    }
+    RunSettings& settings = options.settings;
+    settings.jobs = options.jobs > 0 ? options.jobs : defaultJobs(item->path);
+    std::unique_ptr<WorkerPool> pool;
+    if (item->isFolder && settings.jobs > 1) {
+        pool = std::make_unique<WorkerPool>(settings.jobs);
+        settings.pool = pool.get();
+    }
+    Session session(options, options.words[0]);
+    RunState state;
+    const std::optional<Failure> failure = runItem(operation, item.value(), settings, state, session.observer());
+    session.runEnded();
+    pool.reset();
+    if (failure) {
+        diagnose(printablePath(item->path), failure->reason);
+        return finish(exitTrouble);
+    }
+    return session.report(item->path, state, runWasClean(operation, state.counters));
+}
+
+int importCommand(Options& options, const std::string& list)
+{
+    const bool fromStdin = list == "-";
+    if (list.empty())
+        return usageError("LIST is empty");
+    const int fd = fromStdin ? STDIN_FILENO : ::open(list.c_str(), O_RDONLY | O_CLOEXEC);
+    const Result<std::string> text = fd < 0 ? errnoFailure(errno) : readAll(fd);
+    if (!fromStdin && fd >= 0)
+        ::close(fd);
+    if (!text) {
+        diagnose(fromStdin ? "standard input" : printablePath(list), text.failure().reason);
+        return exitTrouble;
+    }
+    // Relative paths of the list are taken below its own folder, unless --base names another.
+    const std::size_t slash = list.find_last_of('/');
+    const std::string base = options.base         ? *options.base
+        : fromStdin || slash == std::string::npos ? "."
+                                                  : list.substr(0, slash + 1);
+    int status = exitClean;
+    const std::optional<Item> folder = resolvePath(base, status);
+    if (!folder)
+        return status;
+    if (!folder->isFolder) {
+        diagnose(printablePath(base), "not a folder");
+        return exitTrouble;
+    }
+    if (const auto failure = checkCryptoAvailable()) {
+        std::fprintf(stderr, "orvane-cli: %s\n", failure->reason.c_str());
+        return exitTrouble;
+    }
+    const std::vector<ListEntry> entries = parseChecksumList(text.value());
+    Session session(options, "import");
+    RunState state;
+    runImport(entries, folder->path, options.settings, state, session.observer());
+    session.runEnded();
+    appendImportTotals(fromStdin ? "standard input" : printablePath(list), state);
+    return session.report(list, state, importWasClean(state.counters));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -158,10 +413,8 @@ int main(int argc, char** argv)
         return exitTrouble;
     }
 
-    std::vector<std::string> words;
-    RunSettings settings;
-    int jobs = 0; // auto
-    bool showProgress = ::isatty(STDERR_FILENO) == 1;
+    Options options;
+    bool formatGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -179,94 +432,56 @@ int main(int argc, char** argv)
             const std::optional<int> parsed = parseJobs(value);
             if (!parsed)
                 return usageError("--jobs takes a number from 1 to 256 or auto, not '" + printablePath(value) + "'");
-            jobs = *parsed;
+            options.jobs = *parsed;
+        } else if (arg == "--base" || arg.rfind("--base=", 0) == 0) {
+            if (arg == "--base" && i + 1 == argc)
+                return usageError("--base needs a folder");
+            options.base = arg == "--base" ? argv[++i] : arg.substr(7);
         } else if (arg == "--progress") {
-            showProgress = true;
+            options.showProgress = true;
         } else if (arg == "--no-progress") {
-            showProgress = false;
+            options.showProgress = false;
         } else if (arg == "--backend=modern") {
-            settings.backend = Backend::Modern;
+            options.settings.backend = Backend::Modern;
         } else if (arg == "--backend=classic") {
-            settings.backend = Backend::Classic;
+            options.settings.backend = Backend::Classic;
+        } else if (arg == "--quiet" || arg == "-q") {
+            options.quiet = true;
+        } else if (arg == "--format=text" || arg == "--format=jsonl") {
+            options.jsonl = arg == "--format=jsonl";
+            formatGiven = true;
+        } else if (arg == "--tag") {
+            options.bsd = true;
         } else if (arg == "--") {
-            words.insert(words.end(), argv + i + 1, argv + argc);
+            options.words.insert(options.words.end(), argv + i + 1, argv + argc);
             break;
         } else if (arg.size() > 1 && arg.front() == '-') {
             return usageError("unknown option '" + printablePath(arg) + "'");
         } else {
-            words.push_back(arg);
+            options.words.push_back(arg);
         }
     }
-    if (words.size() != 2)
-        return usageError(words.empty() ? "no command given" : "expected a command and one PATH");
+    if (options.words.size() != 2)
+        return usageError(options.words.empty() ? "no command given" : "expected a command and one PATH");
 
-    Operation operation;
-    if (words[0] == "check")
-        operation = Operation::Check;
-    else if (words[0] == "tag")
-        operation = Operation::Tag;
-    else if (words[0] == "retag")
-        operation = Operation::Retag;
-    else
-        return usageError("unknown command '" + printablePath(words[0]) + "'");
-
-    // An empty PATH (an unset variable in a script) must not fall back to the current folder.
-    if (words[1].empty())
-        return usageError("PATH is empty");
-    const Result<Item> item = resolveItem(words[1]);
-    if (!item) {
-        if (item.failure().code == ENOTDIR && words[1].back() == '/')
-            return usageError(printablePath(words[1]) + ": not a folder, but given with a trailing slash");
-        diagnose(printablePath(words[1]), item.failure().reason);
-        return exitTrouble;
+    const std::string& command = options.words[0];
+    const std::string& argument = options.words[1];
+    if (options.bsd && command != "export")
+        return usageError("--tag goes with export only");
+    if (options.base && command != "import")
+        return usageError("--base goes with import only");
+    if (command == "export") {
+        if (options.quiet || formatGiven)
+            return usageError("export takes neither --quiet nor --format");
+        return exportCommand(options, argument);
     }
-    if (const auto failure = checkCryptoAvailable()) {
-        std::fprintf(stderr, "orvane-cli: %s\n", failure->reason.c_str());
-        return exitTrouble;
-    }
-
-    const std::string& path = item.value().path;
-    RunProgress progress;
-    settings.progress = &progress;
-    settings.countTotals = showProgress;
-    settings.jobs = jobs > 0 ? jobs : defaultJobs(path);
-    std::unique_ptr<WorkerPool> pool;
-    if (item.value().isFolder && settings.jobs > 1) {
-        pool = std::make_unique<WorkerPool>(settings.jobs);
-        settings.pool = pool.get();
-    }
-    stoppable = &progress;
-    catchStopSignals();
-    std::optional<ProgressLine> line;
-    if (showProgress) {
-        line.emplace(progress, STDERR_FILENO);
-        progressShown = 1;
-    }
-
-    RunState state;
-    RunObserver observer;
-    // Tag's notices of failed writes reach the window at once, ahead of the run's text; so they do here,
-    // on a line of their own should standard output and standard error share a terminal.
-    observer.directText = [&line](const std::string& text) {
-        if (!line)
-            return writeOut(text);
-        line->withLineErased([&text] {
-            writeOut(text);
-            std::fflush(stdout);
-        });
-    };
-    const std::optional<Failure> failure = runItem(operation, item.value(), settings, state, observer);
-    if (line) {
-        line->stop();
-        progressShown = 0;
-    }
-    pool.reset();
-    if (failure) {
-        diagnose(printablePath(path), failure->reason);
-        return finish(exitTrouble);
-    }
-    writeOut(state.reportText);
-    if (stopSignal != 0)
-        return finish(128 + stopSignal);
-    return finish(runWasClean(operation, state.counters) ? exitClean : exitFindings);
+    if (command == "import")
+        return importCommand(options, argument);
+    if (command == "check")
+        return operationCommand(options, Operation::Check, argument);
+    if (command == "tag")
+        return operationCommand(options, Operation::Tag, argument);
+    if (command == "retag")
+        return operationCommand(options, Operation::Retag, argument);
+    return usageError("unknown command '" + printablePath(command) + "'");
 }

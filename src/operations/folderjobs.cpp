@@ -210,7 +210,7 @@ void FolderJobs::commitReady()
 {
     // Outcomes leave the window under the lock and are committed outside it: a notice goes to the
     // observer, which may take its time.
-    std::vector<FileOutcome> ready;
+    std::vector<Entry> ready;
     {
         const std::lock_guard<std::mutex> lock(m_shared->mutex);
         Shared& s = *m_shared;
@@ -218,15 +218,15 @@ void FolderJobs::commitReady()
             if (s.window.front().state == EntryState::Skipped)
                 m_skipped = true;
             else
-                ready.push_back(std::move(s.window.front().outcome));
+                ready.push_back(std::move(s.window.front()));
             s.window.pop_front();
             if (s.firstQueued > 0)
                 --s.firstQueued;
             --s.finished;
         }
     }
-    for (FileOutcome& outcome : ready)
-        commitOutcome(outcome, m_state, m_observer);
+    for (Entry& entry : ready)
+        commitOutcome(entry.path, entry.outcome, m_state, m_observer);
 }
 
 void FolderJobs::addFile(int folderFd, const std::string& name, const std::string& path, bool regular)
@@ -254,11 +254,12 @@ void FolderJobs::addFile(int folderFd, const std::string& name, const std::strin
     }
 }
 
-void FolderJobs::addOutcome(FileOutcome outcome)
+void FolderJobs::addOutcome(const std::string& path, FileOutcome outcome)
 {
     Shared& s = *m_shared;
     const std::lock_guard<std::mutex> lock(s.mutex);
     Entry entry;
+    entry.path = path;
     entry.state = EntryState::Done;
     entry.outcome = std::move(outcome);
     s.window.push_back(std::move(entry)); // the workers pass over it

@@ -38,7 +38,44 @@ RunCounters& RunCounters::operator+=(const RunCounters& other)
     notTagged += other.notTagged;
     unreadable += other.unreadable;
     unreadableFolders += other.unreadableFolders;
+    imported += other.imported;
+    malformed += other.malformed;
     return *this;
+}
+
+const char* resultName(FileResult result)
+{
+    switch (result) {
+    case FileResult::None:
+        break;
+    case FileResult::Matched:
+        return "matched";
+    case FileResult::Mismatched:
+        return "mismatched";
+    case FileResult::NoDigest:
+        return "no_digest";
+    case FileResult::Tagged:
+        return "tagged";
+    case FileResult::Retagged:
+        return "retagged";
+    case FileResult::FirstTagged:
+        return "tagged_first_time";
+    case FileResult::NotTagged:
+        return "not_tagged";
+    case FileResult::Imported:
+        return "imported";
+    case FileResult::Unreadable:
+    case FileResult::UnreadableFolder:
+        return "unreadable";
+    case FileResult::Malformed:
+        return "malformed";
+    }
+    return "none";
+}
+
+bool resultIsFine(FileResult result)
+{
+    return result == FileResult::Matched || result == FileResult::Tagged || result == FileResult::Imported;
 }
 
 IntegrityRun::IntegrityRun(Operation operation, Variant variant, const RunSettings& settings)
@@ -56,6 +93,9 @@ void IntegrityRun::processFile(
     int folderFd, const std::string& name, const std::string& path, bool knownRegular, FileOutcome& outcome)
 {
     m_out = &outcome;
+    outcome.result = FileResult::None;
+    outcome.reason.clear();
+    outcome.hasDigest = false;
     const std::string shown = printablePath(path);
     if (m_progress)
         m_progress->setCurrentPath(shown);
@@ -91,13 +131,17 @@ FileOutcome IntegrityRun::unreadableFolder(const std::string& path, const Failur
         .append(failure.reason)
         .append(")\n");
     ++outcome.counters.unreadableFolders;
+    outcome.result = FileResult::UnreadableFolder;
+    outcome.reason = failure.reason;
     return outcome;
 }
 
-void commitOutcome(FileOutcome& outcome, RunState& state, const RunObserver& observer)
+void commitOutcome(const std::string& path, FileOutcome& outcome, RunState& state, const RunObserver& observer)
 {
     if (!outcome.notice.empty() && observer.directText)
         observer.directText(outcome.notice);
+    if (observer.fileDone)
+        observer.fileDone(path, outcome);
     state.reportText.append(outcome.text);
     state.counters += outcome.counters;
 }
@@ -116,6 +160,8 @@ bool IntegrityRun::computeDigest(const Target& target, bool knownRegular, Opened
         return false;
     }
     digest = computed.value();
+    m_out->digest = digest;
+    m_out->hasDigest = true;
     return true;
 }
 
@@ -123,6 +169,8 @@ void IntegrityRun::couldNotRead(const std::string& shown, const Failure& failure
 {
     m_out->text.append("\u26A0\uFE0F Couldn't read ").append(shown).append(" (").append(failure.reason).append(")\n");
     ++m_out->counters.unreadable;
+    m_out->result = FileResult::Unreadable;
+    m_out->reason = failure.reason;
 }
 
 void IntegrityRun::appendLine(const char* lead, const std::string& shown, const char* tail)
@@ -139,12 +187,15 @@ void IntegrityRun::check(const Target& target, const OpenedFile& file, const Dig
     if (!stored || stored.value().empty()) {
         appendLine("\u26A0\uFE0F No digest found for ", target.shown);
         ++m_out->counters.noDigest;
+        m_out->result = FileResult::NoDigest;
     } else if (digestsEqual(stored.value(), digest)) {
         appendLine(single ? "\u2705 Digest for " : "\u2705 Digests for ", target.shown);
         ++m_out->counters.matched;
+        m_out->result = FileResult::Matched;
     } else {
         appendLine(single ? "\u274C Digest for " : "\u274C Digests for ", target.shown, " aren't equal.\n");
         ++m_out->counters.mismatched;
+        m_out->result = FileResult::Mismatched;
     }
 }
 
@@ -166,12 +217,16 @@ void IntegrityRun::tag(const Target& target, const OpenedFile& file, const Diges
     }
     if (const auto failure = writeDigestAttribute(file.descriptor(), toBytes(digest), m_xattrName)) {
         ++m_out->counters.errors;
+        m_out->result = FileResult::NotTagged;
+        m_out->reason = failure->reason;
         if (single)
             appendLine("\u274C Couldn't tag ", target.shown);
         m_out->notice =
             single ? failure->reason : "\u274C Couldn't tag " + target.shown + " (" + failure->reason + ")\n";
-    } else if (single) {
-        appendLine("\u2705 Tagged ", target.shown);
+    } else {
+        m_out->result = FileResult::Tagged;
+        if (single)
+            appendLine("\u2705 Tagged ", target.shown);
     }
 }
 
@@ -179,7 +234,10 @@ void IntegrityRun::retag(const Target& target, const OpenedFile& file, const Dig
 {
     const bool single = m_variant == Variant::SingleFile;
     const auto write = [&](const OpenedFile& onto, const Digest& value) {
-        return !writeDigestAttribute(onto.descriptor(), toBytes(value), m_xattrName);
+        const std::optional<Failure> failure = writeDigestAttribute(onto.descriptor(), toBytes(value), m_xattrName);
+        if (failure)
+            m_out->reason = failure->reason;
+        return !failure;
     };
     const Result<Bytes> stored = readDigestAttribute(file.descriptor(), m_xattrName);
     // No attribute at all on a file still as it was hashed: the digest just computed is the one to store.
@@ -188,15 +246,18 @@ void IntegrityRun::retag(const Target& target, const OpenedFile& file, const Dig
         if (write(file, digest)) {
             appendLine("\u26A0\uFE0F Tagged ", target.shown);
             ++m_out->counters.firstTime;
+            m_out->result = FileResult::FirstTagged;
             return;
         }
     } else if (stored && digestsEqual(stored.value(), digest)) {
         appendLine(single ? "\u2705 Digest for " : "\u2705 Digests for ", target.shown);
         ++m_out->counters.matched;
+        m_out->result = FileResult::Matched;
         return;
     } else if (stored && write(file, digest)) {
         appendLine("\u26A0\uFE0F Retagged ", target.shown);
         ++m_out->counters.retagged;
+        m_out->result = FileResult::Retagged;
         return;
     }
 
@@ -208,9 +269,12 @@ void IntegrityRun::retag(const Target& target, const OpenedFile& file, const Dig
     if (write(again, fresh)) {
         appendLine("\u26A0\uFE0F Tagged ", target.shown);
         ++m_out->counters.firstTime;
+        m_out->result = FileResult::FirstTagged;
+        m_out->reason.clear();
     } else {
         appendLine("\u274C Couldn't tag ", target.shown);
         ++m_out->counters.notTagged;
+        m_out->result = FileResult::NotTagged;
     }
 }
 
@@ -228,7 +292,7 @@ void runSingleFile(Operation operation,
     IntegrityRun run(operation, Variant::SingleFile, settings);
     FileOutcome outcome;
     run.processFile(AT_FDCWD, path, path, false, outcome);
-    commitOutcome(outcome, state, observer);
+    commitOutcome(path, outcome, state, observer);
 }
 
 std::optional<Failure> runFolder(Operation operation,
@@ -259,7 +323,7 @@ std::optional<Failure> runFolder(Operation operation,
             jobs.addFile(folderFd, name, path, regular);
         };
         callbacks.unreadableFolder = [&jobs](const std::string& path, const Failure& why) {
-            jobs.addOutcome(IntegrityRun::unreadableFolder(path, why));
+            jobs.addOutcome(path, IntegrityRun::unreadableFolder(path, why));
         };
         callbacks.closingFolder = [&jobs](int folderFd) { jobs.closingFolder(folderFd); };
         failure = walkTree(folder, callbacks);
@@ -272,11 +336,11 @@ std::optional<Failure> runFolder(Operation operation,
             outcome.notice.clear();
             outcome.counters = {};
             run.processFile(folderFd, name, path, regular, outcome);
-            commitOutcome(outcome, state, observer);
+            commitOutcome(path, outcome, state, observer);
         };
         callbacks.unreadableFolder = [&](const std::string& path, const Failure& why) {
             FileOutcome line = IntegrityRun::unreadableFolder(path, why);
-            commitOutcome(line, state, observer);
+            commitOutcome(path, line, state, observer);
         };
         failure = walkTree(folder, callbacks);
     }

@@ -41,6 +41,8 @@ struct RunCounters
     std::int64_t notTagged = 0; ///< Retag: files left with "Couldn't tag"
     std::int64_t unreadable = 0; ///< files whose digest could not be computed ("Couldn't read")
     std::int64_t unreadableFolders = 0; ///< folders that could not be listed ("Couldn't read folder")
+    std::int64_t imported = 0; ///< import: the digest equalled the listed one and was stored
+    std::int64_t malformed = 0; ///< import: lines of the list that are no checksum line
 
     RunCounters& operator+=(const RunCounters& other);
 };
@@ -68,12 +70,40 @@ struct RunSettings
     bool countTotals = true; ///< with progress: count the tree alongside, for RunProgress's totals
 };
 
+/// What came of one file, as data: the outcome its report line tells.
+enum class FileResult
+{
+    None,
+    Matched, ///< the stored digest equals the computed one ("✅ Digest(s) for")
+    Mismatched, ///< Check: the stored digest differs; import: the listed one differs
+    NoDigest, ///< Check: no stored value, or an empty one
+    Tagged, ///< Tag: the digest was stored
+    Retagged, ///< Retag: a differing stored digest was replaced
+    FirstTagged, ///< Retag: a digest was stored where none was
+    NotTagged, ///< the digest could not be stored
+    Imported, ///< import: the digest equalled the listed one and was stored
+    Unreadable, ///< the file's digest could not be computed
+    UnreadableFolder, ///< the walk could not list the folder
+    Malformed, ///< import: a line of the list that is no checksum line
+};
+
+/// The name of a result in machine-readable reports: "matched", "no_digest", "tagged_first_time", ...
+[[nodiscard]] const char* resultName(FileResult result);
+
+/// Whether a result is a file that is fine: the lines --quiet and the window's problems filter leave out.
+[[nodiscard]] bool resultIsFine(FileResult result);
+
 /// What the per-file step made of one file, kept until the file's turn in the report comes.
 struct FileOutcome
 {
     std::string text; ///< the file's lines for the run's report text
     std::string notice; ///< text for the report at once (RunObserver::directText), or empty
     RunCounters counters;
+    FileResult result = FileResult::None;
+    std::string reason; ///< why it could not be read or tagged; empty otherwise
+    bool hasDigest = false; ///< digest holds the digest of the contents just read
+    Digest digest {};
+    std::int64_t line = 0; ///< import: the line of the list the file was named on
 };
 
 /// Hooks through which a run tells its caller of things outside the report text.
@@ -81,6 +111,9 @@ struct RunObserver
 {
     /// Text for the report at once, ahead of the run's own text: Tag's notice of a failed write.
     std::function<void(const std::string& text)> directText;
+    /// Each file's outcome as data, in report order, on the thread that commits the report; path is the
+    /// file's path in its own bytes (empty for a malformed line of a list).
+    std::function<void(const std::string& path, const FileOutcome& outcome)> fileDone;
 };
 
 /*!
@@ -128,9 +161,9 @@ private:
     FileOutcome* m_out = nullptr; // the outcome of the file in hand
 };
 
-/// Adds a file's outcome to the run, in the report's order: its notice to the observer, its text and
-/// counts to state.
-void commitOutcome(FileOutcome& outcome, RunState& state, const RunObserver& observer);
+/// Adds the outcome of the file at path to the run, in the report's order: its notice and its data to the
+/// observer, its text and counts to state.
+void commitOutcome(const std::string& path, FileOutcome& outcome, RunState& state, const RunObserver& observer);
 
 /// Runs the single-file variant on the file at path, on the calling thread; its line ends up in
 /// state.reportText. A stop request lets the file finish.

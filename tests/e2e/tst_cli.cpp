@@ -14,24 +14,11 @@ using namespace fixtures;
 
 namespace {
 
-struct Result
-{
-    int exitCode = -1; // -1 also when the program crashed or hung
-    QByteArray out, err;
-};
+using Result = ProgramResult;
 
-// Runs orvane-cli; setup, if given, runs in the child before it starts (to redirect standard output).
 Result cli(const QStringList& arguments, const QString& workingDir = {}, std::function<void()> setup = {})
 {
-    QProcess process;
-    process.setWorkingDirectory(workingDir);
-    if (setup)
-        process.setChildProcessModifier(setup);
-    process.start(CLI_PATH, arguments);
-    if (!process.waitForFinished(60000))
-        return {}; // hung: QProcess kills it
-    const int exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return { exitCode, process.readAllStandardOutput(), process.readAllStandardError() };
+    return runProgram(CLI_PATH, arguments, workingDir, setup);
 }
 
 } // namespace

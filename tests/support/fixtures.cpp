@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTest>
 
 #include <cerrno>
@@ -82,6 +83,25 @@ bool supportsUserAttributes(const QString& folder)
     const bool ok = ::setxattr(local(probe).c_str(), "user.orvane-probe", "1", 1, 0) == 0;
     QFile::remove(probe);
     return ok;
+}
+
+ProgramResult runProgram(const QString& program,
+    const QStringList& arguments,
+    const QString& workingDir,
+    const std::function<void()>& setup,
+    const QByteArray& input)
+{
+    QProcess process;
+    process.setWorkingDirectory(workingDir);
+    if (setup)
+        process.setChildProcessModifier(setup);
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000))
+        return {}; // hung: QProcess kills it
+    const int exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return { exitCode, process.readAllStandardOutput(), process.readAllStandardError() };
 }
 
 void makeFifo(const QString& path)

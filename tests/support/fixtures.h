@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -31,6 +32,18 @@ QStringList attributeNames(const QString& path);
 bool supportsUserAttributes(const QString& folder);
 
 void makeFifo(const QString& path);
+
+struct ProgramResult
+{
+    int exitCode = -1; // -1 also when the program crashed or hung
+    QByteArray out, err;
+};
+/// Runs program with input on its standard input; setup, if given, runs in the child before it starts.
+ProgramResult runProgram(const QString& program,
+    const QStringList& arguments,
+    const QString& workingDir = {},
+    const std::function<void()>& setup = {},
+    const QByteArray& input = {});
 void makeSymlink(const QString& target, const QString& link);
 
 /// Effective ids of nobody for the object's life, so that permissions apply; valid only for root.
