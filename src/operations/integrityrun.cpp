@@ -104,7 +104,7 @@ void commitOutcome(FileOutcome& outcome, RunState& state, const RunObserver& obs
 
 bool IntegrityRun::computeDigest(const Target& target, bool knownRegular, OpenedFile& file, Digest& digest)
 {
-    Result<OpenedFile> opened = OpenedFile::openAt(target.folderFd, target.name, knownRegular);
+    Result<OpenedFile> opened = OpenedFile::openAt(target.folderFd, target.name, knownRegular, &m_fileSystemKind);
     if (!opened) {
         couldNotRead(target.shown, opened.failure());
         return false;
