@@ -150,7 +150,7 @@ Result<OpenedFile> OpenedFile::open(const std::string& path)
     return openAt(AT_FDCWD, path);
 }
 
-Result<OpenedFile> OpenedFile::openAt(int folderFd, const std::string& name, bool knownRegular)
+Result<OpenedFile> OpenedFile::openAt(int folderFd, const std::string& name, bool knownRegular, FileSystemKind* kind)
 {
     // Only regular files are opened: opening a FIFO could block, and opening some devices has effects.
     struct stat status = {};
@@ -170,7 +170,7 @@ Result<OpenedFile> OpenedFile::openAt(int folderFd, const std::string& name, boo
         return errnoFailure(errno);
     if (!S_ISREG(status.st_mode))
         return Failure { 0, "not a regular file" };
-    if (onPseudoFileSystem(file.m_fd))
+    if (kind ? kind->onPseudoFileSystem(file.m_fd, status.st_dev) : onPseudoFileSystem(file.m_fd))
         return Failure { 0, pseudoFileSystemReason };
     file.m_identity = FileIdentity::of(status);
     return file;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pseudofilesystem.h"
 #include "result.h"
 
 #include <array>
@@ -89,9 +90,11 @@ public:
      * regular file after following links, so a path of any length opens. Anything else fails: missing,
      * unreadable ("Permission denied"), a FIFO or device ("not a regular file"), a file on a pseudo file
      * system. FIFOs and devices are never opened in blocking mode. knownRegular says the folder listed the
-     * name as a regular file, which spares one stat; the opened file is checked in any case.
+     * name as a regular file, which spares one stat; the opened file is checked in any case. kind, when
+     * given, answers the pseudo file system question for a run's many files.
      */
-    [[nodiscard]] static Result<OpenedFile> openAt(int folderFd, const std::string& name, bool knownRegular = false);
+    [[nodiscard]] static Result<OpenedFile> openAt(
+        int folderFd, const std::string& name, bool knownRegular = false, FileSystemKind* kind = nullptr);
 
     [[nodiscard]] int descriptor() const
     {

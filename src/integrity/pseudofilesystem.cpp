@@ -42,4 +42,14 @@ bool onPseudoFileSystem(int fd)
     return std::find(std::begin(pseudoTypes), std::end(pseudoTypes), type) != std::end(pseudoTypes);
 }
 
+bool FileSystemKind::onPseudoFileSystem(int fd, dev_t device)
+{
+    if (!m_known || device != m_device) {
+        m_pseudo = orvane::onPseudoFileSystem(fd);
+        m_device = device;
+        m_known = true;
+    }
+    return m_pseudo;
+}
+
 } // namespace orvane

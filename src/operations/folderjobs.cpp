@@ -19,7 +19,7 @@ namespace {
 // A pool thread hashes at most this many files of one run before it lets the tasks of other runs have it.
 constexpr int filesPerTurn = 64;
 
-// The most files a pool thread takes from the queue at once.
+// The most files a pool thread takes from the queue at once: the outcomes after them wait for them.
 constexpr std::size_t filesPerClaim = 4;
 
 // How long a pool thread waits for the walk to bring more files before it returns to the pool.
@@ -73,6 +73,8 @@ struct FolderJobs::Shared
 {
     Operation operation;
     RunSettings settings;
+    RunState* state = nullptr;
+    const RunObserver* observer = nullptr;
     std::size_t capacity = 0;
     int maxWorkers = 0;
 
@@ -81,13 +83,14 @@ struct FolderJobs::Shared
     std::condition_variable workAdded;
     std::deque<Entry> window; // walk order; committed from the front, started from firstQueued
     std::size_t firstQueued = 0;
-    std::size_t finished = 0; // entries Done or Skipped
     std::vector<std::unique_ptr<IntegrityRun>> idleSteps;
     int workers = 0; // tasks submitted and not yet ended
     int workersWaiting = 0;
     bool walkerWaiting = false;
     bool walkEnded = false;
     bool runEnded = false;
+    bool committing = false; // a thread is committing outcomes; no other may, or the order could change
+    bool skipped = false;
 
     std::unordered_map<int, std::shared_ptr<Folder>> folders; // the walk's thread only
 
@@ -106,25 +109,59 @@ struct FolderJobs::Shared
     {
         return !window.empty() && window.front().state >= EntryState::Done;
     }
-    // The walk's thread waits for a batch, not for every file: it is woken when the first outcome is ready
-    // and the files queued are about to run out, or when nothing is in hand any more.
+    // The walk waits for room for a batch, not for each file: it goes on when the window is half empty.
     bool walkerMayGo() const
     {
-        return frontFinished()
-            && (window.size() - firstQueued <= static_cast<std::size_t>(maxWorkers) || finished == window.size());
+        return window.size() <= capacity / 2 || stopRequested();
+    }
+    void wakeWalker()
+    {
+        if (walkerWaiting && (walkerMayGo() || (window.empty() && !committing)))
+            walkerWakes.notify_one();
+    }
+
+    /*!
+     * Commits the finished outcomes at the front of the window, in order, unless another thread is
+     * committing: that one takes these too before it stops. The observer is called outside the lock.
+     */
+    void commitFront(std::unique_lock<std::mutex>& lock)
+    {
+        if (committing)
+            return;
+        committing = true;
+        std::vector<Entry> ready;
+        while (frontFinished()) {
+            ready.clear();
+            while (frontFinished()) {
+                if (window.front().state == EntryState::Skipped)
+                    skipped = true;
+                else
+                    ready.push_back(std::move(window.front()));
+                window.pop_front();
+                if (firstQueued > 0)
+                    --firstQueued;
+            }
+            lock.unlock();
+            for (Entry& entry : ready)
+                commitOutcome(entry.path, entry.outcome, *state, *observer);
+            lock.lock();
+        }
+        committing = false;
+        wakeWalker();
     }
 };
 
 FolderJobs::FolderJobs(Operation operation, const RunSettings& settings, RunState& state, const RunObserver& observer)
     : m_shared(std::make_shared<Shared>())
-    , m_state(state)
-    , m_observer(observer)
 {
-    m_shared->operation = operation;
-    m_shared->settings = settings;
+    Shared& s = *m_shared;
+    s.operation = operation;
+    s.settings = settings;
+    s.state = &state;
+    s.observer = &observer;
     const int jobs = std::max(settings.jobs, 1);
-    m_shared->maxWorkers = settings.pool ? std::min(jobs, settings.pool->threads()) : 1;
-    m_shared->capacity = static_cast<std::size_t>(jobs) * windowPerJob;
+    s.maxWorkers = settings.pool ? std::min(jobs, settings.pool->threads()) : 1;
+    s.capacity = static_cast<std::size_t>(jobs) * windowPerJob;
 }
 
 FolderJobs::~FolderJobs()
@@ -183,16 +220,13 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
         lock.lock();
         for (std::size_t i = 0; i < claimed.size(); ++i)
             claimed[i]->state = i < done ? EntryState::Done : EntryState::Skipped;
-        s.finished += claimed.size();
         handled += static_cast<int>(done);
-        if (s.walkerWaiting && s.walkerMayGo())
-            s.walkerWakes.notify_one();
+        s.commitFront(lock);
     }
     if (step)
         s.idleSteps.push_back(std::move(step));
     --s.workers;
-    if (s.walkerWaiting)
-        s.walkerWakes.notify_one();
+    s.wakeWalker();
 }
 
 void FolderJobs::startWorkers()
@@ -206,64 +240,34 @@ void FolderJobs::startWorkers()
     }
 }
 
-void FolderJobs::commitReady()
-{
-    // Outcomes leave the window under the lock and are committed outside it: a notice goes to the
-    // observer, which may take its time.
-    std::vector<Entry> ready;
-    {
-        const std::lock_guard<std::mutex> lock(m_shared->mutex);
-        Shared& s = *m_shared;
-        while (s.frontFinished()) {
-            if (s.window.front().state == EntryState::Skipped)
-                m_skipped = true;
-            else
-                ready.push_back(std::move(s.window.front()));
-            s.window.pop_front();
-            if (s.firstQueued > 0)
-                --s.firstQueued;
-            --s.finished;
-        }
-    }
-    for (Entry& entry : ready)
-        commitOutcome(entry.path, entry.outcome, m_state, m_observer);
-}
-
 void FolderJobs::addFile(int folderFd, const std::string& name, const std::string& path, bool regular)
 {
     Shared& s = *m_shared;
     std::shared_ptr<Folder>& folder = s.folders[folderFd];
     if (!folder)
         folder = std::make_shared<Folder>(folderFd);
-    for (;;) {
-        std::unique_lock<std::mutex> lock(s.mutex);
-        if (s.window.size() < s.capacity) {
-            s.window.push_back({ folder, name, path, regular, EntryState::Queued, {} });
-            startWorkers();
-            return;
-        }
-        if (!s.walkerMayGo()) {
-            if (s.stopRequested())
-                return; // the walk stops before its next file; this one is not started
-            s.walkerWaiting = true;
-            s.walkerWakes.wait_for(lock, stopPoll, [&s] { return s.walkerMayGo() || s.stopRequested(); });
-            s.walkerWaiting = false;
-        }
-        lock.unlock();
-        commitReady();
+    std::unique_lock<std::mutex> lock(s.mutex);
+    while (s.window.size() >= s.capacity) {
+        if (s.stopRequested())
+            return; // the walk stops before its next file; this one is not started
+        s.walkerWaiting = true;
+        s.walkerWakes.wait_for(lock, stopPoll, [&s] { return s.walkerMayGo(); });
+        s.walkerWaiting = false;
     }
+    s.window.push_back({ folder, name, path, regular, EntryState::Queued, {} });
+    startWorkers();
 }
 
 void FolderJobs::addOutcome(const std::string& path, FileOutcome outcome)
 {
     Shared& s = *m_shared;
-    const std::lock_guard<std::mutex> lock(s.mutex);
+    std::unique_lock<std::mutex> lock(s.mutex);
     Entry entry;
     entry.path = path;
     entry.state = EntryState::Done;
     entry.outcome = std::move(outcome);
     s.window.push_back(std::move(entry)); // the workers pass over it
-    ++s.finished;
+    s.commitFront(lock);
 }
 
 void FolderJobs::closingFolder(int folderFd)
@@ -273,35 +277,31 @@ void FolderJobs::closingFolder(int folderFd)
 
 bool FolderJobs::finish()
 {
-    if (m_finished)
-        return m_skipped;
-    m_finished = true;
     Shared& s = *m_shared;
+    if (m_finished)
+        return s.skipped;
+    m_finished = true;
     s.folders.clear();
-    {
-        std::unique_lock<std::mutex> lock(s.mutex);
-        s.walkEnded = true;
-        s.workAdded.notify_all();
-        for (;;) {
-            if (s.stopRequested()) {
-                for (std::size_t i = s.firstQueued; i < s.window.size(); ++i) {
-                    if (s.window[i].state == EntryState::Queued) {
-                        s.window[i].state = EntryState::Skipped;
-                        ++s.finished;
-                    }
-                }
+    std::unique_lock<std::mutex> lock(s.mutex);
+    s.walkEnded = true;
+    s.workAdded.notify_all();
+    for (;;) {
+        if (s.stopRequested()) {
+            for (std::size_t i = s.firstQueued; i < s.window.size(); ++i) {
+                if (s.window[i].state == EntryState::Queued)
+                    s.window[i].state = EntryState::Skipped;
             }
-            if (s.finished == s.window.size())
-                break;
-            s.walkerWaiting = true;
-            s.walkerWakes.wait_for(lock, stopPoll);
-            s.walkerWaiting = false;
         }
-        s.runEnded = true;
-        s.workAdded.notify_all();
+        s.commitFront(lock);
+        if (s.window.empty() && !s.committing)
+            break;
+        s.walkerWaiting = true;
+        s.walkerWakes.wait_for(lock, stopPoll);
+        s.walkerWaiting = false;
     }
-    commitReady();
-    return m_skipped;
+    s.runEnded = true;
+    s.workAdded.notify_all();
+    return s.skipped;
 }
 
 } // namespace orvane

@@ -10,16 +10,17 @@ namespace orvane {
 /*!
  * The files of one folder run, hashed up to RunSettings::jobs at once on the shared WorkerPool and put
  * back in walk order. The walk's thread adds files as it meets them; the pool's threads run the per-file
- * step; the walk's thread commits each outcome when every outcome before it has been committed, so the
- * report, the notices and the counts are those of a run on one thread.
+ * step and commit each outcome as soon as every outcome before it has been committed, one thread at a
+ * time, so the report, the notices and the counts are those of a run on one thread.
  *
- * Memory is bounded: one per-file step (and so one read buffer) per job, and a window of at most
- * windowPerJob files per job between being added and being committed; the walk waits while it is full.
+ * Memory is bounded: one per-file step (and so one read buffer) per job; at most windowPerJob files per
+ * job between being met by the walk and being committed (the walk waits while that many are waiting);
+ * and of those, finished outcomes wait only for the few files claimed before them that are still in hand.
  */
 class FolderJobs
 {
 public:
-    static constexpr int windowPerJob = 8;
+    static constexpr int windowPerJob = 32;
 
     FolderJobs(Operation operation, const RunSettings& settings, RunState& state, const RunObserver& observer);
     /// Waits as finish() does.
@@ -35,22 +36,18 @@ public:
     void closingFolder(int folderFd);
 
     /*!
-     * Waits until no file is in hand and commits every outcome. After a stop request the files not yet
-     * started are left out; returns whether there were such files.
+     * Waits until no file is in hand and every outcome is committed. After a stop request the files not
+     * yet started are left out; returns whether there were such files.
      */
     bool finish();
 
 private:
     struct Shared;
     static void work(const std::shared_ptr<Shared>& shared);
-    void commitReady();
     void startWorkers();
 
     std::shared_ptr<Shared> m_shared;
-    RunState& m_state;
-    const RunObserver& m_observer;
     bool m_finished = false;
-    bool m_skipped = false;
 };
 
 } // namespace orvane

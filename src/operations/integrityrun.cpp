@@ -148,7 +148,7 @@ void commitOutcome(const std::string& path, FileOutcome& outcome, RunState& stat
 
 bool IntegrityRun::computeDigest(const Target& target, bool knownRegular, OpenedFile& file, Digest& digest)
 {
-    Result<OpenedFile> opened = OpenedFile::openAt(target.folderFd, target.name, knownRegular);
+    Result<OpenedFile> opened = OpenedFile::openAt(target.folderFd, target.name, knownRegular, &m_fileSystemKind);
     if (!opened) {
         couldNotRead(target.shown, opened.failure());
         return false;

@@ -157,6 +157,7 @@ private:
     Variant m_variant;
     std::string m_xattrName;
     FileDigester m_digester;
+    FileSystemKind m_fileSystemKind;
     RunProgress* m_progress;
     FileOutcome* m_out = nullptr; // the outcome of the file in hand
 };
