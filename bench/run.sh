@@ -1,6 +1,7 @@
 #!/bin/sh
 # Measures orvane-cli against openssl dgst, sha256sum, rhash and hashdeep, and orvane-cli's --jobs and
-# --progress against themselves, all from the page cache. Prints hyperfine tables and peak memory.
+# --progress against themselves, and what two processes on two cores give, all from the page cache.
+# Prints hyperfine tables and peak memory.
 #
 #   bench/run.sh                 build the release preset, make the trees (once) and measure
 #   BENCH_DIR=/path bench/run.sh put the trees elsewhere (default /var/tmp/orvane-bench; ~2.2 GiB)
@@ -105,3 +106,19 @@ for run in "--jobs 1 check $small" "--jobs 8 check $small" "--jobs 8 --progress 
 done
 report=$("$cli" check "$small" | wc -c)
 echo "report text of check over the 20,000 files: $report bytes"
+
+echo
+echo "## (f) what two cores give this work: two processes with one job each, on the two halves of (b)"
+echo "##     (hard links to the same files), at once and one after the other: no thread shares anything"
+halves=$work/halves
+if [ ! -d "$halves" ]; then
+    mkdir -p "$halves.part/a" "$halves.part/b"
+    cp -al "$small"/d0 "$small"/d1 "$small"/d2 "$small"/d3 "$small"/d4 "$halves.part/a/"
+    cp -al "$small"/d5 "$small"/d6 "$small"/d7 "$small"/d8 "$small"/d9 "$halves.part/b/"
+    mv "$halves.part" "$halves"
+fi
+one="$cli --no-progress --jobs 1 check"
+hyperfine --style basic --warmup 1 --runs "$runs" \
+    "sh -c '$one $halves/a >/dev/null; $one $halves/b >/dev/null'" \
+    "sh -c '$one $halves/a >/dev/null & $one $halves/b >/dev/null & wait'" \
+    "$cli --no-progress --jobs 2 check $small"
