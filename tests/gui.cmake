@@ -24,7 +24,7 @@ target_compile_definitions(tst_appdelegate PRIVATE
     ORVANE_UPDATES_URL_EL_CAPITAN="${ORVANE_UPDATES_URL_EL_CAPITAN}"
     ORVANE_UPDATES_URL_SIERRA="${ORVANE_UPDATES_URL_SIERRA}")
 # The hand-over starts the program itself, twice.
-target_compile_definitions(tst_appdelegate PRIVATE ORVANE_PATH="$<TARGET_FILE:orvane>")
+target_compile_definitions(tst_appdelegate PRIVATE ORVANE_PATH="$<TARGET_FILE:orvane>" ORVANE_VERSION="${PROJECT_VERSION}")
 add_dependencies(tst_appdelegate orvane)
 # Its launch runs the update check against a server on the loopback interface.
 target_link_libraries(tst_appdelegate PRIVATE orvane_update_testsupport)

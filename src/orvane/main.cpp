@@ -10,12 +10,43 @@
 #include <QIcon>
 #include <QTimer>
 
-int main(int argc, char** argv)
+namespace {
+
+// Whether the arguments ask only for the usage or the version: those are answered without a display.
+bool asksForTextOnly(int argc, char** argv)
 {
-    QApplication application(argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            return false;
+        if (argument == "-h" || argument == "--help" || argument == "--help-all" || argument == "-v"
+            || argument == "--version")
+            return true;
+    }
+    return false;
+}
+
+void nameApplication()
+{
     QCoreApplication::setOrganizationName(QStringLiteral("Orvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // On a terminal without a display (ssh, a fresh install), `orvane --help` must still answer.
+    if (asksForTextOnly(argc, argv)) {
+        QCoreApplication application(argc, argv);
+        nameApplication();
+        (void)LaunchOptions::parse(QCoreApplication::arguments()); // prints and exits
+        return 0;
+    }
+
+    QApplication application(argc, argv);
+    nameApplication();
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Orvane"));
     QGuiApplication::setDesktopFileName(QStringLiteral("co.sablewickfern.Orvane"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/orvane.png")));

@@ -376,6 +376,17 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(attribute(dir.filePath("tree/a")), digestOfFile(dir.filePath("tree/a")), 30000);
         first.terminate();
         QVERIFY(first.waitForFinished(30000));
+
+        // The usage and the version answer without any display to connect to.
+        QProcess version;
+        QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
+        for (const char* name : { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" })
+            bare.remove(QString::fromLatin1(name));
+        version.setProcessEnvironment(bare);
+        version.start(QStringLiteral(ORVANE_PATH), { "--version" });
+        QVERIFY(version.waitForFinished(30000) && version.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(version.exitCode(), 0);
+        QCOMPARE(version.readAllStandardOutput().trimmed(), QByteArray("Orvane " ORVANE_VERSION));
     }
 
     // --check runs on an item named from the working folder, --tag then starts none. A folder run's end in an
