@@ -57,13 +57,24 @@ grep -E "newly installed|^Setting up orvane" "$root/tmp/install.log"
 
 echo "== run"
 # The Check of a changed file must exit 1; the window must still be open when timeout ends it (status 124).
+# orvane --tag on a copy without attributes (cp drops them) must leave it all tagged.
 # shellcheck disable=SC2016 # the script runs in the chroot's shell
 chroot "$root" sh -eux -c '
 orvane-cli --version
-QT_QPA_PLATFORM=offscreen orvane --version
+orvane --version
+orvane --help | grep -q -- --retag
+test -s /usr/share/man/man1/orvane-cli.1.gz && test -s /usr/share/bash-completion/completions/orvane-cli
 mkdir /tmp/items && echo first >/tmp/items/a.txt
 orvane-cli tag /tmp/items
 orvane-cli check /tmp/items
+orvane-cli export /tmp/items >/tmp/items.sha256
+cp -r /tmp/items /tmp/copy
+orvane-cli --quiet import /tmp/items.sha256 --base /tmp/copy
+orvane-cli --format=jsonl check /tmp/copy | grep -q "\"outcome\":\"matched\""
+cp -r /tmp/items /tmp/fresh
+status=0 && QT_QPA_PLATFORM=offscreen timeout 10 orvane --tag /tmp/fresh || status=$?
+test "$status" -eq 124
+orvane-cli check /tmp/fresh
 echo second >>/tmp/items/a.txt
 status=0 && orvane-cli check /tmp/items || status=$?
 test "$status" -eq 1
