@@ -4,7 +4,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <fcntl.h>
 #include <mutex>
 #include <unistd.h>
@@ -75,13 +74,17 @@ struct FolderJobs::Shared
     RunSettings settings;
     RunState* state = nullptr;
     const RunObserver* observer = nullptr;
-    std::size_t capacity = 0;
     int maxWorkers = 0;
 
     std::mutex mutex;
     std::condition_variable walkerWakes;
     std::condition_variable workAdded;
-    std::deque<Entry> window; // walk order; committed from the front, started from firstQueued
+    // The window, in walk order: a ring of capacity entries from head, count of them in use, started up to
+    // firstQueued (counted from head). Entries are used again and again, so their strings keep their
+    // buffers: a file costs no allocation here.
+    std::vector<Entry> ring;
+    std::size_t head = 0;
+    std::size_t count = 0;
     std::size_t firstQueued = 0;
     std::vector<std::unique_ptr<IntegrityRun>> idleSteps;
     int workers = 0; // tasks submitted and not yet ended
@@ -94,6 +97,10 @@ struct FolderJobs::Shared
 
     std::unordered_map<int, std::shared_ptr<Folder>> folders; // the walk's thread only
 
+    Entry& at(std::size_t offset)
+    {
+        return ring[(head + offset) % ring.size()];
+    }
     bool stopRequested() const
     {
         return settings.progress && settings.progress->stopRequested.load(std::memory_order_relaxed);
@@ -101,50 +108,75 @@ struct FolderJobs::Shared
     // Moves firstQueued to the next file not yet started, past outcomes known already; false when none is.
     bool hasQueued()
     {
-        while (firstQueued < window.size() && window[firstQueued].state != EntryState::Queued)
+        while (firstQueued < count && at(firstQueued).state != EntryState::Queued)
             ++firstQueued;
-        return firstQueued < window.size();
+        return firstQueued < count;
     }
-    bool frontFinished() const
+    bool frontFinished()
     {
-        return !window.empty() && window.front().state >= EntryState::Done;
+        return count > 0 && at(0).state >= EntryState::Done;
     }
     // The walk waits for room for a batch, not for each file: it goes on when the window is half empty.
     bool walkerMayGo() const
     {
-        return window.size() <= capacity / 2 || stopRequested();
+        return count <= ring.size() / 2 || stopRequested();
     }
     void wakeWalker()
     {
-        if (walkerWaiting && (walkerMayGo() || (window.empty() && !committing)))
+        if (walkerWaiting && (walkerMayGo() || (count == 0 && !committing)))
             walkerWakes.notify_one();
     }
 
     /*!
+     * The next free entry, once there is room; none when a stop was asked meanwhile. It joins the window
+     * when count grows: the free entry after the window stays the same while outcomes leave its front.
+     */
+    Entry* reserve(std::unique_lock<std::mutex>& lock)
+    {
+        while (count >= ring.size()) {
+            if (stopRequested())
+                return nullptr;
+            walkerWaiting = true;
+            walkerWakes.wait_for(lock, stopPoll, [this] { return walkerMayGo(); });
+            walkerWaiting = false;
+        }
+        Entry& entry = at(count);
+        entry.outcome.text.clear();
+        entry.outcome.notice.clear();
+        entry.outcome.counters = {};
+        return &entry;
+    }
+
+    /*!
      * Commits the finished outcomes at the front of the window, in order, unless another thread is
-     * committing: that one takes these too before it stops. The observer is called outside the lock.
+     * committing: that one takes these too before it stops. The observer is called outside the lock; the
+     * entries being committed stay in the window until then, so nothing else uses them.
      */
     void commitFront(std::unique_lock<std::mutex>& lock)
     {
         if (committing)
             return;
         committing = true;
-        std::vector<Entry> ready;
         while (frontFinished()) {
-            ready.clear();
-            while (frontFinished()) {
-                if (window.front().state == EntryState::Skipped)
-                    skipped = true;
-                else
-                    ready.push_back(std::move(window.front()));
-                window.pop_front();
-                if (firstQueued > 0)
-                    --firstQueued;
-            }
+            std::size_t finished = 0;
+            while (finished < count && at(finished).state >= EntryState::Done)
+                ++finished;
+            const std::size_t first = head;
             lock.unlock();
-            for (Entry& entry : ready)
-                commitOutcome(entry.path, entry.outcome, *state, *observer);
+            bool leftOut = false;
+            for (std::size_t i = 0; i < finished; ++i) {
+                Entry& entry = ring[(first + i) % ring.size()];
+                if (entry.state == EntryState::Skipped)
+                    leftOut = true;
+                else
+                    commitOutcome(entry.path, entry.outcome, *state, *observer);
+                entry.folder.reset();
+            }
             lock.lock();
+            head = (head + finished) % ring.size();
+            count -= finished;
+            firstQueued = firstQueued > finished ? firstQueued - finished : 0;
+            skipped = skipped || leftOut;
         }
         committing = false;
         wakeWalker();
@@ -161,7 +193,7 @@ FolderJobs::FolderJobs(Operation operation, const RunSettings& settings, RunStat
     s.observer = &observer;
     const int jobs = std::max(settings.jobs, 1);
     s.maxWorkers = settings.pool ? std::min(jobs, settings.pool->threads()) : 1;
-    s.capacity = static_cast<std::size_t>(jobs) * windowPerJob;
+    s.ring.resize(static_cast<std::size_t>(jobs) * windowPerJob);
 }
 
 FolderJobs::~FolderJobs()
@@ -202,11 +234,11 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
             }
         }
         // A few files at a time while many are queued: fewer turns of the lock, the same order.
-        const std::size_t queued = s.window.size() - s.firstQueued;
+        const std::size_t queued = s.count - s.firstQueued;
         const std::size_t share = std::clamp<std::size_t>(queued / (2 * std::size_t(s.maxWorkers)), 1, filesPerClaim);
         claimed.clear();
         while (claimed.size() < share && s.hasQueued()) {
-            Entry& entry = s.window[s.firstQueued++]; // a deque keeps its elements in place as it grows
+            Entry& entry = s.at(s.firstQueued++); // stays in place: the ring never grows
             entry.state = EntryState::Running;
             claimed.push_back(&entry);
         }
@@ -247,14 +279,15 @@ void FolderJobs::addFile(int folderFd, const std::string& name, const std::strin
     if (!folder)
         folder = std::make_shared<Folder>(folderFd);
     std::unique_lock<std::mutex> lock(s.mutex);
-    while (s.window.size() >= s.capacity) {
-        if (s.stopRequested())
-            return; // the walk stops before its next file; this one is not started
-        s.walkerWaiting = true;
-        s.walkerWakes.wait_for(lock, stopPoll, [&s] { return s.walkerMayGo(); });
-        s.walkerWaiting = false;
-    }
-    s.window.push_back({ folder, name, path, regular, EntryState::Queued, {} });
+    Entry* entry = s.reserve(lock);
+    if (!entry)
+        return; // the walk stops before its next file; this one is not started
+    entry->folder = folder;
+    entry->name.assign(name);
+    entry->path.assign(path);
+    entry->regular = regular;
+    entry->state = EntryState::Queued;
+    ++s.count;
     startWorkers();
 }
 
@@ -262,11 +295,15 @@ void FolderJobs::addOutcome(const std::string& path, FileOutcome outcome)
 {
     Shared& s = *m_shared;
     std::unique_lock<std::mutex> lock(s.mutex);
-    Entry entry;
-    entry.path = path;
-    entry.state = EntryState::Done;
-    entry.outcome = std::move(outcome);
-    s.window.push_back(std::move(entry)); // the workers pass over it
+    Entry* entry = s.reserve(lock);
+    if (!entry) {
+        s.skipped = true; // stopped: left out as the files after it are
+        return;
+    }
+    entry->path.assign(path);
+    entry->state = EntryState::Done; // the workers pass over it
+    entry->outcome = std::move(outcome);
+    ++s.count;
     s.commitFront(lock);
 }
 
@@ -287,13 +324,13 @@ bool FolderJobs::finish()
     s.workAdded.notify_all();
     for (;;) {
         if (s.stopRequested()) {
-            for (std::size_t i = s.firstQueued; i < s.window.size(); ++i) {
-                if (s.window[i].state == EntryState::Queued)
-                    s.window[i].state = EntryState::Skipped;
+            for (std::size_t i = s.firstQueued; i < s.count; ++i) {
+                if (s.at(i).state == EntryState::Queued)
+                    s.at(i).state = EntryState::Skipped;
             }
         }
         s.commitFront(lock);
-        if (s.window.empty() && !s.committing)
+        if (s.count == 0 && !s.committing)
             break;
         s.walkerWaiting = true;
         s.walkerWakes.wait_for(lock, stopPoll);
