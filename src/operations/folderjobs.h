@@ -20,7 +20,7 @@ namespace orvane {
 class FolderJobs
 {
 public:
-    static constexpr int windowPerJob = 32;
+    static constexpr int windowPerJob = 128;
 
     FolderJobs(Operation operation, const RunSettings& settings, RunState& state, const RunObserver& observer);
     /// Waits as finish() does.
