@@ -117,8 +117,10 @@ if [ ! -d "$halves" ]; then
     cp -al "$small"/d5 "$small"/d6 "$small"/d7 "$small"/d8 "$small"/d9 "$halves.part/b/"
     mv "$halves.part" "$halves"
 fi
-one="$cli --no-progress --jobs 1 check"
-hyperfine --style basic --warmup 1 --runs "$runs" \
-    "sh -c '$one $halves/a >/dev/null; $one $halves/b >/dev/null'" \
-    "sh -c '$one $halves/a >/dev/null & $one $halves/b >/dev/null & wait'" \
-    "$cli --no-progress --jobs 2 check $small"
+for command in check tag; do
+    one="$cli --no-progress --jobs 1 $command"
+    hyperfine --style basic --warmup 1 --runs "$runs" \
+        "sh -c '$one $halves/a >/dev/null; $one $halves/b >/dev/null'" \
+        "sh -c '$one $halves/a >/dev/null & $one $halves/b >/dev/null & wait'" \
+        "$cli --no-progress --jobs 2 $command $small"
+done
