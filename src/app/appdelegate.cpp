@@ -1,5 +1,6 @@
 #include "appdelegate.h"
 
+#include "app/bringforward.h"
 #include "app/desktopnotifications.h"
 #include "app/helpwindow.h"
 #include "app/launchoptions.h"
@@ -146,10 +147,7 @@ Document* AppDelegate::openItem(const QString& path)
     for (Document* open : std::as_const(m_documents)) {
         const ViewController* controller = open->viewController();
         if (open->url() == url && controller && !controller->isClosed()) {
-            DocumentWindow* window = open->windowControllers().first();
-            window->show();
-            window->raise();
-            window->activateWindow();
+            bringForward(open->windowControllers().first());
             RecentItems::add(ItemURL::folderPath(*url));
             return open;
         }
@@ -166,9 +164,7 @@ Document* AppDelegate::openItem(const QString& path)
     });
     for (DocumentWindow* window : document->windowControllers()) {
         adoptWindow(window, document);
-        window->show();
-        window->raise();
-        window->activateWindow();
+        bringForward(window);
         // A folder run that ends while the user looks elsewhere is told on the desktop.
         connect(window->viewController(), &ViewController::folderRunEnded, window, [this, window](const QString& line) {
             if (!window->isActiveWindow())

@@ -1,9 +1,12 @@
 #include "desktopnotifications.h"
 
+#include "bringforward.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QGuiApplication>
 #include <QVariantMap>
 #include <QWidget>
 
@@ -38,7 +41,7 @@ void DesktopNotifications::notify(QWidget* window, const QString& summary)
     }
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, service, QStringLiteral("Notify"));
     // The icon is the one the desktop entry names; the hint lets the service find that entry too.
-    const QVariantMap hints { { QStringLiteral("desktop-entry"), QStringLiteral("co.sablewickfern.Orvane") } };
+    const QVariantMap hints { { QStringLiteral("desktop-entry"), QGuiApplication::desktopFileName() } };
     call << QStringLiteral("Orvane") << 0U << QStringLiteral("orvane") << summary << QString()
          << QStringList { defaultAction, tr("Show") } << hints << -1;
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
@@ -54,9 +57,7 @@ void DesktopNotifications::actionInvoked(uint id, const QString& action)
     const QPointer<QWidget> window = m_windows.value(id);
     if (action != defaultAction || !window || !window->isVisible())
         return;
-    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-    window->raise();
-    window->activateWindow();
+    bringForward(window);
 }
 
 void DesktopNotifications::notificationClosed(uint id, uint /*reason*/)

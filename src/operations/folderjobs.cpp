@@ -140,11 +140,7 @@ struct FolderJobs::Shared
             walkerWakes.wait_for(lock, stopPoll, [this] { return walkerMayGo(); });
             walkerWaiting = false;
         }
-        Entry& entry = at(count);
-        entry.outcome.text.clear();
-        entry.outcome.notice.clear();
-        entry.outcome.counters = {};
-        return &entry;
+        return &at(count);
     }
 
     /*!

@@ -15,18 +15,12 @@ void importFile(FileDigester& digester,
     FileOutcome& out)
 {
     const std::string shown = printablePath(path);
-    const auto couldNotRead = [&](const Failure& failure) {
-        out.text.append("\u26A0\uFE0F Couldn't read ").append(shown).append(" (").append(failure.reason).append(")\n");
-        ++out.counters.unreadable;
-        out.result = FileResult::Unreadable;
-        out.reason = failure.reason;
-    };
     Result<OpenedFile> file = OpenedFile::open(path);
     if (!file)
-        return couldNotRead(file.failure());
+        return appendCouldNotRead(out, shown, file.failure());
     const Result<Digest> digest = digester.digest(file.value());
     if (!digest)
-        return couldNotRead(digest.failure());
+        return appendCouldNotRead(out, shown, digest.failure());
     out.digest = digest.value();
     out.hasDigest = true;
     if (!std::equal(listed.begin(), listed.end(), digest.value().begin())) {

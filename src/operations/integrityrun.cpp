@@ -92,7 +92,11 @@ IntegrityRun::IntegrityRun(Operation operation, Variant variant, const RunSettin
 void IntegrityRun::processFile(
     int folderFd, const std::string& name, const std::string& path, bool knownRegular, FileOutcome& outcome)
 {
+    // The outcome is filled afresh; clear() keeps its strings' buffers for the next file.
     m_out = &outcome;
+    outcome.text.clear();
+    outcome.notice.clear();
+    outcome.counters = {};
     outcome.result = FileResult::None;
     outcome.reason.clear();
     outcome.hasDigest = false;
@@ -167,10 +171,15 @@ bool IntegrityRun::computeDigest(const Target& target, bool knownRegular, Opened
 
 void IntegrityRun::couldNotRead(const std::string& shown, const Failure& failure)
 {
-    m_out->text.append("\u26A0\uFE0F Couldn't read ").append(shown).append(" (").append(failure.reason).append(")\n");
-    ++m_out->counters.unreadable;
-    m_out->result = FileResult::Unreadable;
-    m_out->reason = failure.reason;
+    appendCouldNotRead(*m_out, shown, failure);
+}
+
+void appendCouldNotRead(FileOutcome& outcome, const std::string& shown, const Failure& failure)
+{
+    outcome.text.append("\u26A0\uFE0F Couldn't read ").append(shown).append(" (").append(failure.reason).append(")\n");
+    ++outcome.counters.unreadable;
+    outcome.result = FileResult::Unreadable;
+    outcome.reason = failure.reason;
 }
 
 void IntegrityRun::appendLine(const char* lead, const std::string& shown, const char* tail)
@@ -332,9 +341,6 @@ std::optional<Failure> runFolder(Operation operation,
         IntegrityRun run(operation, Variant::Folder, settings);
         FileOutcome outcome;
         callbacks.visitFile = [&](int folderFd, const std::string& name, const std::string& path, bool regular) {
-            outcome.text.clear();
-            outcome.notice.clear();
-            outcome.counters = {};
             run.processFile(folderFd, name, path, regular, outcome);
             commitOutcome(path, outcome, state, observer);
         };

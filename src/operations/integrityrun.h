@@ -162,6 +162,9 @@ private:
     FileOutcome* m_out = nullptr; // the outcome of the file in hand
 };
 
+/// Gives outcome the line and count of a file whose digest could not be computed, shown as shown.
+void appendCouldNotRead(FileOutcome& outcome, const std::string& shown, const Failure& failure);
+
 /// Adds the outcome of the file at path to the run, in the report's order: its notice and its data to the
 /// observer, its text and counts to state.
 void commitOutcome(const std::string& path, FileOutcome& outcome, RunState& state, const RunObserver& observer);

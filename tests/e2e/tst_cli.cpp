@@ -30,9 +30,7 @@ class TestCli : public QObject
 private slots:
     void initTestCase()
     {
-        QTemporaryDir probe;
-        if (!supportsUserAttributes(probe.path()))
-            QSKIP("the temporary folder's file system takes no user.* attributes");
+        SKIP_WITHOUT_USER_ATTRIBUTES();
     }
 
     // Fault 4: an empty PATH (an unset variable in a script) is not the current folder.

@@ -37,9 +37,7 @@ class TestCliLists : public QObject
 private slots:
     void initTestCase()
     {
-        QTemporaryDir probe;
-        if (!supportsUserAttributes(probe.path()))
-            QSKIP("the temporary folder's file system takes no user.* attributes");
+        SKIP_WITHOUT_USER_ATTRIBUTES();
     }
 
     // export, the real sha256sum -c in the folder, then import of the list into a copy without attributes.

@@ -59,9 +59,7 @@ private slots:
     void initTestCase()
     {
         useTestSettings();
-        QTemporaryDir probe;
-        if (!supportsUserAttributes(probe.path()))
-            QSKIP("the temporary folder's file system takes no user.* attributes");
+        SKIP_WITHOUT_USER_ATTRIBUTES();
     }
 
     // Files for each outcome Check and Retag tell apart, with names a text view would rewrite.

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <functional>
 #include <optional>
@@ -30,6 +31,13 @@ std::optional<QByteArray> attribute(const QString& path, const std::string& name
 QStringList attributeNames(const QString& path);
 
 bool supportsUserAttributes(const QString& folder);
+
+/// In initTestCase: skips the whole test program when the temporary folder takes no user.* attributes.
+#define SKIP_WITHOUT_USER_ATTRIBUTES()                                                                                 \
+    do {                                                                                                               \
+        if (!fixtures::supportsUserAttributes(QTemporaryDir().path()))                                                 \
+            QSKIP("the temporary folder's file system takes no user.* attributes");                                    \
+    } while (false)
 
 void makeFifo(const QString& path);
 

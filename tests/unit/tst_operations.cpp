@@ -99,9 +99,7 @@ class TestOperations : public QObject
 private slots:
     void initTestCase()
     {
-        QTemporaryDir probe;
-        if (!supportsUserAttributes(probe.path()))
-            QSKIP("the temporary folder's file system takes no user.* attributes");
+        SKIP_WITHOUT_USER_ATTRIBUTES();
     }
 
     // Fault 2: unreadable items get lines too (as nobody); a write where none belongs would move the ctime.

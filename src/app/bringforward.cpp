@@ -1,0 +1,11 @@
+#include "bringforward.h"
+
+#include <QWidget>
+
+void bringForward(QWidget* window)
+{
+    window->show();
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->raise();
+    window->activateWindow();
+}
