@@ -1,6 +1,9 @@
 #include "folderjobs.h"
 
+#include "workerpool.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -28,11 +31,14 @@ constexpr auto idleWait = std::chrono::milliseconds(20);
 constexpr auto stopPoll = std::chrono::milliseconds(50);
 
 // A folder holding queued files, open on a duplicate descriptor of its own: the walk closes its
-// descriptors when it leaves a folder, and the number may then name another folder.
+// descriptors when it leaves a folder, and the number may then name another folder. The descriptor is in
+// the table of the walk's thread, which alone creates and destroys Folders.
 struct Folder
 {
-    explicit Folder(int descriptor)
+    Folder(int descriptor, std::uint64_t number)
         : fd(::fcntl(descriptor, F_DUPFD_CLOEXEC, 0))
+        , error(fd < 0 ? errno : 0)
+        , id(number)
     {
     }
     ~Folder()
@@ -44,6 +50,46 @@ struct Folder
     Folder& operator=(const Folder&) = delete;
 
     int fd;
+    int error; // why there is no descriptor (too many open, most likely)
+    std::uint64_t id; // never used again within a run
+};
+
+// The folder a pool thread with a descriptor table of its own is hashing in, open in that table. It is
+// closed when the thread's turn ends: an idle thread holds no folder open (which would keep its file
+// system busy).
+class ReachedFolder
+{
+public:
+    ReachedFolder() = default;
+    ~ReachedFolder()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    ReachedFolder(const ReachedFolder&) = delete;
+    ReachedFolder& operator=(const ReachedFolder&) = delete;
+
+    // The descriptor to open the files of folder through on this thread; -1 with errno set when none.
+    int descriptor(const Folder& folder)
+    {
+        if (folder.fd < 0) {
+            errno = folder.error;
+            return -1;
+        }
+        if (!WorkerPool::hasOwnDescriptors())
+            return folder.fd;
+        if (m_fd >= 0 && m_id == folder.id)
+            return m_fd;
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_id = folder.id;
+        m_fd = WorkerPool::fetchDescriptor(folder.fd);
+        return m_fd;
+    }
+
+private:
+    std::uint64_t m_id = 0;
+    int m_fd = -1;
 };
 
 enum class EntryState
@@ -95,7 +141,11 @@ struct FolderJobs::Shared
     bool committing = false; // a thread is committing outcomes; no other may, or the order could change
     bool skipped = false;
 
-    std::unordered_map<int, std::shared_ptr<Folder>> folders; // the walk's thread only
+    // The walk's thread only: the folders by the walk's descriptor, and the last Folder's number. The
+    // entries keep theirs until they are used again or the run finishes, so that no Folder is destroyed,
+    // and its descriptor closed, on a pool thread, whose table may be another.
+    std::unordered_map<int, std::shared_ptr<Folder>> folders;
+    std::uint64_t lastFolderId = 0;
 
     Entry& at(std::size_t offset)
     {
@@ -166,7 +216,6 @@ struct FolderJobs::Shared
                     leftOut = true;
                 else
                     commitOutcome(entry.path, entry.outcome, *state, *observer);
-                entry.folder.reset();
             }
             lock.lock();
             head = (head + finished) % ring.size();
@@ -202,6 +251,7 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
     Shared& s = *shared;
     std::unique_lock<std::mutex> lock(s.mutex);
     std::unique_ptr<IntegrityRun> step;
+    ReachedFolder reached;
     std::vector<Entry*> claimed;
     int handled = 0;
     while (!s.runEnded && !s.stopRequested()) {
@@ -243,7 +293,11 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
         // The run cannot end while entries of it are running, so its progress is there to ask.
         for (; done < claimed.size() && (done == 0 || !s.stopRequested()); ++done) {
             Entry& entry = *claimed[done];
-            step->processFile(entry.folder->fd, entry.name, entry.path, entry.regular, entry.outcome);
+            const int folderFd = reached.descriptor(*entry.folder);
+            if (folderFd < 0)
+                step->fileNotReached(entry.path, errnoFailure(errno), entry.outcome);
+            else
+                step->processFile(folderFd, entry.name, entry.path, entry.regular, entry.outcome);
         }
         lock.lock();
         for (std::size_t i = 0; i < claimed.size(); ++i)
@@ -273,7 +327,7 @@ void FolderJobs::addFile(int folderFd, const std::string& name, const std::strin
     Shared& s = *m_shared;
     std::shared_ptr<Folder>& folder = s.folders[folderFd];
     if (!folder)
-        folder = std::make_shared<Folder>(folderFd);
+        folder = std::make_shared<Folder>(folderFd, ++s.lastFolderId);
     std::unique_lock<std::mutex> lock(s.mutex);
     Entry* entry = s.reserve(lock);
     if (!entry)
@@ -296,6 +350,7 @@ void FolderJobs::addOutcome(const std::string& path, FileOutcome outcome)
         s.skipped = true; // stopped: left out as the files after it are
         return;
     }
+    entry->folder.reset();
     entry->path.assign(path);
     entry->state = EntryState::Done; // the workers pass over it
     entry->outcome = std::move(outcome);
@@ -334,6 +389,8 @@ bool FolderJobs::finish()
     }
     s.runEnded = true;
     s.workAdded.notify_all();
+    for (Entry& entry : s.ring)
+        entry.folder.reset();
     return s.skipped;
 }
 

@@ -92,17 +92,8 @@ IntegrityRun::IntegrityRun(Operation operation, Variant variant, const RunSettin
 void IntegrityRun::processFile(
     int folderFd, const std::string& name, const std::string& path, bool knownRegular, FileOutcome& outcome)
 {
-    // The outcome is filled afresh; clear() keeps its strings' buffers for the next file.
-    m_out = &outcome;
-    outcome.text.clear();
-    outcome.notice.clear();
-    outcome.counters = {};
-    outcome.result = FileResult::None;
-    outcome.reason.clear();
-    outcome.hasDigest = false;
     const std::string shown = printablePath(path);
-    if (m_progress)
-        m_progress->setCurrentPath(shown);
+    beginFile(shown, outcome);
     const Target target { folderFd, name, shown };
     OpenedFile file;
     Digest digest;
@@ -119,6 +110,33 @@ void IntegrityRun::processFile(
             break;
         }
     }
+    endFile(outcome);
+}
+
+void IntegrityRun::fileNotReached(const std::string& path, const Failure& failure, FileOutcome& outcome)
+{
+    const std::string shown = printablePath(path);
+    beginFile(shown, outcome);
+    couldNotRead(shown, failure);
+    endFile(outcome);
+}
+
+void IntegrityRun::beginFile(const std::string& shown, FileOutcome& outcome)
+{
+    // The outcome is filled afresh; clear() keeps its strings' buffers for the next file.
+    m_out = &outcome;
+    outcome.text.clear();
+    outcome.notice.clear();
+    outcome.counters = {};
+    outcome.result = FileResult::None;
+    outcome.reason.clear();
+    outcome.hasDigest = false;
+    if (m_progress)
+        m_progress->setCurrentPath(shown);
+}
+
+void IntegrityRun::endFile(FileOutcome& outcome)
+{
     if (m_variant == Variant::Folder)
         ++outcome.counters.total;
     if (m_progress)

@@ -134,6 +134,12 @@ public:
     void processFile(
         int folderFd, const std::string& name, const std::string& path, bool knownRegular, FileOutcome& outcome);
 
+    /*!
+     * Puts in outcome what processFile() would for path had opening it failed with failure: for a file
+     * whose folder could not be reached from the calling thread.
+     */
+    void fileNotReached(const std::string& path, const Failure& failure, FileOutcome& outcome);
+
     /// The "Couldn't read folder" line of a folder the walk could not list, counted.
     [[nodiscard]] static FileOutcome unreadableFolder(const std::string& path, const Failure& failure);
 
@@ -144,6 +150,10 @@ private:
         const std::string& name;
         const std::string& shown; // the path as the report prints it
     };
+
+    // The start and the end of every file's step: a fresh outcome, the progress and the count.
+    void beginFile(const std::string& shown, FileOutcome& outcome);
+    void endFile(FileOutcome& outcome);
 
     void check(const Target& target, const OpenedFile& file, const Digest& digest);
     void tag(const Target& target, const OpenedFile& file, const Digest& digest);

@@ -14,6 +14,12 @@ namespace orvane {
  * The threads that hash files: one pool per process, shared by every run. A run puts tasks in the queue;
  * each task hashes a bounded number of files and then hands its thread back, so runs that share the pool
  * take turns. Tasks never wait for one another, so runs that share it cannot deadlock.
+ *
+ * Where the kernel allows it, each thread of the pool works with a descriptor table of its own, holding
+ * only standard input, output and error besides what the thread opens itself: a thread that shares the
+ * process's table pays for that on every open, close and descriptor call, and two threads opening and
+ * closing small files one after another pay most. Such a thread sees no descriptor opened elsewhere; it
+ * takes a copy of one with fetchDescriptor().
  */
 class WorkerPool
 {
@@ -35,14 +41,26 @@ public:
     /// Whether the calling thread is one of this pool's.
     [[nodiscard]] bool isPoolThread() const;
 
+    /// Whether the calling thread has a descriptor table of its own (a pool thread where the kernel allows).
+    [[nodiscard]] static bool hasOwnDescriptors();
+
+    /*!
+     * On a thread with a descriptor table of its own: a new descriptor in it for the open file that fd names
+     * in the process's table, for the caller to close; -1 with errno set when there is none.
+     */
+    [[nodiscard]] static int fetchDescriptor(int fd);
+
 private:
     void work();
+    void takeOwnDescriptors();
 
     std::mutex m_mutex;
     std::condition_variable m_queued;
     std::deque<std::function<void()>> m_tasks;
     bool m_ending = false;
     int m_idle = 0;
+    int m_settingUp = 0; // threads that have not yet taken their own descriptor table
+    int m_processFd = -1; // a pidfd of this process, while the threads set up
     std::vector<std::thread> m_threads;
 };
 

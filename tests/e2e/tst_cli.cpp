@@ -205,9 +205,11 @@ private slots:
         QFETCH(int, count);
         QFETCH(int, exitCode);
         QTemporaryDir dir;
-        for (int i = 0; i < 40; ++i) { // 5 GiB of holes: seconds to read, no room on disk
+        // 20 GiB of holes: no room on disk, and each file long enough to read that the second signal
+        // comes while the files in hand are still being read.
+        for (int i = 0; i < 40; ++i) {
             QFile file(dir.filePath("sparse-%1").arg(i));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(128) << 20));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(512) << 20));
         }
         QProcess process;
         process.setReadChannel(QProcess::StandardError);
