@@ -1,7 +1,7 @@
-#!/bin/sh
+#!/bin/bash
 # Measures orvane-cli against openssl dgst, sha256sum, rhash and hashdeep, and orvane-cli's --jobs and
 # --progress against themselves, and what two processes on two cores give, all from the page cache.
-# Prints hyperfine tables and peak memory.
+# Prints hyperfine tables, peak memory, and the ratios again with the commands taking turns.
 #
 #   bench/run.sh                 build the release preset, make the trees (once) and measure
 #   BENCH_DIR=/path bench/run.sh put the trees elsewhere (default /var/tmp/orvane-bench; ~2.2 GiB)
@@ -124,3 +124,42 @@ for command in check tag; do
         "sh -c '$one $halves/a >/dev/null & $one $halves/b >/dev/null & wait'" \
         "$cli --no-progress --jobs 2 $command $small"
 done
+
+echo
+echo "## (g) the ratios of (b) and (d) again, the commands taking turns run by run ($((runs * 2)) rounds; median"
+echo "##     of each): hyperfine runs one command's runs together, so a drift of the machine's speed between"
+echo "##     them (several percent here within a minute) falls on a ratio; taking turns spreads it over all"
+timings=$(mktemp)
+trap 'rm -f "$timings"' EXIT
+commands=(
+    "check-1|$cli --jobs 1 check $small"
+    "check-2|$cli --jobs 2 check $small"
+    "tag-1|$cli --jobs 1 tag $small"
+    "tag-2|$cli --jobs 2 tag $small"
+    "rhash|rhash -r --sha256 $small"
+    "pty-off|script -qc '$cli --no-progress check $small' /dev/null"
+    "pty-on|script -qc '$cli --progress check $small' /dev/null"
+)
+for entry in "${commands[@]}"; do eval "${entry#*|}" >/dev/null 2>&1; done # warm-up
+for ((round = 0; round < runs * 2; round++)); do
+    for entry in "${commands[@]}"; do
+        start=$EPOCHREALTIME
+        eval "${entry#*|}" >/dev/null 2>&1
+        end=$EPOCHREALTIME
+        echo "${entry%%|*} $start $end" >>"$timings"
+    done
+done
+awk '{ t[$1] = t[$1] " " ($3 - $2) * 1000 }
+function median(list,   v, n, i, j, x) {
+    n = split(list, v, " ")
+    for (i = 2; i <= n; i++) { x = v[i]; for (j = i - 1; j >= 1 && v[j] > x; j--) v[j + 1] = v[j]; v[j + 1] = x }
+    return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+}
+END {
+    for (c in t) m[c] = median(t[c])
+    printf "medians (ms): check %.1f / %.1f, tag %.1f / %.1f (--jobs 1 / 2), rhash -r %.1f, pty off %.1f on %.1f\n",
+        m["check-1"], m["check-2"], m["tag-1"], m["tag-2"], m["rhash"], m["pty-off"], m["pty-on"]
+    printf "check: --jobs 2 %.2fx --jobs 1, %.2fx rhash\n", m["check-1"] / m["check-2"], m["rhash"] / m["check-2"]
+    printf "tag:   --jobs 2 %.2fx --jobs 1, %.2fx rhash\n", m["tag-1"] / m["tag-2"], m["rhash"] / m["tag-2"]
+    printf "progress on a pty: %+.1f %%\n", (m["pty-on"] / m["pty-off"] - 1) * 100
+}' "$timings"

@@ -18,8 +18,9 @@ namespace orvane {
  * Where the kernel allows it, each thread of the pool works with a descriptor table of its own, holding
  * only standard input, output and error besides what the thread opens itself: a thread that shares the
  * process's table pays for that on every open, close and descriptor call, and two threads opening and
- * closing small files one after another pay most. Such a thread sees no descriptor opened elsewhere; it
- * takes a copy of one with fetchDescriptor().
+ * closing small files one after another pay most. Such a thread sees no descriptor opened elsewhere (it
+ * takes a copy of one with fetchDescriptor()), and what it opens is seen nowhere else: a task closes what
+ * it opens before it ends and hands no descriptor to another thread.
  */
 class WorkerPool
 {
