@@ -134,6 +134,8 @@ trap 'rm -f "$timings"' EXIT
 commands=(
     "check-1|$cli --jobs 1 check $small"
     "check-2|$cli --jobs 2 check $small"
+    "check-1-cpu0|taskset -c 0 $cli --jobs 1 check $small"
+    "check-1-cpu1|taskset -c 1 $cli --jobs 1 check $small"
     "tag-1|$cli --jobs 1 tag $small"
     "tag-2|$cli --jobs 2 tag $small"
     "rhash|rhash -r --sha256 $small"
@@ -159,6 +161,7 @@ END {
     for (c in t) m[c] = median(t[c])
     printf "medians (ms): check %.1f / %.1f, tag %.1f / %.1f (--jobs 1 / 2), rhash -r %.1f, pty off %.1f on %.1f\n",
         m["check-1"], m["check-2"], m["tag-1"], m["tag-2"], m["rhash"], m["pty-off"], m["pty-on"]
+    printf "check --jobs 1 held to one CPU: %.1f ms on CPU 0, %.1f ms on CPU 1\n", m["check-1-cpu0"], m["check-1-cpu1"]
     printf "check: --jobs 2 %.2fx --jobs 1, %.2fx rhash\n", m["check-1"] / m["check-2"], m["rhash"] / m["check-2"]
     printf "tag:   --jobs 2 %.2fx --jobs 1, %.2fx rhash\n", m["tag-1"] / m["tag-2"], m["rhash"] / m["tag-2"]
     printf "progress on a pty: %+.1f %%\n", (m["pty-on"] / m["pty-off"] - 1) * 100

@@ -3,6 +3,7 @@
 #include "workerpool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -23,6 +24,10 @@ constexpr int filesPerTurn = 64;
 
 // The most files a pool thread takes from the queue at once: the outcomes after them wait for them.
 constexpr std::size_t filesPerClaim = 4;
+
+// The walk adds files to the window without the lock and makes them known this many at a time (or sooner
+// when a pool thread waits for work, and at the end of each folder): one turn of the lock for a batch.
+constexpr std::size_t filesPerBatch = 16;
 
 // How long a pool thread waits for the walk to bring more files before it returns to the pool.
 constexpr auto idleWait = std::chrono::milliseconds(20);
@@ -134,7 +139,7 @@ struct FolderJobs::Shared
     std::size_t firstQueued = 0;
     std::vector<std::unique_ptr<IntegrityRun>> idleSteps;
     int workers = 0; // tasks submitted and not yet ended
-    int workersWaiting = 0;
+    std::atomic<int> workersWaiting { 0 }; // changed under mutex; the walk looks without it
     bool walkerWaiting = false;
     bool walkEnded = false;
     bool runEnded = false;
@@ -328,23 +333,47 @@ void FolderJobs::addFile(int folderFd, const std::string& name, const std::strin
     std::shared_ptr<Folder>& folder = s.folders[folderFd];
     if (!folder)
         folder = std::make_shared<Folder>(folderFd, ++s.lastFolderId);
-    std::unique_lock<std::mutex> lock(s.mutex);
-    Entry* entry = s.reserve(lock);
-    if (!entry)
-        return; // the walk stops before its next file; this one is not started
-    entry->folder = folder;
-    entry->name.assign(name);
-    entry->path.assign(path);
-    entry->regular = regular;
-    entry->state = EntryState::Queued;
-    ++s.count;
-    startWorkers();
+    if (m_room == 0) {
+        std::unique_lock<std::mutex> lock(s.mutex);
+        publish();
+        if (!s.reserve(lock))
+            return; // the walk stops before its next file; this one is not started
+        m_room = s.ring.size() - s.count;
+        m_tail = (s.head + s.count) % s.ring.size();
+    }
+    // The entries after the window are the walk's alone: the pool's threads look only inside it, and
+    // outcomes leaving its front do not move its end.
+    Entry& entry = s.ring[m_tail];
+    m_tail = (m_tail + 1) % s.ring.size();
+    --m_room;
+    ++m_pending;
+    entry.folder = folder;
+    entry.name.assign(name);
+    entry.path.assign(path);
+    entry.regular = regular;
+    entry.state = EntryState::Queued;
+    if (m_pending >= filesPerBatch || s.workersWaiting.load(std::memory_order_relaxed) > 0) {
+        const std::lock_guard<std::mutex> lock(s.mutex);
+        publish();
+    }
+}
+
+void FolderJobs::publish()
+{
+    Shared& s = *m_shared;
+    const std::size_t added = m_pending;
+    s.count += added;
+    m_pending = 0;
+    for (std::size_t i = 0; i < std::min(added, std::size_t(s.maxWorkers)); ++i)
+        startWorkers();
 }
 
 void FolderJobs::addOutcome(const std::string& path, FileOutcome outcome)
 {
     Shared& s = *m_shared;
     std::unique_lock<std::mutex> lock(s.mutex);
+    publish();
+    m_room = 0; // the entry below is taken from the room
     Entry* entry = s.reserve(lock);
     if (!entry) {
         s.skipped = true; // stopped: left out as the files after it are
@@ -360,7 +389,12 @@ void FolderJobs::addOutcome(const std::string& path, FileOutcome outcome)
 
 void FolderJobs::closingFolder(int folderFd)
 {
-    m_shared->folders.erase(folderFd);
+    Shared& s = *m_shared;
+    if (m_pending > 0) {
+        const std::lock_guard<std::mutex> lock(s.mutex);
+        publish();
+    }
+    s.folders.erase(folderFd);
 }
 
 bool FolderJobs::finish()
@@ -371,6 +405,7 @@ bool FolderJobs::finish()
     m_finished = true;
     s.folders.clear();
     std::unique_lock<std::mutex> lock(s.mutex);
+    publish();
     s.walkEnded = true;
     s.workAdded.notify_all();
     for (;;) {

@@ -2,6 +2,7 @@
 
 #include "integrityrun.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -45,9 +46,16 @@ private:
     struct Shared;
     static void work(const std::shared_ptr<Shared>& shared);
     void startWorkers();
+    // Makes the files added since the last time known to the pool's threads. Under the lock.
+    void publish();
 
     std::shared_ptr<Shared> m_shared;
     bool m_finished = false;
+    // The walk's thread only: the files added and not yet made known, the free entries known after them,
+    // and the ring's index of the next.
+    std::size_t m_pending = 0;
+    std::size_t m_room = 0;
+    std::size_t m_tail = 0;
 };
 
 } // namespace orvane

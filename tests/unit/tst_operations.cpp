@@ -418,6 +418,20 @@ private slots:
             expected + warn + "Stopped after " + QByteArray::number(jobs) + " files: the run did not finish.\n");
     }
 
+    // Past the window's first turn round its ring, over folders large and small: the same bytes as one job.
+    void manyFilesKeepTheirOrder()
+    {
+        QTemporaryDir dir;
+        for (int i = 0; i < 1500; ++i) {
+            const QString path = dir.filePath("d%1/e%2/f%3").arg(i % 7).arg(i % 7 == 3 ? i % 40 : 0).arg(i);
+            writeFile(path, patternBytes(i % 300, quint32(i)));
+            QVERIFY(i % 3 == 0 || setAttribute(path, sha256(i % 3 == 1 ? patternBytes(i % 300, quint32(i)) : "other")));
+        }
+        const QByteArray one = run(Operation::Check, dir.path(), Variant::Folder, parallel(1)).text;
+        QCOMPARE(one.count('\n'), 1500 + 4);
+        QCOMPARE(run(Operation::Check, dir.path(), Variant::Folder, parallel(4)).text, one);
+    }
+
     // After a folder run on the pool no thread of the process holds anything of the tree open (an open
     // folder keeps its file system busy), and the process has what it had open before, no more.
     void parallelRunsLeaveNothingOpen()
