@@ -407,6 +407,7 @@ int main(int argc, char** argv)
     // A reader that goes away makes writes fail with EPIPE, reported like any failed write, instead of
     // ending the program silently halfway through a Tag.
     std::signal(SIGPIPE, SIG_IGN);
+    orvane::raiseDescriptorLimit();
     // With standard output closed, the first file opened would take its number: refuse to start.
     if (::fcntl(STDOUT_FILENO, F_GETFD) < 0) {
         diagnose("standard output", std::strerror(errno));

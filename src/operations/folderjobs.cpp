@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <fcntl.h>
 #include <mutex>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <unordered_map>
 #include <utility>
@@ -96,6 +97,19 @@ private:
     std::uint64_t m_id = 0;
     int m_fd = -1;
 };
+
+// The window's size for jobs: windowPerJob files a job, unless the limit of open descriptors is low. Each
+// entry may hold a folder open; half of what the limit leaves after a margin is theirs, half the walk's
+// (one a level).
+std::size_t windowSize(int jobs)
+{
+    const std::size_t wanted = static_cast<std::size_t>(jobs) * FolderJobs::windowPerJob;
+    struct rlimit limit = {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return wanted;
+    const std::size_t room = limit.rlim_cur > 64 ? (limit.rlim_cur - 64) / 2 : 0;
+    return std::clamp(room, static_cast<std::size_t>(jobs), wanted);
+}
 
 enum class EntryState
 {
@@ -243,7 +257,7 @@ FolderJobs::FolderJobs(Operation operation, const RunSettings& settings, RunStat
     s.observer = &observer;
     const int jobs = std::max(settings.jobs, 1);
     s.maxWorkers = settings.pool ? std::min(jobs, settings.pool->threads()) : 1;
-    s.ring.resize(static_cast<std::size_t>(jobs) * windowPerJob);
+    s.ring.resize(windowSize(jobs));
 }
 
 FolderJobs::~FolderJobs()

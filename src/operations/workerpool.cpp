@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <sched.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
@@ -178,6 +179,15 @@ void WorkerPool::work()
         task();
         task = nullptr; // whatever the task holds goes before the lock is taken again
         lock.lock();
+    }
+}
+
+void raiseDescriptorLimit()
+{
+    struct rlimit limit = {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        (void)::setrlimit(RLIMIT_NOFILE, &limit);
     }
 }
 

@@ -65,6 +65,14 @@ private:
     std::vector<std::thread> m_threads;
 };
 
+/*!
+ * Raises this process's soft limit of open descriptors to its hard limit. A folder run holds one open for
+ * each level of the walk and for each folder with files in flight (up to FolderJobs::windowPerJob files a
+ * job): in a deep tree, or one of many small folders with eight jobs, more than the usual soft limit of
+ * 1024, and every open past it would fail.
+ */
+void raiseDescriptorLimit();
+
 /// The CPUs this process may use (sched_getaffinity), at most 8: the size of a pool shared by every run.
 [[nodiscard]] int usableCpus();
 

@@ -49,7 +49,10 @@ std::mutex theHandOffMutex; // constant-initialised: it exists before any thread
 // One pool of hashing threads for the whole application, however many windows run.
 orvane::WorkerPool& hashingPool()
 {
+    // Before the first run: a run may hold more folders open than the usual soft limit allows.
+    static const bool limitRaised = (orvane::raiseDescriptorLimit(), true);
     static orvane::WorkerPool pool(orvane::usableCpus());
+    (void)limitRaised;
     return pool;
 }
 

@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace fixtures;
@@ -187,6 +188,37 @@ private slots:
         QVERIFY(result.out.endsWith(checkTotals(dir.path(), 1, 0, 0, 1)) && !result.out.contains(" files \u00B7 "));
         QCOMPARE(err.contains(" files \u00B7 "), shown);
         QCOMPARE(err.endsWith("\r\x1b[K"), shown);
+    }
+
+    // A low limit of open descriptors: eight jobs in folders of one file each, which hold a folder open
+    // for each file in flight, stay within it; a walk deeper than it allows gets the hard limit.
+    void lowDescriptorLimits_data()
+    {
+        QTest::addColumn<bool>("deep");
+        QTest::newRow("many folders, limit 64 hard") << false;
+        QTest::newRow("100 levels, limit 64 soft") << true;
+    }
+    void lowDescriptorLimits()
+    {
+        QFETCH(bool, deep);
+        struct rlimit limit = {};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &limit) == 0);
+        if (deep && limit.rlim_max != RLIM_INFINITY && limit.rlim_max < 1024)
+            QSKIP("the hard limit of open descriptors is too low for this test");
+        QTemporaryDir dir;
+        const int files = deep ? 1 : 300;
+        for (int i = 0; i < files; ++i)
+            writeFile(dir.filePath(deep ? QString("d/").repeated(100) + "file" : QString("f%1/file").arg(i)), "x");
+        const Result result = cli({ "--jobs=8", "check", dir.path() }, {}, [deep] {
+            struct rlimit low = {};
+            (void)::getrlimit(RLIMIT_NOFILE, &low);
+            low.rlim_cur = 64;
+            if (!deep)
+                low.rlim_max = 64;
+            (void)::setrlimit(RLIMIT_NOFILE, &low);
+        });
+        QCOMPARE(result.out.count(warnMark + "No digest found for "), files);
+        QVERIFY(result.out.endsWith(checkTotals(dir.path(), files, 0, 0, files)));
     }
 
     // The first SIGINT or SIGTERM stops the run after the file in hand; a second ends the program at once.
