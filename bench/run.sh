@@ -126,9 +126,10 @@ for command in check tag; do
 done
 
 echo
-echo "## (g) the ratios of (b) and (d) again, the commands taking turns run by run ($((runs * 2)) rounds; median"
+echo "## (g) the ratios of (b), (d) and (f) again, the commands taking turns run by run ($((runs * 2)) rounds; median"
 echo "##     of each): hyperfine runs one command's runs together, so a drift of the machine's speed between"
 echo "##     them (several percent here within a minute) falls on a ratio; taking turns spreads it over all"
+mkdir -p "$work/empty"
 timings=$(mktemp)
 trap 'rm -f "$timings"' EXIT
 commands=(
@@ -139,6 +140,9 @@ commands=(
     "tag-1|$cli --jobs 1 tag $small"
     "tag-2|$cli --jobs 2 tag $small"
     "rhash|rhash -r --sha256 $small"
+    "halves-check|$cli --jobs 1 check $halves/a >/dev/null & $cli --jobs 1 check $halves/b >/dev/null & wait"
+    "halves-tag|$cli --jobs 1 tag $halves/a >/dev/null & $cli --jobs 1 tag $halves/b >/dev/null & wait"
+    "empty|$cli --jobs 2 check $work/empty"
     "pty-off|script -qc '$cli --no-progress check $small' /dev/null"
     "pty-on|script -qc '$cli --progress check $small' /dev/null"
 )
@@ -165,4 +169,6 @@ END {
     printf "check: --jobs 2 %.2fx --jobs 1, %.2fx rhash\n", m["check-1"] / m["check-2"], m["rhash"] / m["check-2"]
     printf "tag:   --jobs 2 %.2fx --jobs 1, %.2fx rhash\n", m["tag-1"] / m["tag-2"], m["rhash"] / m["tag-2"]
     printf "progress on a pty: %+.1f %%\n", (m["pty-on"] / m["pty-off"] - 1) * 100
+    printf "two one-job processes on the halves at once: %.1f ms (check), %.1f ms (tag)\n", m["halves-check"], m["halves-tag"]
+    printf "a check of an empty folder (the start and end of a process): %.1f ms\n", m["empty"]
 }' "$timings"
