@@ -121,6 +121,15 @@ int usageError(const std::string& message)
     return exitTrouble;
 }
 
+// Says why OpenSSL cannot serve a run, if it cannot.
+bool cryptoMissing()
+{
+    const std::optional<Failure> failure = checkCryptoAvailable();
+    if (failure)
+        std::fprintf(stderr, "orvane-cli: %s\n", failure->reason.c_str());
+    return failure.has_value();
+}
+
 // Flushes standard output; a report that did not arrive whole is trouble, whatever the run found.
 int finish(int status)
 {
@@ -338,10 +347,8 @@ int operationCommand(Options& options, Operation operation, const std::string& p
     const std::optional<Item> item = resolvePath(path, status);
     if (!item)
         return status;
-    if (const auto failure = checkCryptoAvailable()) {
-        std::fprintf(stderr, "orvane-cli: %s\n", failure->reason.c_str());
+    if (cryptoMissing())
         return exitTrouble;
-    }
     RunSettings& settings = options.settings;
     settings.jobs = options.jobs > 0 ? options.jobs : defaultJobs(item->path);
     std::unique_ptr<WorkerPool> pool;
@@ -387,10 +394,8 @@ int importCommand(Options& options, const std::string& list)
         diagnose(printablePath(base), "not a folder");
         return exitTrouble;
     }
-    if (const auto failure = checkCryptoAvailable()) {
-        std::fprintf(stderr, "orvane-cli: %s\n", failure->reason.c_str());
+    if (cryptoMissing())
         return exitTrouble;
-    }
     const std::vector<ListEntry> entries = parseChecksumList(text.value());
     Session session(options, "import");
     RunState state;

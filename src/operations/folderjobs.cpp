@@ -350,10 +350,11 @@ void FolderJobs::addFile(int folderFd, const std::string& name, const std::strin
     if (m_room == 0) {
         std::unique_lock<std::mutex> lock(s.mutex);
         publish();
-        if (!s.reserve(lock))
+        const Entry* next = s.reserve(lock);
+        if (!next)
             return; // the walk stops before its next file; this one is not started
         m_room = s.ring.size() - s.count;
-        m_tail = (s.head + s.count) % s.ring.size();
+        m_tail = static_cast<std::size_t>(next - s.ring.data());
     }
     // The entries after the window are the walk's alone: the pool's threads look only inside it, and
     // outcomes leaving its front do not move its end.

@@ -23,7 +23,7 @@ void importFile(FileDigester& digester,
         return appendCouldNotRead(out, shown, digest.failure());
     out.digest = digest.value();
     out.hasDigest = true;
-    if (!std::equal(listed.begin(), listed.end(), digest.value().begin())) {
+    if (digest.value() != listed) {
         out.text.append("\u274C Digest for ").append(shown).append(" doesn't match the list\n");
         ++out.counters.mismatched;
         out.result = FileResult::Mismatched;
@@ -95,13 +95,11 @@ void runImport(const std::vector<ListEntry>& entries,
 
 void appendImportTotals(const std::string& listName, RunState& state)
 {
+    if (appendStoppedLine(state))
+        return;
     const RunCounters& c = state.counters;
     std::string& text = state.reportText;
     const auto count = [](std::int64_t value) { return std::to_string(value); };
-    if (state.stopped) {
-        text.append("\u26A0\uFE0F Stopped after ").append(count(c.total)).append(" files: the run did not finish.\n");
-        return;
-    }
     text.append("Imported a total of ").append(count(c.total)).append(" files listed in ").append(listName);
     text.append("\n\t").append(count(c.imported)).append(" matched the list and were tagged\n");
     text.append("\t").append(count(c.mismatched)).append(" didn't match the list\n");

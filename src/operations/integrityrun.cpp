@@ -396,14 +396,11 @@ std::optional<Failure> runItem(
 
 void appendTotals(Operation operation, const std::string& folder, RunState& state)
 {
+    if (appendStoppedLine(state))
+        return;
     const RunCounters& c = state.counters;
     const std::string shown = printablePath(folder);
     std::string& text = state.reportText;
-    // Totals of a run cut short would read as those of the whole tree.
-    if (state.stopped) {
-        text.append("\u26A0\uFE0F Stopped after ").append(number(c.total)).append(" files: the run did not finish.\n");
-        return;
-    }
     switch (operation) {
     case Operation::Check:
         text.append("Checked a total of ").append(number(c.total)).append(" files in ").append(shown).append("\n");
@@ -424,6 +421,16 @@ void appendTotals(Operation operation, const std::string& folder, RunState& stat
     }
     if (const std::int64_t unread = c.unreadable + c.unreadableFolders; unread != 0)
         text.append("\t").append(number(unread)).append(" couldn't be read.\n");
+}
+
+bool appendStoppedLine(RunState& state)
+{
+    if (!state.stopped)
+        return false;
+    state.reportText.append("\u26A0\uFE0F Stopped after ")
+        .append(number(state.counters.total))
+        .append(" files: the run did not finish.\n");
+    return true;
 }
 
 bool runWasClean(Operation operation, const RunCounters& c)

@@ -218,6 +218,12 @@ void runSingleFile(Operation operation,
 /// "Couldn't read" lines after them when there were any; for a stopped run, the line that says so instead.
 void appendTotals(Operation operation, const std::string& folder, RunState& state);
 
+/*!
+ * For a stopped run, appends the line that says so, in place of totals that would read as those of a
+ * whole run, and returns true; returns false for a run that was not stopped.
+ */
+bool appendStoppedLine(RunState& state);
+
 /// Whether every file of the run was handled cleanly, as the command line's exit status reports it.
 [[nodiscard]] bool runWasClean(Operation operation, const RunCounters& counters);
 
