@@ -99,6 +99,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(ORVANE_BUILD_GUI)
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+    # The report's marks come in colour only from a colour emoji font; without one they are empty boxes.
+    # bash-completion makes the installed completion of orvane-cli work in new shells.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-color-emoji, bash-completion")
+else()
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion")
 endif()
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -20,7 +20,7 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "installtest.sh: debootstrap and chroot need root" >&2
     exit 2
 fi
-./tools/setup.sh debootstrap
+./tools/setup.sh debootstrap python3
 
 root=$(mktemp -d /tmp/orvane-installtest.XXXXXX)
 cleanup() {
@@ -82,4 +82,52 @@ status=0 && QT_QPA_PLATFORM=offscreen timeout 5 orvane /tmp/items || status=$?
 test "$status" -eq 124
 ! ldd /usr/lib/*/qt6/plugins/platforms/libqxcb.so | grep "not found"
 '
+echo "== bash completion in a new login shell"
+# shellcheck disable=SC2016
+chroot "$root" bash -lic '_completion_loader orvane-cli 2>/dev/null; complete -p orvane-cli' 2>/dev/null \
+    | grep -q "_orvane_cli orvane-cli" || {
+    echo "installtest.sh: a new login shell does not complete orvane-cli" >&2
+    exit 1
+}
+
+echo "== the marks in colour"
+# The window of a Check on a virtual screen: a colour emoji font paints the check mark as a green square,
+# a monochrome fallback as a black outline. The screen is captured until the report shows (a minute at most).
+chroot "$root" sh -c "DEBIAN_FRONTEND=noninteractive apt-get install -y xvfb x11-apps procps" >"$root/tmp/x.log" 2>&1 || {
+    cat "$root/tmp/x.log" >&2
+    exit 1
+}
+chroot "$root" sh -c 'orvane-cli tag /tmp/fresh >/dev/null
+    Xvfb :7 -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 &
+    sleep 1
+    DISPLAY=:7 QT_QPA_PLATFORM=xcb orvane --check /tmp/fresh >/dev/null 2>&1 &'
+green=0
+tries=0
+while [ "$green" -lt 40 ] && [ "$tries" -lt 60 ]; do
+    sleep 1
+    tries=$((tries + 1))
+    chroot "$root" sh -c 'DISPLAY=:7 xwd -root -silent' >"$root/tmp/screen.xwd" || continue
+    green=$(python3 - "$root/tmp/screen.xwd" <<'PYTHON'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+fields = struct.unpack(">25I", data[:100])
+header, width, height, order, bits, stride, colours = (fields[i] for i in (0, 4, 5, 7, 11, 12, 19))
+size = bits // 8
+start = header + 12 * colours
+count = 0
+for y in range(height):
+    row = data[start + y * stride:start + y * stride + size * width]
+    for x in range(0, len(row) - 2, size):
+        b, g, r = (row[x], row[x + 1], row[x + 2]) if order == 0 else (row[x + size - 1], row[x + size - 2], row[x + size - 3])
+        count += g > 140 and r < 160 and b < 100 and g - max(r, b) > 40
+print(count)
+PYTHON
+)
+done
+chroot "$root" sh -c 'pkill -x orvane; pkill -x Xvfb' || true
+if [ "$green" -lt 40 ]; then
+    echo "installtest.sh: the report's check mark is not painted in colour ($green green pixels)" >&2
+    exit 1
+fi
+echo "the check mark shows in colour ($green green pixels)"
 echo "installtest.sh: $name installs and runs on a fresh Debian 12"

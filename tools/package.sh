@@ -38,7 +38,19 @@ ldflags=$(dpkg-buildflags --get LDFLAGS)
 echo "== release build in $build"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF \
     -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG -DCMAKE_EXE_LINKER_FLAGS="$ldflags"
-cmake --build "$build" -j2
+# A warning under Debian's flags (fortify, format checks) fails the package: there it is often a real fault.
+log="$build/build.log"
+mkdir -p "$build"
+status=0
+cmake --build "$build" -j2 >"$log" 2>&1 || status=$?
+cat "$log"
+if [ "$status" -ne 0 ]; then
+    exit "$status"
+fi
+if grep -q "warning:" "$log"; then
+    echo "package.sh: the build warns under the package's flags (above); a clean build is required" >&2
+    exit 1
+fi
 
 echo "== package"
 rm -f "$build"/cpack/*.deb

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Sets up a Debian 12 machine, builds Orvane with AddressSanitizer and UBSan and runs every test, then builds
-# the runner and window tests with ThreadSanitizer and runs them again.
+# the runner and window tests with ThreadSanitizer and runs them again; last, checks that the README's run
+# command, tools/run.sh, builds and starts Orvane, with a display and without one.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -18,3 +19,13 @@ echo "== runner and window tests under ThreadSanitizer"
 cmake --preset tsan
 cmake --build --preset tsan
 ctest --preset tsan
+
+echo "== the README's run command"
+version=$(sed -n 's/^project(Orvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+shown=$(./tools/run.sh --version)
+if [ "$shown" != "Orvane $version" ]; then
+    echo "test.sh: tools/run.sh --version printed '$shown', not 'Orvane $version'" >&2
+    exit 1
+fi
+echo "tools/run.sh --version: $shown"
+sh tests/scripts/startwindow.sh ./tools/run.sh

@@ -18,6 +18,7 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -59,7 +60,7 @@ AppDelegate::~AppDelegate()
     delete m_startWindow;
 }
 
-void AppDelegate::applicationDidFinishLaunching(const QStringList& items, const QString& operation)
+void AppDelegate::applicationDidFinishLaunching(const QList<QByteArray>& items, const QString& operation)
 {
     openItemsAndRun(items, operation);
     if (m_documents.isEmpty())
@@ -183,13 +184,13 @@ void AppDelegate::openItems(const QStringList& paths)
         openItem(path);
 }
 
-void AppDelegate::openItemsAndRun(const QStringList& paths, const QString& operation)
+void AppDelegate::openItemsAndRun(const QList<QByteArray>& paths, const QString& operation)
 {
     using Start = void (ViewController::*)();
     const Start starts[] = { &ViewController::checkButton, &ViewController::hashButton, &ViewController::retagButton };
     const qsizetype which = LaunchOptions::operations().indexOf(operation);
-    for (const QString& path : paths) {
-        const Document* document = openItem(path);
+    for (const QByteArray& path : paths) {
+        const Document* document = openItem(QFile::decodeName(path));
         ViewController* controller = document ? document->viewController() : nullptr;
         if (controller && which >= 0 && controller->runsInFlight() == 0)
             (controller->*starts[which])();

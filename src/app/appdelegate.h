@@ -35,7 +35,7 @@ public:
     /// Opens the items given at start and starts operation in their windows (see openItemsAndRun), or shows the
     /// start window when none opened, then the update check. Launching opens no untitled document: the user
     /// opens a folder or a file.
-    void applicationDidFinishLaunching(const QStringList& items, const QString& operation = {});
+    void applicationDidFinishLaunching(const QList<QByteArray>& items, const QString& operation = {});
 
     /// Every help window opened so far; they are kept, also when closed, until the program ends.
     [[nodiscard]] const QList<HelpWindow*>& helpWindows() const
@@ -85,7 +85,7 @@ public slots:
     void openItems(const QStringList& paths);
     /// Opens each item as openItem does and starts operation ("check", "tag" or "retag") in its window,
     /// unless a run of that window is going already: then the window only comes to the front.
-    void openItemsAndRun(const QStringList& paths, const QString& operation);
+    void openItemsAndRun(const QList<QByteArray>& paths, const QString& operation);
     void openFileDialog(QWidget* parent);
     void openFolderDialog(QWidget* parent);
     void showStartWindow();

@@ -5,6 +5,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMetaType>
 
 const QString InstanceAdaptor::serviceName = QStringLiteral("co.sablewickfern.Orvane");
 const QString InstanceAdaptor::objectPath = QStringLiteral("/co/sablewickfern/Orvane");
@@ -13,6 +14,7 @@ InstanceAdaptor::InstanceAdaptor(AppDelegate* delegate)
     : QDBusAbstractAdaptor(delegate)
     , m_delegate(delegate)
 {
+    qDBusRegisterMetaType<QList<QByteArray>>(); // Open's paths: aay
 }
 
 bool InstanceAdaptor::handOver(const LaunchOptions& launch)
@@ -22,7 +24,8 @@ bool InstanceAdaptor::handOver(const LaunchOptions& launch)
         return false;
     QDBusMessage call = QDBusMessage::createMethodCall(
         serviceName, objectPath, QStringLiteral("co.sablewickfern.Orvane1"), QStringLiteral("Open"));
-    call << launch.items << launch.operation;
+    qDBusRegisterMetaType<QList<QByteArray>>();
+    call << QVariant::fromValue(launch.items) << launch.operation;
     // A running instance answers from its event loop at once; one that does not is taken for gone.
     return bus.call(call, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
 }
@@ -41,14 +44,18 @@ bool InstanceAdaptor::serve(AppDelegate* delegate)
     return false;
 }
 
-void InstanceAdaptor::Open(const QStringList& paths, const QString& operation, const QDBusMessage& call)
+void InstanceAdaptor::Open(const QList<QByteArray>& paths, const QString& operation, const QDBusMessage& call)
 {
-    if (!operation.isEmpty() && !LaunchOptions::operations().contains(operation)) {
+    const auto refuse = [&call](const QString& message) {
         call.setDelayedReply(true); // the error below is the answer
-        QDBusConnection::sessionBus().send(call.createErrorReply(
-            QDBusError::InvalidArgs, tr("%1 is not an operation: check, tag or retag.").arg(operation)));
-        return;
-    }
+        QDBusConnection::sessionBus().send(call.createErrorReply(QDBusError::InvalidArgs, message));
+    };
+    if (!operation.isEmpty() && !LaunchOptions::operations().contains(operation))
+        return refuse(tr("%1 is not an operation: check, tag or retag.").arg(operation));
+    // The caller's working folder is not this process's: a relative path would name another item.
+    for (const QByteArray& path : paths)
+        if (!path.startsWith('/'))
+            return refuse(tr("%1 is not an absolute path.").arg(QString::fromLocal8Bit(path)));
     QMetaObject::invokeMethod(
         m_delegate,
         [delegate = m_delegate, paths, operation] {

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
-#include <QStringList>
+#include <QList>
 
 class AppDelegate;
 struct LaunchOptions;
@@ -31,10 +32,13 @@ public:
     static bool serve(AppDelegate* delegate);
 
 public slots:
-    /// Opens paths (absolute) in windows brought to the front and starts operation ("check", "tag",
-    /// "retag" or empty) in each, as the command line does; no paths shows the start window. Answers at
-    /// once: the windows open once the call has been answered. Another operation is an InvalidArgs error.
-    void Open(const QStringList& paths, const QString& operation, const QDBusMessage& call);
+    /*!
+     * Opens paths (absolute, each path's own bytes: D-Bus type aay) in windows brought to the front and starts
+     * operation ("check", "tag", "retag" or empty) in each, as the command line does; no paths shows the
+     * start window. Answers at once: the windows open once the call has been answered. Another operation,
+     * or a path that is not absolute, is an InvalidArgs error and opens nothing.
+     */
+    void Open(const QList<QByteArray>& paths, const QString& operation, const QDBusMessage& call);
 
 private:
     explicit InstanceAdaptor(AppDelegate* delegate);

@@ -155,8 +155,9 @@ void onStopSignal(int signal)
         return;
     }
     // The second ends the program at once, as the signal's default does.
-    if (progressShown)
-        (void)::write(STDERR_FILENO, "\r\x1b[K", 4);
+    // Erasing is a courtesy: if the write fails, the program ends all the same.
+    if (progressShown && ::write(STDERR_FILENO, "\r\x1b[K", 4) < 0)
+        progressShown = 0;
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }

@@ -10,43 +10,66 @@
 #include <QIcon>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
 namespace {
 
-// Whether the arguments ask only for the usage or the version: those are answered without a display.
-bool asksForTextOnly(int argc, char** argv)
+constexpr int exitUsage = 2;
+
+// Whether Qt has somewhere to show windows: a platform chosen by hand, or an X or Wayland display. Without
+// one, QApplication would abort the program.
+bool hasDisplay()
 {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        if (argument == "--")
-            return false;
-        if (argument == "-h" || argument == "--help" || argument == "--help-all" || argument == "-v"
-            || argument == "--version")
+    for (const char* name : { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" }) {
+        const char* value = std::getenv(name);
+        if (value && *value)
             return true;
     }
     return false;
 }
 
-void nameApplication()
+QByteArray workingFolder()
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("Orvane"));
-    QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
+    char* folder = ::getcwd(nullptr, 0);
+    const QByteArray path = folder ? QByteArray(folder) : QByteArray(".");
+    std::free(folder);
+    return path;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    // On a terminal without a display (ssh, a fresh install), `orvane --help` must still answer.
-    if (asksForTextOnly(argc, argv)) {
-        QCoreApplication application(argc, argv);
-        nameApplication();
-        (void)LaunchOptions::parse(QCoreApplication::arguments()); // prints and exits
+    QList<QByteArray> arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QByteArray(argv[i]));
+    QString error;
+    const std::optional<LaunchOptions> launch = LaunchOptions::parse(arguments, workingFolder(), &error);
+    if (!launch) {
+        std::fprintf(stderr, "orvane: %s\nTry 'orvane --help'.\n", qUtf8Printable(error));
+        return exitUsage;
+    }
+    if (launch->request == LaunchOptions::Request::Help) {
+        std::fputs(qUtf8Printable(LaunchOptions::usage()), stdout);
         return 0;
+    }
+    if (launch->request == LaunchOptions::Request::Version) {
+        std::puts("Orvane " ORVANE_VERSION);
+        return 0;
+    }
+    if (!hasDisplay()) {
+        std::fputs("orvane: no display to show windows on: set DISPLAY or WAYLAND_DISPLAY; orvane-cli works "
+                   "without one\n",
+            stderr);
+        return exitUsage;
     }
 
     QApplication application(argc, argv);
-    nameApplication();
+    QCoreApplication::setOrganizationName(QStringLiteral("Orvane"));
+    QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Orvane"));
     QGuiApplication::setDesktopFileName(QStringLiteral("co.sablewickfern.Orvane"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/orvane.png")));
@@ -54,15 +77,15 @@ int main(int argc, char** argv)
     // alive until their attribute writes are done.
     QGuiApplication::setQuitOnLastWindowClosed(false);
 
-    const LaunchOptions launch = LaunchOptions::parse(QCoreApplication::arguments());
-    if (InstanceAdaptor::handOver(launch))
+    if (InstanceAdaptor::handOver(*launch))
         return 0;
 
     AppDelegate delegate;
     InstanceAdaptor::serve(&delegate); // without a session bus, or beaten to the name: on its own
     QObject::connect(
         &delegate, &AppDelegate::allWindowsClosed, &application, &QCoreApplication::quit, Qt::QueuedConnection);
-    QTimer::singleShot(
-        0, &delegate, [&delegate, launch] { delegate.applicationDidFinishLaunching(launch.items, launch.operation); });
+    QTimer::singleShot(0, &delegate, [&delegate, items = launch->items, operation = launch->operation] {
+        delegate.applicationDidFinishLaunching(items, operation);
+    });
     return QApplication::exec();
 }

@@ -116,7 +116,9 @@ private slots:
         writeFile(dir.filePath("thesis.pdf"), "t");
         makeSymlink(dir.filePath("Photos"), dir.filePath("link"));
         AppDelegate app;
-        app.applicationDidFinishLaunching({ dir.filePath("link"), dir.filePath("thesis.pdf"), dir.filePath("gone") });
+        app.applicationDidFinishLaunching({ local(dir.filePath("link")).c_str(),
+            local(dir.filePath("thesis.pdf")).c_str(),
+            local(dir.filePath("gone")).c_str() });
         QCOMPARE(app.documents().size(), 2);
         QCOMPARE(ItemURL::path(*app.documents().at(0)->url()), dir.filePath("link/")); // the file system says
         QCOMPARE(ItemURL::path(*app.documents().at(1)->url()), dir.filePath("thesis.pdf"));
@@ -266,7 +268,7 @@ private slots:
         AppDelegate app(
             nullptr, { nullptr, {}, version, server.url("/update.plist"), server.url("/downloads/").toString() });
         QSignalSpy finished(app.updateCheck(), &orvane::UpdateCheck::updateCheckFinished);
-        app.applicationDidFinishLaunching({ dir.filePath("a") });
+        app.applicationDidFinishLaunching({ local(dir.filePath("a")).c_str() });
         QVERIFY(finished.wait());
 
         QMessageBox* first = messageBox("updateOffer");
@@ -377,16 +379,22 @@ private slots:
         first.terminate();
         QVERIFY(first.waitForFinished(30000));
 
-        // The usage and the version answer without any display to connect to.
-        QProcess version;
-        QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
-        for (const char* name : { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" })
-            bare.remove(QString::fromLatin1(name));
-        version.setProcessEnvironment(bare);
-        version.start(QStringLiteral(ORVANE_PATH), { "--version" });
-        QVERIFY(version.waitForFinished(30000) && version.exitStatus() == QProcess::NormalExit);
-        QCOMPARE(version.exitCode(), 0);
-        QCOMPARE(version.readAllStandardOutput().trimmed(), QByteArray("Orvane " ORVANE_VERSION));
+        // Without a display the version answers and a usage error is told as one; anything else says why it
+        // cannot start instead of aborting.
+        const auto withoutDisplay = [] {
+            for (const char* name : { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" })
+                ::unsetenv(name);
+        };
+        const ProgramResult version = runProgram(ORVANE_PATH, { "--version" }, {}, withoutDisplay);
+        QCOMPARE(version.exitCode, 0);
+        QCOMPARE(version.out, QByteArray("Orvane " ORVANE_VERSION "\n"));
+        const ProgramResult usage = runProgram(ORVANE_PATH, { "--tag" }, {}, withoutDisplay);
+        QCOMPARE(usage.exitCode, 2);
+        QVERIFY(usage.err.startsWith("orvane: --tag needs a PATH to run on.\n"));
+        const ProgramResult noDisplay = runProgram(ORVANE_PATH, { dir.path() }, {}, withoutDisplay);
+        QCOMPARE(noDisplay.exitCode, 2);
+        QCOMPARE(noDisplay.err,
+            "orvane: no display to show windows on: set DISPLAY or WAYLAND_DISPLAY; orvane-cli works without one\n");
     }
 
     // --check runs on an item named from the working folder, --tag then starts none. A folder run's end in an
@@ -404,8 +412,10 @@ private slots:
         photos->viewController()->setReadFunction(gate.reader());
         QSignalSpy ended(photos->viewController(), &ViewController::runEnded);
         for (const char* flag : { "--check", "--tag" }) {
-            const LaunchOptions launch = LaunchOptions::parse({ "orvane", flag, "Photos" });
-            app.applicationDidFinishLaunching(launch.items, launch.operation);
+            const auto launch =
+                LaunchOptions::parse({ "orvane", flag, "Photos" }, QFile::encodeName(dir.path()), nullptr);
+            QVERIFY(launch);
+            app.applicationDidFinishLaunching(launch->items, launch->operation);
             QCOMPARE(photos->viewController()->runsInFlight(), 1);
         }
         std::optional<FakeNotifications> service; // none for the first run
