@@ -41,8 +41,7 @@ int main(int argc, char** argv)
             return 1;
         ::close(fd);
     }
-    orvane::RunState tagged;
-    if (orvane::runFolder(orvane::Operation::Tag, dir.path().toStdString(), {}, tagged))
+    if (orvane::runFolder(orvane::Operation::Tag, dir.path().toStdString(), {}).failure)
         return 1;
 
     ViewController window;

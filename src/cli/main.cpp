@@ -2,8 +2,6 @@
 // lists out of and into the digest attributes. Standard output carries exactly the report text the window
 // would show (or its JSON Lines form, or a checksum list); diagnostics go to standard error.
 
-#include "integrity/filedigest.h"
-#include "jsonreport.h"
 #include "operations/checksumexport.h"
 #include "operations/checksumlist.h"
 #include "operations/hashnumber.h"
@@ -11,9 +9,10 @@
 #include "operations/integrityrun.h"
 #include "operations/item.h"
 #include "operations/printablepath.h"
-#include "operations/runprogress.h"
 #include "operations/workerpool.h"
-#include "progressline.h"
+#include "output.h"
+#include "session.h"
+#include "usage.h"
 
 #include <cerrno>
 #include <csignal>
@@ -23,154 +22,20 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <unistd.h>
 #include <vector>
 
 using namespace orvane;
+using output::diagnose;
+using output::exitClean;
+using output::exitFindings;
+using output::exitTrouble;
+using output::usageError;
 
 namespace {
 
-constexpr int exitClean = 0;
-constexpr int exitFindings = 1;
-constexpr int exitTrouble = 2;
-
-const char usage[] = "Usage: orvane-cli [OPTION]... check|tag|retag PATH\n"
-                     "       orvane-cli [--tag] export PATH\n"
-                     "       orvane-cli [OPTION]... import LIST [--base DIR]\n"
-                     "\n"
-                     "Keeps each file's SHA-256 digest in its extended attribute user."
-                     "co.sablewickfern.kelmor.hash#S.\n"
-                     "\n"
-                     "  check   compare every file's contents with its stored digest; writes nothing\n"
-                     "  tag     store every file's digest, replacing what was stored\n"
-                     "  retag   store digests that are missing or differ; leave matching ones alone\n"
-                     "  export  write the stored digests as a sha256sum checksum list; reads no contents\n"
-                     "  import  store the digests of a checksum list (- for standard input) for the files\n"
-                     "          whose contents match it now\n"
-                     "\n"
-                     "PATH is a folder (walked with totals) or a single file. Links and \"..\" in PATH are\n"
-                     "resolved as the system resolves them. A file that cannot be read gets a line\n"
-                     "\"Couldn't read PATH (reason)\", a folder that cannot be listed \"Couldn't read folder\";\n"
-                     "files on pseudo file systems (/proc, /sys) are not read. Control characters in\n"
-                     "names are shown as \\xHH.\n"
-                     "\n"
-                     "export lists a folder's files relative to it (cd PATH && sha256sum -c LIST), a file\n"
-                     "by its name; a name with a newline, carriage return or backslash is escaped as GNU\n"
-                     "sha256sum does. Files without a 32-byte stored digest are named on standard error.\n"
-                     "import reads either form, resolves relative paths against DIR (default: the list's\n"
-                     "folder) and reports \"Imported P\", \"Digest for P doesn't match the list\" (nothing\n"
-                     "stored), \"Couldn't read P (reason)\", \"Couldn't tag P (reason)\" and \"Line N of the\n"
-                     "list isn't a checksum line\", then \"Imported a total of N files listed in LIST\" with\n"
-                     "the lines \"matched the list and were tagged\", \"didn't match the list\", \"couldn't be\n"
-                     "tagged.\" and, when there were any, \"couldn't be read.\" and \"lines of the list weren't\n"
-                     "checksum lines.\"\n"
-                     "\n"
-                     "Options:\n"
-                     "  --jobs=N, --jobs N hash up to N files of a folder at once; the report is the same\n"
-                     "                     as with one. auto (the default): the CPUs this process may\n"
-                     "                     use, at most 8, or 1 when PATH is on a rotational disk\n"
-                     "  --progress         show progress on standard error: files and bytes done of\n"
-                     "                     the whole, speed, time left and the current file, on one\n"
-                     "                     line erased at the end (the default when standard error is\n"
-                     "                     a terminal)\n"
-                     "  --no-progress      show no progress\n"
-                     "  --backend=modern   hash with OpenSSL's EVP interface\n"
-                     "  --backend=classic  hash with OpenSSL's SHA256_Init/Update/Final\n"
-                     "  -q, --quiet        leave out the lines of files that are fine (\"\u2705 ...\" and Tag's\n"
-                     "                     \"Digest ...\"); problems, notices and totals stay\n"
-                     "  --format=text      the report as text (the default)\n"
-                     "  --format=jsonl     one JSON object per file, then one of totals (docs/jsonl.md)\n"
-                     "  --tag              export: write BSD lines \"SHA256 (path) = hex\"\n"
-                     "  --base=DIR, --base DIR  import: resolve the list's relative paths against DIR\n"
-                     "  --help             show this text\n"
-                     "  --version          show the version\n"
-                     "\n"
-                     "Stopping: the first SIGINT (Ctrl+C) or SIGTERM lets the files in hand finish,\n"
-                     "starts no other, prints the report so far and \"Stopped after N files: the run\n"
-                     "did not finish.\" instead of the totals; a second one ends the program at once.\n"
-                     "\n"
-                     "Exit status: 0 every file handled cleanly (import: every listed file imported);\n"
-                     "1 a file mismatched, had no digest, could not be read or could not be tagged\n"
-                     "(export: a file had no digest to list; import: a file was not imported or a line\n"
-                     "was malformed); 2 usage error (also an empty PATH, or a PATH ending in / that is no\n"
-                     "folder), PATH missing or not listable, a list or DIR that cannot be read, OpenSSL\n"
-                     "without SHA-256, or standard output that could not be written; 130 stopped by\n"
-                     "SIGINT, 143 stopped by SIGTERM.\n";
-
 // The most files hashed at once that --jobs takes.
 constexpr int mostJobs = 256;
-
-// Set by the first write to standard output that fails; the run goes on, the exit status says it.
-int outputError = 0;
-
-void writeOut(const std::string& text)
-{
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() && outputError == 0)
-        outputError = errno != 0 ? errno : EIO;
-}
-
-void diagnose(const std::string& subject, const std::string& reason)
-{
-    std::fprintf(stderr, "orvane-cli: %s: %s\n", subject.c_str(), reason.c_str());
-}
-
-int usageError(const std::string& message)
-{
-    std::fprintf(stderr, "orvane-cli: %s\nTry 'orvane-cli --help'.\n", message.c_str());
-    return exitTrouble;
-}
-
-// Says why OpenSSL cannot serve a run, if it cannot.
-bool cryptoMissing()
-{
-    const std::optional<Failure> failure = checkCryptoAvailable();
-    if (failure)
-        std::fprintf(stderr, "orvane-cli: %s\n", failure->reason.c_str());
-    return failure.has_value();
-}
-
-// Flushes standard output; a report that did not arrive whole is trouble, whatever the run found.
-int finish(int status)
-{
-    if (std::fflush(stdout) != 0 && outputError == 0)
-        outputError = errno != 0 ? errno : EIO;
-    if (outputError == 0)
-        return status;
-    diagnose("standard output", std::strerror(outputError));
-    return exitTrouble;
-}
-
-// The run the first SIGINT or SIGTERM asks to stop, and which signal did.
-orvane::RunProgress* stoppable = nullptr;
-volatile std::sig_atomic_t stopSignal = 0;
-volatile std::sig_atomic_t progressShown = 0;
-
-void onStopSignal(int signal)
-{
-    if (stopSignal == 0) {
-        stopSignal = signal;
-        if (stoppable)
-            stoppable->stopRequested.store(true);
-        return;
-    }
-    // The second ends the program at once, as the signal's default does.
-    // Erasing is a courtesy: if the write fails, the program ends all the same.
-    if (progressShown && ::write(STDERR_FILENO, "\r\x1b[K", 4) < 0)
-        progressShown = 0;
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-void catchStopSignals()
-{
-    struct sigaction action = {};
-    action.sa_handler = onStopSignal;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
 
 // The value of --jobs: a number from 1 to mostJobs, or 0 for auto; none when it is neither.
 std::optional<int> parseJobs(const std::string& value)
@@ -191,26 +56,18 @@ struct Options
     std::vector<std::string> words;
     RunSettings settings;
     int jobs = 0; // auto
-    bool showProgress = ::isatty(STDERR_FILENO) == 1;
-    bool quiet = false;
-    bool jsonl = false;
+    SessionOptions session { ::isatty(STDERR_FILENO) == 1, false, false };
     bool bsd = false;
     std::optional<std::string> base;
 };
 
-// The lines of a report without those of files that are fine: what --quiet prints.
-std::string problemLines(const std::string& report)
+// Says why OpenSSL cannot serve a run, if it cannot.
+bool cryptoMissing()
 {
-    std::string kept;
-    for (std::size_t at = 0; at < report.size();) {
-        const std::size_t newline = report.find('\n', at);
-        const std::size_t end = newline == std::string::npos ? report.size() : newline + 1;
-        const std::string_view line(report.data() + at, end - at);
-        if (line.rfind("\u2705 ", 0) != 0 && line.rfind("Digest ", 0) != 0)
-            kept.append(line);
-        at = end;
-    }
-    return kept;
+    const std::optional<Failure> failure = checkCryptoAvailable();
+    if (failure)
+        std::fprintf(stderr, "orvane-cli: %s\n", failure->reason.c_str());
+    return failure.has_value();
 }
 
 // The item PATH names; none, with the exit status set, when it names none.
@@ -256,91 +113,17 @@ int exportCommand(const Options& options, const std::string& path)
     if (!item)
         return status;
     ExportSinks sinks;
-    sinks.line = writeOut;
+    sinks.line = output::write;
     sinks.problem = [&status](const std::string& file, const std::string& reason) {
         diagnose(printablePath(file), reason);
         status = exitFindings;
     };
     if (const auto failure = exportChecksums(item.value(), options.bsd, options.settings.xattrName, sinks)) {
         diagnose(printablePath(item->path), failure->reason);
-        return finish(exitTrouble);
+        return output::finish(exitTrouble);
     }
-    return finish(status);
+    return output::finish(status);
 }
-
-// A run of check, tag, retag or import as the command line shows it: progress on standard error, the
-// first stop signal heard, and the report as text or JSON Lines.
-class Session
-{
-public:
-    Session(Options& options, const std::string& command)
-        : m_options(options)
-        , m_json(command)
-    {
-        options.settings.progress = &m_progress;
-        options.settings.countTotals = options.showProgress;
-        stoppable = &m_progress;
-        catchStopSignals();
-        if (options.showProgress) {
-            m_line.emplace(m_progress, STDERR_FILENO);
-            progressShown = 1;
-        }
-        if (options.jsonl) {
-            m_observer.fileDone = [this](const std::string& path, const FileOutcome& outcome) {
-                const std::string object = m_json.fileObject(path, outcome);
-                if (!m_options.quiet || !resultIsFine(outcome.result))
-                    writeBeside(object);
-            };
-        } else {
-            // Tag's notices of failed writes reach the window at once, ahead of the run's text; so they
-            // do here, on a line of their own should standard output and standard error share a terminal.
-            m_observer.directText = [this](const std::string& text) { writeBeside(text); };
-        }
-    }
-
-    const RunObserver& observer() const
-    {
-        return m_observer;
-    }
-
-    // Ends the progress line; call once the run has returned.
-    void runEnded()
-    {
-        if (m_line) {
-            m_line->stop();
-            progressShown = 0;
-        }
-    }
-
-    // Writes the report of the run on subject and gives the exit status.
-    int report(const std::string& subject, const RunState& state, bool clean)
-    {
-        if (m_options.jsonl)
-            writeOut(m_json.totalsObject(subject, state.counters, state.stopped));
-        else
-            writeOut(m_options.quiet ? problemLines(state.reportText) : state.reportText);
-        if (stopSignal != 0)
-            return finish(128 + stopSignal);
-        return finish(clean ? exitClean : exitFindings);
-    }
-
-private:
-    void writeBeside(const std::string& text)
-    {
-        if (!m_line)
-            return writeOut(text);
-        m_line->withLineErased([&text] {
-            writeOut(text);
-            std::fflush(stdout);
-        });
-    }
-
-    Options& m_options;
-    RunProgress m_progress;
-    std::optional<ProgressLine> m_line;
-    JsonReport m_json;
-    RunObserver m_observer;
-};
 
 int operationCommand(Options& options, Operation operation, const std::string& path)
 {
@@ -357,16 +140,17 @@ int operationCommand(Options& options, Operation operation, const std::string& p
         pool = std::make_unique<WorkerPool>(settings.jobs);
         settings.pool = pool.get();
     }
-    Session session(options, options.words[0]);
-    RunState state;
-    const std::optional<Failure> failure = runItem(operation, item.value(), settings, state, session.observer());
+    Session session(commandOf(operation), item->isFolder ? Variant::Folder : Variant::SingleFile, options.session);
+    settings.progress = &session.progress();
+    settings.countTotals = options.session.showProgress;
+    const RunResult result = runItem(operation, item.value(), settings, session.observer());
     session.runEnded();
     pool.reset();
-    if (failure) {
-        diagnose(printablePath(item->path), failure->reason);
-        return finish(exitTrouble);
+    if (result.failure) {
+        diagnose(printablePath(item->path), result.failure->reason);
+        return output::finish(exitTrouble);
     }
-    return session.report(item->path, state, runWasClean(operation, state.counters));
+    return session.report(result, item->path, item->path);
 }
 
 int importCommand(Options& options, const std::string& list)
@@ -398,12 +182,12 @@ int importCommand(Options& options, const std::string& list)
     if (cryptoMissing())
         return exitTrouble;
     const std::vector<ListEntry> entries = parseChecksumList(text.value());
-    Session session(options, "import");
-    RunState state;
-    runImport(entries, folder->path, options.settings, state, session.observer());
+    Session session(Command::Import, Variant::SingleFile, options.session);
+    options.settings.progress = &session.progress();
+    options.settings.countTotals = options.session.showProgress;
+    const RunResult result = runImport(entries, folder->path, options.settings, session.observer());
     session.runEnded();
-    appendImportTotals(fromStdin ? "standard input" : printablePath(list), state);
-    return session.report(list, state, importWasClean(state.counters));
+    return session.report(result, list, fromStdin ? "standard input" : list);
 }
 
 } // namespace
@@ -425,12 +209,12 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            writeOut(usage);
-            return finish(exitClean);
+            output::write(usage);
+            return output::finish(exitClean);
         }
         if (arg == "--version") {
-            writeOut("orvane-cli " ORVANE_VERSION "\n");
-            return finish(exitClean);
+            output::write("orvane-cli " ORVANE_VERSION "\n");
+            return output::finish(exitClean);
         }
         if (arg == "--jobs" || arg.rfind("--jobs=", 0) == 0) {
             if (arg == "--jobs" && i + 1 == argc)
@@ -445,17 +229,17 @@ int main(int argc, char** argv)
                 return usageError("--base needs a folder");
             options.base = arg == "--base" ? argv[++i] : arg.substr(7);
         } else if (arg == "--progress") {
-            options.showProgress = true;
+            options.session.showProgress = true;
         } else if (arg == "--no-progress") {
-            options.showProgress = false;
+            options.session.showProgress = false;
         } else if (arg == "--backend=modern") {
             options.settings.backend = Backend::Modern;
         } else if (arg == "--backend=classic") {
             options.settings.backend = Backend::Classic;
         } else if (arg == "--quiet" || arg == "-q") {
-            options.quiet = true;
+            options.session.quiet = true;
         } else if (arg == "--format=text" || arg == "--format=jsonl") {
-            options.jsonl = arg == "--format=jsonl";
+            options.session.jsonl = arg == "--format=jsonl";
             formatGiven = true;
         } else if (arg == "--tag") {
             options.bsd = true;
@@ -478,7 +262,7 @@ int main(int argc, char** argv)
     if (options.base && command != "import")
         return usageError("--base goes with import only");
     if (command == "export") {
-        if (options.quiet || formatGiven)
+        if (options.session.quiet || formatGiven)
             return usageError("export takes neither --quiet nor --format");
         return exportCommand(options, argument);
     }

@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/sha.h>
 #include <sys/stat.h>
@@ -15,16 +14,6 @@
 #include <utility>
 
 namespace orvane {
-
-bool isModernPlatform()
-{
-    return OpenSSL_version_num() >= 0x30000000L;
-}
-
-Backend platformBackend()
-{
-    return isModernPlatform() ? Backend::Modern : Backend::Classic;
-}
 
 namespace {
 

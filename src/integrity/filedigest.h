@@ -31,17 +31,12 @@ inline constexpr std::int64_t realBufferSize = 524288;
 inline constexpr const char* changedWhileReadReason = "changed while being read";
 
 /// The two SHA-256 implementations. Both compute standard SHA-256, so their results are interchangeable.
+/// Runs use Modern unless told otherwise (--backend=classic, tests).
 enum class Backend
 {
     Modern, ///< OpenSSL's EVP interface (uses the CPU's SHA extensions where present)
     Classic, ///< OpenSSL's SHA256_Init / SHA256_Update / SHA256_Final
 };
-
-/// True when the libcrypto loaded at run time is OpenSSL 3.0 or later.
-[[nodiscard]] bool isModernPlatform();
-
-/// The back-end a run uses unless told otherwise: Modern on a modern platform, Classic elsewhere.
-[[nodiscard]] Backend platformBackend();
 
 /// Whether the loaded OpenSSL offers SHA-256 (a configuration may load providers without it).
 [[nodiscard]] std::optional<Failure> checkSha256Available();

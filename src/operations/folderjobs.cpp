@@ -126,7 +126,7 @@ struct Entry
     std::string path;
     bool regular = false;
     EntryState state = EntryState::Queued;
-    FileOutcome outcome;
+    Outcome outcome;
 };
 
 } // namespace
@@ -151,7 +151,7 @@ struct FolderJobs::Shared
     std::size_t head = 0;
     std::size_t count = 0;
     std::size_t firstQueued = 0;
-    std::vector<std::unique_ptr<IntegrityRun>> idleSteps;
+    std::vector<std::unique_ptr<FileStep>> idleSteps;
     int workers = 0; // tasks submitted and not yet ended
     std::atomic<int> workersWaiting { 0 }; // changed under mutex; the walk looks without it
     bool walkerWaiting = false;
@@ -234,7 +234,7 @@ struct FolderJobs::Shared
                 if (entry.state == EntryState::Skipped)
                     leftOut = true;
                 else
-                    commitOutcome(entry.path, entry.outcome, *state, *observer);
+                    commitOutcome(entry.outcome, *state, *observer);
             }
             lock.lock();
             head = (head + finished) % ring.size();
@@ -269,7 +269,7 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
 {
     Shared& s = *shared;
     std::unique_lock<std::mutex> lock(s.mutex);
-    std::unique_ptr<IntegrityRun> step;
+    std::unique_ptr<FileStep> step;
     ReachedFolder reached;
     std::vector<Entry*> claimed;
     int handled = 0;
@@ -292,7 +292,7 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
         }
         if (!step) {
             if (s.idleSteps.empty()) {
-                step = std::make_unique<IntegrityRun>(s.operation, Variant::Folder, s.settings);
+                step = std::make_unique<FileStep>(s.operation, Variant::Folder, s.settings);
             } else {
                 step = std::move(s.idleSteps.back());
                 s.idleSteps.pop_back();
@@ -383,7 +383,7 @@ void FolderJobs::publish()
         startWorkers();
 }
 
-void FolderJobs::addOutcome(const std::string& path, FileOutcome outcome)
+void FolderJobs::addOutcome(Outcome outcome)
 {
     Shared& s = *m_shared;
     std::unique_lock<std::mutex> lock(s.mutex);
@@ -395,7 +395,6 @@ void FolderJobs::addOutcome(const std::string& path, FileOutcome outcome)
         return;
     }
     entry->folder.reset();
-    entry->path.assign(path);
     entry->state = EntryState::Done; // the workers pass over it
     entry->outcome = std::move(outcome);
     ++s.count;

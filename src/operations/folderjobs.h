@@ -1,6 +1,8 @@
 #pragma once
 
-#include "integrityrun.h"
+#include "filestep.h"
+#include "runsettings.h"
+#include "runstate.h"
 
 #include <cstddef>
 #include <memory>
@@ -32,7 +34,7 @@ public:
     /// A file the walk met (see WalkCallbacks::visitFile). Returns at once unless the window is full.
     void addFile(int folderFd, const std::string& name, const std::string& path, bool regular);
     /// An outcome known already (a folder that could not be listed), for its place in the report.
-    void addOutcome(const std::string& path, FileOutcome outcome);
+    void addOutcome(Outcome outcome);
     /// The walk is about to close folderFd: files still to be opened in it get a duplicate.
     void closingFolder(int folderFd);
 

@@ -29,9 +29,6 @@ private:
     std::string m_text = "{";
 };
 
-/// Whether bytes are valid UTF-8: no overlong forms, surrogates or code points above U+10FFFF.
-[[nodiscard]] bool isValidUtf8(std::string_view bytes);
-
 /// The bytes in base64 (RFC 4648, with padding).
 [[nodiscard]] std::string base64(std::string_view bytes);
 

@@ -5,6 +5,7 @@
 
 #include "operations/hashnumber.h"
 #include "operations/progresstext.h"
+#include "operations/reportformat.h"
 #include "operations/workerpool.h"
 #include "runner/busyindicator.h"
 #include "runner/itemurl.h"
@@ -27,6 +28,7 @@
 
 using orvane::Backend;
 using orvane::Operation;
+using orvane::Variant;
 
 namespace {
 
@@ -93,7 +95,7 @@ void ViewController::runOperation(Operation operation)
     progressSpinner->setHidden(false);
     progressSpinner->startAnimation();
     setReportText(QString());
-    startRun(operation, orvane::platformBackend(), *theSourceURL);
+    startRun(operation, Backend::Modern, *theSourceURL);
 }
 
 orvane::RunSettings ViewController::runSettings(Backend backend) const
@@ -158,26 +160,28 @@ void ViewController::execute(RunJob& run)
         item = run.item;
         settings = run.settings;
     }
-    std::optional<orvane::Failure> failure;
+    orvane::RunResult result;
     QString text;
-    orvane::RunState state;
     try {
-        orvane::RunObserver observer;
-        observer.directText = [window](const std::string& notice) {
+        orvane::TextReport report(orvane::commandOf(operation), item.isFolder ? Variant::Folder : Variant::SingleFile);
+        report.setNoticeSink([window](const std::string& notice) {
             showDirectText.invoke(window, Qt::QueuedConnection, Q_ARG(QString, fromEngine(notice)));
-        };
-        failure = orvane::runItem(operation, item, settings, state, observer);
+        });
+        orvane::RunObserver observer;
+        observer.fileDone = [&report](const orvane::Outcome& outcome) { report.add(outcome); };
+        result = orvane::runItem(operation, item, settings, observer);
+        report.finish(item.path, result.counters, result.stopped);
         // Decoded here rather than on the GUI thread: a report may hold millions of lines.
-        text = fromEngine(state.reportText);
+        text = fromEngine(report.text());
     } catch (const std::exception& error) {
-        failure = orvane::Failure { 0, error.what() }; // out of memory: the engine itself throws nothing
+        result.failure = orvane::Failure { 0, error.what() }; // out of memory: the engine itself throws nothing
     }
     {
         const std::lock_guard<std::mutex> lock(handOffMutex());
-        run.failure = std::move(failure);
+        run.failure = std::move(result.failure);
         run.text = std::move(text);
-        run.counters = state.counters;
-        run.stopped = state.stopped;
+        run.counters = result.counters;
+        run.stopped = result.stopped;
     }
     finishRun.invoke(window, Qt::QueuedConnection, Q_ARG(int, id));
 }

@@ -1,5 +1,7 @@
 #include "guifixtures.h"
 
+#include "operations/reportformat.h"
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QSettings>
@@ -73,13 +75,14 @@ void confirmFileDialog(QWidget* parent, const QString& path)
 QByteArray engineReport(orvane::Operation operation, const QString& path)
 {
     const QUrl url = ItemURL::fromPath(path).value();
-    std::string notices;
-    orvane::RunObserver observer;
-    observer.directText = [&notices](const std::string& text) { notices += text; };
-    orvane::RunState state;
     const orvane::Item item { ItemURL::enginePath(ItemURL::folderPath(url)), ItemURL::isDirectory(url) };
-    (void)orvane::runItem(operation, item, {}, state, observer);
-    return QByteArray::fromStdString(notices + state.reportText);
+    orvane::TextReport report(
+        orvane::commandOf(operation), item.isFolder ? orvane::Variant::Folder : orvane::Variant::SingleFile);
+    orvane::RunObserver observer;
+    observer.fileDone = [&report](const orvane::Outcome& outcome) { report.add(outcome); };
+    const orvane::RunResult result = orvane::runItem(operation, item, {}, observer);
+    report.finish(item.path, result.counters, result.stopped);
+    return QByteArray::fromStdString(report.text());
 }
 
 void setItem(ViewController& controller, const QString& path)

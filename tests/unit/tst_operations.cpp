@@ -2,6 +2,7 @@
 
 #include "fixtures.h"
 #include "operations/integrityrun.h"
+#include "operations/reportformat.h"
 #include "reports.h"
 
 #include <QDir>
@@ -28,10 +29,10 @@ namespace {
 
 const QByteArray &ok = okMark, &bad = badMark, &warn = warnMark;
 
-struct Outcome
+struct Report
 {
     QByteArray text; // the run's report text, totals included for a folder
-    QByteArray direct; // texts put straight into the report during the run
+    QByteArray direct; // notices put straight into the report during the run
 };
 
 RunSettings parallel(int jobs)
@@ -48,15 +49,17 @@ RunSettings parallel(int jobs)
     return settings;
 }
 
-Outcome run(Operation operation, const QString& item, Variant variant = Variant::Folder, RunSettings settings = {})
+Report run(Operation operation, const QString& item, Variant variant = Variant::Folder, RunSettings settings = {})
 {
-    Outcome outcome;
-    RunState state;
+    Report report;
+    TextReport text(commandOf(operation), variant);
+    text.setNoticeSink([&report](const std::string& notice) { report.direct += QByteArray::fromStdString(notice); });
     RunObserver observer;
-    observer.directText = [&outcome](const std::string& text) { outcome.direct += QByteArray::fromStdString(text); };
-    (void)runItem(operation, Item { local(item), variant == Variant::Folder }, settings, state, observer);
-    outcome.text = QByteArray::fromStdString(state.reportText);
-    return outcome;
+    observer.fileDone = [&text](const orvane::Outcome& outcome) { text.add(outcome); };
+    const RunResult result = runItem(operation, Item { local(item), variant == Variant::Folder }, settings, observer);
+    text.finish(local(item), result.counters, result.stopped);
+    report.text = QByteArray::fromStdString(text.text());
+    return report;
 }
 
 qint64 ctimeNs(const QString& path)
@@ -154,7 +157,7 @@ private slots:
         const QByteArray totals = operation == Operation::Check ? checkTotals(root, 10, 3, 2, 2)
             : operation == Operation::Tag                       ? tagTotals(root, 10, 0)
                                                                 : retagTotals(root, 10, 3, 2, 2);
-        const Outcome outcome = run(operation, root, Variant::Folder, parallel(jobs));
+        const Report outcome = run(operation, root, Variant::Folder, parallel(jobs));
         QCOMPARE(outcome.text, expected + totals + "\t4 couldn't be read.\n");
         QVERIFY(outcome.direct.isEmpty());
         const QStringList digestOnly { QString::fromStdString(platformAttributeName(theXattrName)) };
@@ -210,7 +213,7 @@ private slots:
             bytes += qMax<ssize_t>(n, 0);
             return n;
         };
-        const Outcome outcome = run(operation, path, Variant::SingleFile, settings);
+        const Report outcome = run(operation, path, Variant::SingleFile, settings);
         QCOMPARE(outcome.text, line.replace("@", QFile::encodeName(path)));
         QVERIFY(outcome.direct.isEmpty());
         QVERIFY(bytes <= contents.size());
@@ -253,18 +256,18 @@ private slots:
             retagLines +=
                 path.endsWith("/unchanged") ? ok + "Digests for " + p + "\n" : bad + "Couldn't tag " + p + "\n";
         }
-        const Outcome tag = run(Operation::Tag, root, Variant::Folder, parallel(jobs));
+        const Report tag = run(Operation::Tag, root, Variant::Folder, parallel(jobs));
         QCOMPARE(tag.direct, notices);
         QCOMPARE(tag.text, lines + tagTotals(root, 3, 3));
-        const Outcome retag = run(Operation::Retag, root, Variant::Folder, parallel(jobs));
+        const Report retag = run(Operation::Retag, root, Variant::Folder, parallel(jobs));
         QCOMPARE(retag.text, retagLines + retagTotals(root, 3, 1, 0, 0));
         QVERIFY(retag.direct.isEmpty());
         QCOMPARE(attribute(root + "/changed").value_or("none"), sha256("c1"));
 
         const QString single = root + "/never-tagged";
-        const Outcome tagOne = run(Operation::Tag, single, Variant::SingleFile);
+        const Report tagOne = run(Operation::Tag, single, Variant::SingleFile);
         QCOMPARE(tagOne.direct + tagOne.text,
-            "Read-only file system" + bad + "Couldn't tag " + QFile::encodeName(single) + "\n");
+            bad + "Couldn't tag " + QFile::encodeName(single) + " (Read-only file system)\n");
     }
 
     // Fault 1: a file that changes while read, or cannot be read whole, keeps the digest stored before.
@@ -314,7 +317,7 @@ private slots:
         QCOMPARE(run(operation, path, Variant::SingleFile, settings).text, line);
         if (change == "read error") {
             calls = 0;
-            const Outcome folder = run(operation, dir.filePath("sub"), Variant::Folder, settings);
+            const Report folder = run(operation, dir.filePath("sub"), Variant::Folder, settings);
             QVERIFY(folder.text.startsWith(line) && folder.text.endsWith(".\n\t1 couldn't be read.\n"));
         }
         QCOMPARE(attribute(path).value_or("none"), change == "replaced" ? QByteArray("none") : good);
@@ -334,7 +337,7 @@ private slots:
             expected += path.endsWith('/')
                 ? warn + "Couldn't read folder " + QFile::encodeName(path.chopped(1)) + " (on a pseudo file system)\n"
                 : warn + "Couldn't read " + QFile::encodeName(path) + " (on a pseudo file system)\n";
-        const Outcome outcome = run(Operation::Check, root);
+        const Report outcome = run(Operation::Check, root);
         ::umount2(local(root + "/proc").c_str(), MNT_DETACH);
         QCOMPARE(outcome.text, expected + checkTotals(root, 1, 0, 0, 0) + "\t2 couldn't be read.\n");
     }
@@ -359,10 +362,13 @@ private slots:
         const std::string file = folder + "/" + name.toStdString();
         QVERIFY(::mkdir(folder.c_str(), 0755) == 0 && ::close(::open(file.c_str(), O_CREAT | O_WRONLY, 0644)) == 0);
         const QByteArray shownFolder = QFile::encodeName(dir.path()) + "/" + shown;
-        RunState state;
-        QVERIFY(!runFolder(Operation::Check, folder, {}, state));
-        appendTotals(Operation::Check, folder, state);
-        QCOMPARE(QByteArray::fromStdString(state.reportText),
+        TextReport report(Command::Check, Variant::Folder);
+        RunObserver observer;
+        observer.fileDone = [&report](const orvane::Outcome& outcome) { report.add(outcome); };
+        const RunResult result = runFolder(Operation::Check, folder, {}, observer);
+        QVERIFY(!result.failure);
+        report.finish(folder, result.counters, result.stopped);
+        QCOMPARE(QByteArray::fromStdString(report.text()),
             warn + "No digest found for " + shownFolder + "/" + shown + "\nChecked a total of 1 files in " + shownFolder
                 + "\n\t0 matched digest correctly\n\t0 didn't match their digest\n\t1 had no digest.\n");
         ::unlink(file.c_str());
@@ -394,11 +400,8 @@ private slots:
                 QThread::usleep(200);
             return ::read(fd, buffer, count);
         };
-        RunState state;
-        std::thread runner([&] {
-            if (!runFolder(Operation::Tag, local(dir.path()), settings, state))
-                appendTotals(Operation::Tag, local(dir.path()), state);
-        });
+        Report report;
+        std::thread runner([&] { report = run(Operation::Tag, dir.path(), Variant::Folder, settings); });
         QTRY_COMPARE(reading.load(), jobs);
         QTRY_COMPARE(progress.filesTotal.load(), 40);
         QCOMPARE(progress.bytesTotal.load(), bytes);
@@ -414,7 +417,7 @@ private slots:
             }
         }
         QCOMPARE(reading, jobs);
-        QCOMPARE(QByteArray::fromStdString(state.reportText),
+        QCOMPARE(report.text,
             expected + warn + "Stopped after " + QByteArray::number(jobs) + " files: the run did not finish.\n");
     }
 

@@ -137,8 +137,7 @@ private slots:
             RunSettings settings;
             settings.pool = &pool;
             settings.jobs = 1 + run % 2;
-            RunState state;
-            (void)runFolder(Operation::Tag, fixtures::local(root), settings, state);
+            (void)runFolder(Operation::Tag, fixtures::local(root), settings);
         }
         stop = true;
         mutator.join();

@@ -1,18 +1,31 @@
 #include "jsonreport.h"
 
-#include "operations/checksumlist.h"
-#include "operations/jsonline.h"
+#include "checksumlist.h"
+#include "jsonline.h"
 
-#include <utility>
+namespace orvane {
 
-using namespace orvane;
+const char* commandName(Command command)
+{
+    switch (command) {
+    case Command::Check:
+        return "check";
+    case Command::Tag:
+        return "tag";
+    case Command::Retag:
+        return "retag";
+    case Command::Import:
+        return "import";
+    }
+    return "check";
+}
 
-JsonReport::JsonReport(std::string command)
-    : m_command(std::move(command))
+JsonReport::JsonReport(Command command)
+    : m_command(command)
 {
 }
 
-std::string JsonReport::fileObject(const std::string& path, const FileOutcome& outcome)
+std::string JsonReport::fileObject(const Outcome& outcome)
 {
     JsonLine object;
     object.number("version", schemaVersion);
@@ -23,7 +36,7 @@ std::string JsonReport::fileObject(const std::string& path, const FileOutcome& o
     const bool folder = outcome.result == FileResult::UnreadableFolder;
     if (!folder)
         ++m_files;
-    object.text("type", folder ? "folder" : "file").path("path", path);
+    object.text("type", folder ? "folder" : "file").path("path", outcome.path);
     object.text("outcome", resultName(outcome.result));
     if (!outcome.reason.empty())
         object.text("reason", outcome.reason);
@@ -37,22 +50,30 @@ std::string JsonReport::fileObject(const std::string& path, const FileOutcome& o
 std::string JsonReport::totalsObject(const std::string& subject, const RunCounters& c, bool stopped) const
 {
     JsonLine object;
-    object.number("version", schemaVersion).text("type", "totals").text("command", m_command);
-    object.path(m_command == "import" ? "list" : "path", subject).number("files", m_files);
-    if (m_command == "check")
+    object.number("version", schemaVersion).text("type", "totals").text("command", commandName(m_command));
+    object.path(m_command == Command::Import ? "list" : "path", subject).number("files", m_files);
+    switch (m_command) {
+    case Command::Check:
         object.number("matched", c.matched).number("mismatched", c.mismatched).number("no_digest", c.noDigest);
-    else if (m_command == "tag")
+        break;
+    case Command::Tag:
         object.number("not_tagged", c.errors);
-    else if (m_command == "retag")
+        break;
+    case Command::Retag:
         object.number("matched", c.matched)
             .number("retagged", c.retagged)
             .number("tagged_first_time", c.firstTime)
             .number("not_tagged", c.notTagged);
-    else
+        break;
+    case Command::Import:
         object.number("imported", c.imported)
             .number("mismatched", c.mismatched)
             .number("not_tagged", c.notTagged)
             .number("malformed", c.malformed);
+        break;
+    }
     object.number("unreadable", c.unreadable).number("unreadable_folders", c.unreadableFolders);
     return object.flag("stopped", stopped).finish();
 }
+
+} // namespace orvane

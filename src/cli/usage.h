@@ -1,0 +1,4 @@
+#pragma once
+
+/// What orvane-cli --help prints.
+extern const char usage[];

@@ -1,0 +1,166 @@
+#include "filestep.h"
+
+#include "hashnumber.h"
+#include "printablepath.h"
+
+#include <cerrno>
+
+namespace orvane {
+
+FileStep::FileStep(Operation operation, Variant variant, const RunSettings& settings)
+    : m_operation(operation)
+    , m_variant(variant)
+    , m_xattrName(settings.xattrName)
+    , m_digester(settings.backend, settings.bufferSize, settings.read)
+    , m_progress(settings.progress)
+{
+    if (m_progress)
+        m_digester.setReadCounter(&m_progress->bytesDone);
+}
+
+void FileStep::processFile(
+    int folderFd, const std::string& name, const std::string& path, bool knownRegular, Outcome& out)
+{
+    beginFile(path, out);
+    OpenedFile file;
+    Digest digest;
+    if (computeDigest(folderFd, name, knownRegular, file, digest)) {
+        switch (m_operation) {
+        case Operation::Check:
+            check(file, digest);
+            break;
+        case Operation::Tag:
+            tag(file, digest);
+            break;
+        case Operation::Retag:
+            retag(folderFd, name, file, digest);
+            break;
+        }
+    }
+    endFile();
+}
+
+void FileStep::fileNotReached(const std::string& path, const Failure& failure, Outcome& out)
+{
+    beginFile(path, out);
+    setUnreadable(out, failure);
+    endFile();
+}
+
+void FileStep::beginFile(const std::string& path, Outcome& out)
+{
+    m_out = &out;
+    out.clear();
+    out.path.assign(path);
+    if (m_progress)
+        m_progress->setCurrentPath(printablePath(path));
+}
+
+void FileStep::endFile()
+{
+    if (m_progress)
+        m_progress->filesDone.fetch_add(1, std::memory_order_relaxed);
+    m_out = nullptr;
+}
+
+Outcome FileStep::unreadableFolder(const std::string& path, const Failure& failure)
+{
+    Outcome out;
+    out.path = path;
+    out.result = FileResult::UnreadableFolder;
+    out.reason = failure.reason;
+    return out;
+}
+
+void setUnreadable(Outcome& out, const Failure& failure)
+{
+    out.result = FileResult::Unreadable;
+    out.reason = failure.reason;
+}
+
+bool FileStep::computeDigest(int folderFd, const std::string& name, bool knownRegular, OpenedFile& file, Digest& digest)
+{
+    Result<OpenedFile> opened = OpenedFile::openAt(folderFd, name, knownRegular, &m_fileSystemKind);
+    if (!opened) {
+        setUnreadable(*m_out, opened.failure());
+        return false;
+    }
+    file = std::move(opened.value());
+    const Result<Digest> computed = m_digester.digest(file);
+    if (!computed) {
+        setUnreadable(*m_out, computed.failure());
+        return false;
+    }
+    digest = computed.value();
+    m_out->digest = digest;
+    m_out->hasDigest = true;
+    return true;
+}
+
+bool FileStep::store(const OpenedFile& file, const Digest& value)
+{
+    const std::optional<Failure> failure = writeDigestAttribute(file.descriptor(), toBytes(value), m_xattrName);
+    if (failure)
+        m_out->reason = failure->reason;
+    return !failure;
+}
+
+void FileStep::check(const OpenedFile& file, const Digest& digest)
+{
+    // Whatever keeps a value from being read (none stored, no permission, no attribute support), the file
+    // has no digest.
+    const Result<Bytes> stored = readDigestAttribute(file.descriptor(), m_xattrName);
+    if (!stored || stored.value().empty())
+        m_out->result = FileResult::NoDigest;
+    else if (digestsEqual(stored.value(), digest))
+        m_out->result = FileResult::Matched;
+    else
+        m_out->result = FileResult::Mismatched;
+}
+
+void FileStep::tag(const OpenedFile& file, const Digest& digest)
+{
+    // A folder's line names the digest by its number, also for a write that then fails.
+    if (m_variant == Variant::Folder) {
+        const Result<std::int64_t> shownNumber = hashNumber(digest);
+        if (!shownNumber) {
+            setUnreadable(*m_out, shownNumber.failure());
+            return;
+        }
+        m_out->hashNumber = shownNumber.value();
+    }
+    m_out->result = store(file, digest) ? FileResult::Tagged : FileResult::NotTagged;
+}
+
+void FileStep::retag(int folderFd, const std::string& name, const OpenedFile& file, const Digest& digest)
+{
+    const Result<Bytes> stored = readDigestAttribute(file.descriptor(), m_xattrName);
+    // No attribute at all on a file still as it was hashed: the digest just computed is the one to store.
+    const bool none = stored ? stored.value().empty() : stored.failure().code == ENODATA && file.unchangedSinceOpened();
+    if (none) {
+        if (store(file, digest)) {
+            m_out->result = FileResult::FirstTagged;
+            return;
+        }
+    } else if (stored && digestsEqual(stored.value(), digest)) {
+        m_out->result = FileResult::Matched;
+        return;
+    } else if (stored && store(file, digest)) {
+        m_out->result = FileResult::Retagged;
+        return;
+    }
+
+    // One more attempt: the file is opened and read anew, and the fresh digest written.
+    OpenedFile again;
+    Digest fresh;
+    if (!computeDigest(folderFd, name, false, again, fresh))
+        return;
+    if (store(again, fresh)) {
+        m_out->result = FileResult::FirstTagged;
+        m_out->reason.clear();
+    } else {
+        m_out->result = FileResult::NotTagged;
+    }
+}
+
+} // namespace orvane

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "outcome.h"
+
+#include <cstdint>
+#include <string>
+
+namespace orvane {
+
+/*!
+ * The report as JSON Lines (--format=jsonl): one object per outcome in report order, then one of totals.
+ * docs/jsonl.md describes the objects; a change that breaks a reader raises schemaVersion.
+ */
+class JsonReport
+{
+public:
+    static constexpr int schemaVersion = 1;
+
+    explicit JsonReport(Command command);
+
+    /// The object for one file, unreadable folder or malformed list line, counted for the totals.
+    [[nodiscard]] std::string fileObject(const Outcome& outcome);
+
+    /// The last object: the counts of the run on subject (the item's path, or the list's name).
+    [[nodiscard]] std::string totalsObject(const std::string& subject, const RunCounters& counters, bool stopped) const;
+
+private:
+    Command m_command;
+    std::int64_t m_files = 0;
+};
+
+/// "check", "tag", "retag" or "import": the command's name on the command line and in JSON Lines.
+[[nodiscard]] const char* commandName(Command command);
+
+} // namespace orvane
