@@ -1,10 +1,8 @@
 # The maker's web addresses, set here and nowhere else (or with -D at configure time).
 set(ORVANE_SUPPORT_URL "https://www.sablewickfern.co/orvane/support/"
     CACHE STRING "Help > Support opens this page")
-set(ORVANE_UPDATES_URL_EL_CAPITAN "https://www.sablewickfern.co/orvane/updates/el-capitan/"
-    CACHE STRING "Help > Updates opens this page on systems whose minor version number is 10 or 11")
-set(ORVANE_UPDATES_URL_SIERRA "https://www.sablewickfern.co/orvane/updates/sierra/"
-    CACHE STRING "Help > Updates opens this page on all other systems")
+set(ORVANE_UPDATES_URL "https://www.sablewickfern.co/orvane/updates/"
+    CACHE STRING "Help > Updates opens this page")
 # At run time ORVANE_UPDATE_MANIFEST_URL and ORVANE_DOWNLOAD_BASE_URL override the next two (tests, staged
 # deployments).
 set(ORVANE_UPDATE_MANIFEST_URL_DEFAULT "https://www.sablewickfern.co/orvane/update.plist"

@@ -21,8 +21,7 @@ orvane_add_gui_test(tst_appdelegate gui/tst_appdelegate.cpp)
 # The maker's pages as the build sets them, to check that Help opens these very addresses.
 target_compile_definitions(tst_appdelegate PRIVATE
     ORVANE_SUPPORT_URL="${ORVANE_SUPPORT_URL}"
-    ORVANE_UPDATES_URL_EL_CAPITAN="${ORVANE_UPDATES_URL_EL_CAPITAN}"
-    ORVANE_UPDATES_URL_SIERRA="${ORVANE_UPDATES_URL_SIERRA}")
+    ORVANE_UPDATES_URL="${ORVANE_UPDATES_URL}")
 # The hand-over starts the program itself, twice.
 target_compile_definitions(tst_appdelegate PRIVATE ORVANE_PATH="$<TARGET_FILE:orvane>" ORVANE_VERSION="${PROJECT_VERSION}")
 add_dependencies(tst_appdelegate orvane)

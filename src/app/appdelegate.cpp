@@ -11,33 +11,34 @@
 #include "app/updateoffer.h"
 #include "document/document.h"
 #include "document/documentwindow.h"
-#include "runner/itemurl.h"
+#include "runner/itemname.h"
 #include "runner/viewcontroller.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QSysInfo>
-#include <QVersionNumber>
 
 namespace {
 
-QStringList localPaths(const QMimeData* data)
+// The local files among urls, by their paths' own bytes: the percent-encoded path, decoded as bytes, keeps a
+// name that is not UTF-8 as it is.
+QList<QByteArray> localPaths(const QList<QUrl>& urls)
 {
-    QStringList paths;
-    if (!data)
-        return paths;
-    const QList<QUrl> urls = data->urls();
+    QList<QByteArray> paths;
     for (const QUrl& url : urls)
         if (url.isLocalFile())
-            paths.append(url.toLocalFile());
+            paths.append(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
     return paths;
+}
+
+QList<QByteArray> localPaths(const QMimeData* data)
+{
+    return data ? localPaths(data->urls()) : QList<QByteArray>();
 }
 
 } // namespace
@@ -65,30 +66,7 @@ void AppDelegate::applicationDidFinishLaunching(const QList<QByteArray>& items, 
     openItemsAndRun(items, operation);
     if (m_documents.isEmpty())
         showStartWindow();
-    scheduleUpdateCheck();
-}
-
-void AppDelegate::scheduleUpdateCheck()
-{
     m_updateCheck->scheduleUpdateCheck();
-}
-
-void AppDelegate::checkForUpdate()
-{
-    m_updateCheck->checkForUpdate();
-}
-
-void AppDelegate::handleUpdateResponse(const QByteArray& body,
-    const std::optional<orvane::UpdateResponse>& response,
-    QNetworkReply::NetworkError error,
-    const QString& runningVersion)
-{
-    m_updateCheck->handleUpdateResponse(body, response, error, runningVersion);
-}
-
-void AppDelegate::processUpdateManifest(const QByteArray& body, const QString& runningVersion)
-{
-    m_updateCheck->processUpdateManifest(body, runningVersion);
 }
 
 QList<QMenu*> AppDelegate::helpMenus() const
@@ -105,12 +83,9 @@ QUrl AppDelegate::supportPage()
     return QUrl(QStringLiteral(ORVANE_SUPPORT_URL));
 }
 
-QUrl AppDelegate::updatePageFor(const QString& systemVersion)
+QUrl AppDelegate::updatesPage()
 {
-    const int minor = QVersionNumber::fromString(systemVersion).minorVersion();
-    if (minor == 10 || minor == 11)
-        return QUrl(QStringLiteral(ORVANE_UPDATES_URL_EL_CAPITAN));
-    return QUrl(QStringLiteral(ORVANE_UPDATES_URL_SIERRA));
+    return QUrl(QStringLiteral(ORVANE_UPDATES_URL));
 }
 
 void AppDelegate::openHelp()
@@ -128,7 +103,7 @@ void AppDelegate::openSupport()
 
 void AppDelegate::openUpdates()
 {
-    openPage(updatePageFor(QSysInfo::productVersion()));
+    openPage(updatesPage());
 }
 
 void AppDelegate::openPage(const QUrl& url)
@@ -137,25 +112,28 @@ void AppDelegate::openPage(const QUrl& url)
         showError(tr("%1 could not be opened: no browser is set up to open it.").arg(url.toString()));
 }
 
-Document* AppDelegate::openItem(const QString& path)
+Document* AppDelegate::openItem(const QByteArray& path)
 {
-    QString reason;
-    const std::optional<QUrl> url = ItemURL::fromPath(path, &reason);
-    if (!url) {
-        showError(tr("%1 could not be opened: %2.").arg(path, reason));
+    // Resolved as the command line resolves its PATH: the item opened is the one the kernel finds, and it is
+    // carried as its path's own bytes from here to the run.
+    const orvane::Result<orvane::Item> resolved = orvane::resolveItem(path.toStdString());
+    if (!resolved) {
+        showError(tr("%1 could not be opened: %2.")
+                      .arg(ItemName::shownPath(path.toStdString()), QString::fromStdString(resolved.failure().reason)));
         return nullptr;
     }
+    const orvane::Item& item = resolved.value();
+    const QByteArray recent = QByteArray::fromStdString(item.path);
     for (Document* open : std::as_const(m_documents)) {
         const ViewController* controller = open->viewController();
-        if (open->url() == url && controller && !controller->isClosed()) {
+        if (open->item().path == item.path && controller && !controller->isClosed()) {
             bringForward(open->windowControllers().first());
-            RecentItems::add(ItemURL::folderPath(*url));
+            RecentItems::add(recent);
             return open;
         }
     }
 
-    auto* document = new Document(this);
-    document->readFromURL(*url, QString());
+    auto* document = new Document(item, this);
     document->makeWindowControllers();
     m_documents.append(document);
     connect(document, &Document::errorOccurred, this, [](const QString& message) { showError(message); });
@@ -172,15 +150,15 @@ Document* AppDelegate::openItem(const QString& path)
                 m_notifications->notify(window, line);
         });
     }
-    RecentItems::add(ItemURL::folderPath(*url));
+    RecentItems::add(recent);
     if (m_startWindow)
         m_startWindow->close();
     return document;
 }
 
-void AppDelegate::openItems(const QStringList& paths)
+void AppDelegate::openItems(const QList<QByteArray>& paths)
 {
-    for (const QString& path : paths)
+    for (const QByteArray& path : paths)
         openItem(path);
 }
 
@@ -190,7 +168,7 @@ void AppDelegate::openItemsAndRun(const QList<QByteArray>& paths, const QString&
     const Start starts[] = { &ViewController::checkButton, &ViewController::hashButton, &ViewController::retagButton };
     const qsizetype which = LaunchOptions::operations().indexOf(operation);
     for (const QByteArray& path : paths) {
-        const Document* document = openItem(QFile::decodeName(path));
+        const Document* document = openItem(path);
         ViewController* controller = document ? document->viewController() : nullptr;
         if (controller && which >= 0 && controller->runsInFlight() == 0)
             (controller->*starts[which])();
@@ -203,7 +181,7 @@ void AppDelegate::openFileDialog(QWidget* parent)
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFiles);
-    connect(dialog, &QFileDialog::filesSelected, this, &AppDelegate::openItems);
+    connect(dialog, &QFileDialog::accepted, this, [this, dialog] { openItems(localPaths(dialog->selectedUrls())); });
     dialog->open();
 }
 
@@ -214,7 +192,7 @@ void AppDelegate::openFolderDialog(QWidget* parent)
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
-    connect(dialog, &QFileDialog::fileSelected, this, &AppDelegate::openItem);
+    connect(dialog, &QFileDialog::accepted, this, [this, dialog] { openItems(localPaths(dialog->selectedUrls())); });
     dialog->open();
 }
 
@@ -259,9 +237,22 @@ void AppDelegate::quit()
     maybeQuit();
 }
 
+MenuActions AppDelegate::menuActions()
+{
+    MenuActions actions;
+    actions.openFile = [this](QWidget* parent) { openFileDialog(parent); };
+    actions.openFolder = [this](QWidget* parent) { openFolderDialog(parent); };
+    actions.openRecent = [this](const QByteArray& path) { openItem(path); };
+    actions.quit = [this] { quit(); };
+    actions.help = [this] { openHelp(); };
+    actions.support = [this] { openSupport(); };
+    actions.updates = [this] { openUpdates(); };
+    return actions;
+}
+
 void AppDelegate::adoptWindow(QMainWindow* window, Document* document)
 {
-    QMenu* help = MainMenu::install(*this, window, document);
+    QMenu* help = MainMenu::install(menuActions(), window, document);
     m_helpMenus.append(help);
     // A window opened after the update check found Orvane's entry shows the same mark as the others.
     if (m_updateCheck->hasFoundOwnEntry())
@@ -307,7 +298,7 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
-        const QStringList paths = localPaths(drop->mimeData());
+        const QList<QByteArray> paths = localPaths(drop->mimeData());
         if (!paths.isEmpty()) {
             drop->acceptProposedAction();
             // Opened once the drop is over, not inside the drag-and-drop machinery.

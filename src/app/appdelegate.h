@@ -1,11 +1,12 @@
 #pragma once
 
+#include "app/mainmenu.h"
 #include "update/updatecheck.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QStringList>
 #include <QUrl>
 
 class DesktopNotifications;
@@ -54,22 +55,14 @@ public:
         return m_startWindow;
     }
 
-    /// The update check at launch, owned by the delegate: see orvane::UpdateCheck.
-    void scheduleUpdateCheck();
-    void checkForUpdate();
-    void handleUpdateResponse(const QByteArray& body,
-        const std::optional<orvane::UpdateResponse>& response,
-        QNetworkReply::NetworkError error,
-        const QString& runningVersion);
-    void processUpdateManifest(const QByteArray& body, const QString& runningVersion);
+    /// The update check at launch, owned by the delegate.
     [[nodiscard]] orvane::UpdateCheck* updateCheck() const
     {
         return m_updateCheck;
     }
 
     [[nodiscard]] static QUrl supportPage();
-    /// The update page for the running system: one page for minor version numbers 10 and 11, one for the rest.
-    [[nodiscard]] static QUrl updatePageFor(const QString& systemVersion);
+    [[nodiscard]] static QUrl updatesPage();
 
 signals:
     /// No window is left open and no folder run is walking: time to quit.
@@ -80,9 +73,10 @@ public slots:
     void openSupport();
     void openUpdates();
 
-    /// Opens the item at path in a window of its own, or brings its window forward if it is open already.
-    Document* openItem(const QString& path);
-    void openItems(const QStringList& paths);
+    /// Opens the item at path (its own bytes) in a window of its own, or brings its window forward if it is
+    /// open already.
+    Document* openItem(const QByteArray& path);
+    void openItems(const QList<QByteArray>& paths);
     /// Opens each item as openItem does and starts operation ("check", "tag" or "retag") in its window,
     /// unless a run of that window is going already: then the window only comes to the front.
     void openItemsAndRun(const QList<QByteArray>& paths, const QString& operation);
@@ -97,6 +91,7 @@ protected:
 
 private:
     void adoptWindow(QMainWindow* window, Document* document);
+    [[nodiscard]] MenuActions menuActions();
     void maybeQuit();
     /// Opens url in the browser, or says that it could not, naming it.
     void openPage(const QUrl& url);

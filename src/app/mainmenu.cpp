@@ -1,10 +1,11 @@
 #include "mainmenu.h"
 
-#include "app/appdelegate.h"
 #include "app/helpviewcontroller.h"
 #include "app/helpwindow.h"
 #include "app/recentitems.h"
 #include "document/document.h"
+#include "report/reportpane.h"
+#include "runner/itemname.h"
 #include "runner/viewcontroller.h"
 
 #include <QAction>
@@ -29,22 +30,21 @@ QString menuText(QString path)
 
 } // namespace
 
-QMenu* MainMenu::install(AppDelegate& app, QMainWindow* window, Document* document)
+QMenu* MainMenu::install(const MenuActions& app, QMainWindow* window, Document* document)
 {
     ViewController* controller = document ? document->viewController() : nullptr;
+    ReportPane* report = controller ? controller->reportPane() : nullptr;
     QMenuBar* bar = window->menuBar();
 
     QMenu* file = bar->addMenu(tr("&File"));
-    file->addAction(tr("&Open File…"), QKeySequence(tr("Ctrl+O")), &app, [&app, window] { app.openFileDialog(window); })
+    file->addAction(tr("&Open File…"), QKeySequence(tr("Ctrl+O")), window, [app, window] { app.openFile(window); })
         ->setObjectName(QStringLiteral("openFileAction"));
-    file->addAction(tr("Open &Folder…"),
-            QKeySequence(tr("Ctrl+Shift+O")),
-            &app,
-            [&app, window] { app.openFolderDialog(window); })
+    file->addAction(
+            tr("Open &Folder…"), QKeySequence(tr("Ctrl+Shift+O")), window, [app, window] { app.openFolder(window); })
         ->setObjectName(QStringLiteral("openFolderAction"));
     QMenu* recent = file->addMenu(tr("Open &Recent"));
     recent->setObjectName(QStringLiteral("recentMenu"));
-    QObject::connect(recent, &QMenu::aboutToShow, recent, [recent, &app] { fillRecentMenu(recent, app); });
+    QObject::connect(recent, &QMenu::aboutToShow, recent, [recent, app] { fillRecentMenu(recent, app); });
     file->addSeparator();
     QAction* save = file->addAction(tr("&Save Report…"), QKeySequence(tr("Ctrl+S")));
     save->setObjectName(QStringLiteral("saveAction"));
@@ -53,7 +53,7 @@ QMenu* MainMenu::install(AppDelegate& app, QMainWindow* window, Document* docume
     file->addSeparator();
     file->addAction(tr("&Close"), QKeySequence(tr("Ctrl+W")), window, &QWidget::close)
         ->setObjectName(QStringLiteral("closeAction"));
-    file->addAction(tr("&Quit"), QKeySequence(tr("Ctrl+Q")), &app, &AppDelegate::quit)
+    file->addAction(tr("&Quit"), QKeySequence(tr("Ctrl+Q")), window, [app] { app.quit(); })
         ->setObjectName(QStringLiteral("quitAction"));
 
     QMenu* view = bar->addMenu(tr("&View"));
@@ -82,18 +82,18 @@ QMenu* MainMenu::install(AppDelegate& app, QMainWindow* window, Document* docume
         QObject::connect(exportReport, &QAction::triggered, controller, &ViewController::exportText);
         QObject::connect(bigger, &QAction::triggered, controller, &ViewController::incFontSize);
         QObject::connect(smaller, &QAction::triggered, controller, &ViewController::decFontSize);
-        QObject::connect(find, &QAction::triggered, controller, &ViewController::findInReport);
-        QObject::connect(findNext, &QAction::triggered, controller, &ViewController::findNext);
-        QObject::connect(findPrevious, &QAction::triggered, controller, &ViewController::findPrevious);
-        QObject::connect(actualSize, &QAction::triggered, controller, &ViewController::resetFontSize);
-        QObject::connect(problemsOnly, &QAction::toggled, controller, &ViewController::setProblemsOnly);
-        QObject::connect(controller, &ViewController::problemsOnlyChanged, problemsOnly, &QAction::setChecked);
+        QObject::connect(find, &QAction::triggered, report, &ReportPane::find);
+        QObject::connect(findNext, &QAction::triggered, report, &ReportPane::findNext);
+        QObject::connect(findPrevious, &QAction::triggered, report, &ReportPane::findPrevious);
+        QObject::connect(actualSize, &QAction::triggered, report, &ReportPane::resetFontSize);
+        QObject::connect(problemsOnly, &QAction::toggled, report, &ReportPane::setProblemsOnly);
+        QObject::connect(report, &ReportPane::problemsOnlyChanged, problemsOnly, &QAction::setChecked);
         // Bigger and Smaller are off at the bounds of the size.
-        const auto sizeBounds = [controller, bigger, smaller] {
-            bigger->setEnabled(controller->canMakeBigger());
-            smaller->setEnabled(controller->canMakeSmaller());
+        const auto sizeBounds = [report, bigger, smaller] {
+            bigger->setEnabled(report->canMakeBigger());
+            smaller->setEnabled(report->canMakeSmaller());
         };
-        QObject::connect(controller, &ViewController::fontSizeChanged, bigger, sizeBounds);
+        QObject::connect(report, &ReportPane::fontSizeChanged, bigger, sizeBounds);
         sizeBounds();
     } else {
         for (QAction* action : { save, exportReport, find, findNext, findPrevious, problemsOnly })
@@ -112,10 +112,10 @@ QMenu* MainMenu::install(AppDelegate& app, QMainWindow* window, Document* docume
 
     QMenu* help = bar->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));
-    help->addAction(tr("Orvane &Help"), QKeySequence(Qt::Key_F1), &app, &AppDelegate::openHelp)
+    help->addAction(tr("Orvane &Help"), QKeySequence(Qt::Key_F1), window, [app] { app.help(); })
         ->setObjectName(QStringLiteral("helpAction"));
-    help->addAction(tr("&Support"), &app, &AppDelegate::openSupport)->setObjectName(QStringLiteral("supportAction"));
-    help->addAction(tr("&Updates"), &app, &AppDelegate::openUpdates)->setObjectName(QStringLiteral("updatesAction"));
+    help->addAction(tr("&Support"), window, [app] { app.support(); })->setObjectName(QStringLiteral("supportAction"));
+    help->addAction(tr("&Updates"), window, [app] { app.updates(); })->setObjectName(QStringLiteral("updatesAction"));
     help->addSeparator();
     help->addAction(QStringLiteral("Update not checked"))->setObjectName(QString::fromLatin1(updateStatusName));
     return help;
@@ -136,12 +136,12 @@ void MainMenu::markUpdateChecked(QMenu* helpMenu)
     });
 }
 
-void MainMenu::fillRecentMenu(QMenu* menu, AppDelegate& app)
+void MainMenu::fillRecentMenu(QMenu* menu, const MenuActions& app)
 {
     menu->clear();
-    const QStringList items = RecentItems::list();
-    for (const QString& path : items)
-        menu->addAction(menuText(path), &app, [&app, path] { app.openItem(path); });
+    const QList<QByteArray> items = RecentItems::list();
+    for (const QByteArray& path : items)
+        menu->addAction(menuText(ItemName::shownPath(path.toStdString())), menu, [app, path] { app.openRecent(path); });
     if (items.isEmpty())
         menu->addAction(tr("No Recent Items"))->setEnabled(false);
     menu->addSeparator();

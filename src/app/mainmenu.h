@@ -1,9 +1,25 @@
 #pragma once
 
-class AppDelegate;
+#include <QByteArray>
+
+#include <functional>
+
 class Document;
 class QMainWindow;
 class QMenu;
+class QWidget;
+
+/// What the menus ask of the application, which fills it in.
+struct MenuActions
+{
+    std::function<void(QWidget* parent)> openFile;
+    std::function<void(QWidget* parent)> openFolder;
+    std::function<void(const QByteArray& path)> openRecent;
+    std::function<void()> quit;
+    std::function<void()> help;
+    std::function<void()> support;
+    std::function<void()> updates;
+};
 
 /*!
  * The menu bar every Orvane window carries (Linux has no global menu bar): File, View and Help. Commands that
@@ -17,12 +33,12 @@ public:
     static constexpr const char* updateStatusName = "updateStatusItem";
 
     /// Builds the menu bar of window; document is the window's document, if it has one. Returns the Help menu.
-    static QMenu* install(AppDelegate& app, QMainWindow* window, Document* document);
+    static QMenu* install(const MenuActions& actions, QMainWindow* window, Document* document);
 
     /// Turns the Help menu's update status item from "Update not checked" into the checked item "Checked
     /// for update", for the rest of the run.
     static void markUpdateChecked(QMenu* helpMenu);
 
     /// Refills an Open Recent menu from the recent items that still exist.
-    static void fillRecentMenu(QMenu* menu, AppDelegate& app);
+    static void fillRecentMenu(QMenu* menu, const MenuActions& actions);
 };

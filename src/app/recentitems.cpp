@@ -1,32 +1,59 @@
 #include "recentitems.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QSettings>
+#include <QVariant>
+
+#include <sys/stat.h>
 
 namespace RecentItems {
 
-QStringList list()
+namespace {
+
+// Paths kept as text by earlier versions are taken in the local encoding.
+QList<QByteArray> stored(const QSettings& settings)
+{
+    QList<QByteArray> paths;
+    for (const QVariant& value : settings.value(settingsKey).toList())
+        paths.append(
+            value.typeId() == QMetaType::QByteArray ? value.toByteArray() : QFile::encodeName(value.toString()));
+    return paths;
+}
+
+void store(QSettings& settings, const QList<QByteArray>& paths)
+{
+    QVariantList values;
+    for (const QByteArray& path : paths)
+        values.append(path);
+    settings.setValue(settingsKey, values);
+}
+
+} // namespace
+
+QList<QByteArray> list()
 {
     QSettings settings;
-    const QStringList stored = settings.value(settingsKey).toStringList();
-    QStringList present;
-    for (const QString& path : stored)
-        if (QFileInfo::exists(path) && !present.contains(path))
+    const QList<QByteArray> kept = stored(settings);
+    QList<QByteArray> present;
+    for (const QByteArray& path : kept) {
+        struct stat status = {};
+        if (::stat(path.constData(), &status) == 0 && !present.contains(path))
             present.append(path);
-    if (present != stored)
-        settings.setValue(settingsKey, present);
+    }
+    if (present != kept)
+        store(settings, present);
     return present;
 }
 
-void add(const QString& path)
+void add(const QByteArray& path)
 {
     QSettings settings;
-    QStringList items = settings.value(settingsKey).toStringList();
+    QList<QByteArray> items = stored(settings);
     items.removeAll(path);
     items.prepend(path);
     while (items.size() > maximum)
         items.removeLast();
-    settings.setValue(settingsKey, items);
+    store(settings, items);
 }
 
 void clear()

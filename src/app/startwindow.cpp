@@ -1,6 +1,7 @@
 #include "startwindow.h"
 
 #include "app/recentitems.h"
+#include "runner/itemname.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -11,15 +12,15 @@
 
 StartWindow::StartWindow(QWidget* parent)
     : QMainWindow(parent)
-    , theOpenFileButton(new QPushButton(tr("Open F&ile…")))
-    , theOpenFolderButton(new QPushButton(tr("Open F&older…")))
-    , theRecentList(new QListWidget)
+    , m_openFileButton(new QPushButton(tr("Open F&ile…")))
+    , m_openFolderButton(new QPushButton(tr("Open F&older…")))
+    , m_recentList(new QListWidget)
 {
     setObjectName(QStringLiteral("StartWindow"));
     setWindowTitle(QStringLiteral("Orvane"));
-    theOpenFileButton->setObjectName(QStringLiteral("theOpenFileButton"));
-    theOpenFolderButton->setObjectName(QStringLiteral("theOpenFolderButton"));
-    theRecentList->setObjectName(QStringLiteral("theRecentList"));
+    m_openFileButton->setObjectName(QStringLiteral("openFileButton"));
+    m_openFolderButton->setObjectName(QStringLiteral("openFolderButton"));
+    m_recentList->setObjectName(QStringLiteral("recentList"));
 
     auto* dropArea = new QLabel(tr("Drop a folder or a file here to check, tag or retag it."));
     dropArea->setAlignment(Qt::AlignCenter);
@@ -29,8 +30,8 @@ StartWindow::StartWindow(QWidget* parent)
     dropArea->setWordWrap(true);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(theOpenFileButton);
-    buttons->addWidget(theOpenFolderButton);
+    buttons->addWidget(m_openFileButton);
+    buttons->addWidget(m_openFolderButton);
     buttons->addStretch();
 
     auto* content = new QWidget;
@@ -38,14 +39,14 @@ StartWindow::StartWindow(QWidget* parent)
     layout->addWidget(dropArea);
     layout->addLayout(buttons);
     layout->addWidget(new QLabel(tr("Recent items:")));
-    layout->addWidget(theRecentList);
+    layout->addWidget(m_recentList);
     setCentralWidget(content);
     resize(520, 420);
 
-    connect(theOpenFileButton, &QPushButton::clicked, this, &StartWindow::openFileRequested);
-    connect(theOpenFolderButton, &QPushButton::clicked, this, &StartWindow::openFolderRequested);
-    connect(theRecentList, &QListWidget::itemActivated, this, [this](const QListWidgetItem* item) {
-        emit itemChosen(item->data(Qt::UserRole).toString());
+    connect(m_openFileButton, &QPushButton::clicked, this, &StartWindow::openFileRequested);
+    connect(m_openFolderButton, &QPushButton::clicked, this, &StartWindow::openFolderRequested);
+    connect(m_recentList, &QListWidget::itemActivated, this, [this](const QListWidgetItem* item) {
+        emit itemChosen(item->data(Qt::UserRole).toByteArray());
     });
 }
 
@@ -53,9 +54,9 @@ StartWindow::~StartWindow() = default;
 
 void StartWindow::refreshRecentItems()
 {
-    theRecentList->clear();
-    for (const QString& path : RecentItems::list()) {
-        auto* item = new QListWidgetItem(path, theRecentList);
+    m_recentList->clear();
+    for (const QByteArray& path : RecentItems::list()) {
+        auto* item = new QListWidgetItem(ItemName::shownPath(path.toStdString()), m_recentList);
         item->setData(Qt::UserRole, path);
     }
 }

@@ -19,7 +19,7 @@ public:
 signals:
     void openFileRequested();
     void openFolderRequested();
-    void itemChosen(const QString& path);
+    void itemChosen(const QByteArray& path);
 
 public slots:
     /// Fills the list from the recent items that still exist.
@@ -29,7 +29,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QPushButton* theOpenFileButton;
-    QPushButton* theOpenFolderButton;
-    QListWidget* theRecentList;
+    QPushButton* m_openFileButton;
+    QPushButton* m_openFolderButton;
+    QListWidget* m_recentList;
 };

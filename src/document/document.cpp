@@ -3,11 +3,12 @@
 #include "document/documentwindow.h"
 #include "document/filemanager.h"
 #include "report/reportfile.h"
-#include "runner/itemurl.h"
+#include "runner/itemname.h"
 #include "runner/viewcontroller.h"
 
-Document::Document(QObject* parent)
+Document::Document(const orvane::Item& item, QObject* parent)
     : QObject(parent)
+    , m_item(item)
     , m_fileManager(new FileManager(this))
 {
     connect(m_fileManager, &FileManager::errorOccurred, this, &Document::errorOccurred);
@@ -23,30 +24,17 @@ void Document::makeWindowControllers()
     auto* window = new DocumentWindow(displayName());
     m_windowControllers.append(window);
     ViewController* controller = window->viewController();
-    if (theURL)
-        controller->setItem(*theURL, m_isFile);
+    controller->setItem(m_item);
     connect(controller, &ViewController::errorOccurred, this, &Document::errorOccurred);
     connect(controller, &ViewController::showInFilesRequested, m_fileManager, &FileManager::showInFiles);
     connect(controller, &ViewController::openRequested, m_fileManager, &FileManager::open);
     connect(window, &DocumentWindow::windowClosed, this, [this, window] { windowWillClose(window); });
 }
 
-std::optional<QByteArray> Document::dataOfType(const QString& /*typeName*/, int* error) const
+QByteArray Document::reportData() const
 {
     const ViewController* controller = viewController();
-    if (!controller) {
-        if (error)
-            *error = unimplementedError;
-        return std::nullopt;
-    }
-    return controller->reportText().toUtf8();
-}
-
-bool Document::readFromURL(const QUrl& url, const QString& /*typeName*/)
-{
-    theURL = url;
-    m_isFile = !ItemURL::isDirectory(url);
-    return true;
+    return controller ? controller->reportBytes() : QByteArray();
 }
 
 ViewController* Document::viewController() const
@@ -56,28 +44,21 @@ ViewController* Document::viewController() const
 
 QString Document::displayName() const
 {
-    return theURL ? ItemURL::displayName(*theURL) : tr("Untitled");
+    return ItemName::displayName(m_item.path);
 }
 
 void Document::saveDocument()
 {
     QWidget* parent = m_windowControllers.isEmpty() ? nullptr : m_windowControllers.first();
-    const QString openedFile = theURL && m_isFile ? ItemURL::path(*theURL) : QString();
-    const auto failed = [this](const QString& message) { emit errorOccurred(message); };
-    // The text of the moment the user confirms, as a document's save takes it.
+    const QByteArray openedFile = isFile() ? QByteArray::fromStdString(m_item.path) : QByteArray();
+    // The report of the moment the user confirms, as a document's save takes it.
     ReportFile::saveWithDialog(
         parent,
         tr("Save Report"),
         displayName(),
         openedFile,
-        [this, failed] {
-            int error = 0;
-            std::optional<QByteArray> data = dataOfType(QStringLiteral("public.plain-text"), &error);
-            if (!data)
-                failed(tr("The report could not be saved: this window has no report (error %1).").arg(error));
-            return data;
-        },
-        failed);
+        [this]() -> std::optional<QByteArray> { return reportData(); },
+        [this](const QString& message) { emit errorOccurred(message); });
 }
 
 void Document::windowWillClose(DocumentWindow* window)

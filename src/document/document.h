@@ -1,22 +1,21 @@
 #pragma once
 
+#include "operations/item.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QUrl>
-
-#include <optional>
 
 class DocumentWindow;
 class FileManager;
 class ViewController;
 
 /*!
- * An opened item, a folder tree or a single file. The document holds only the item's URL and whether it is a
- * single file; it never reads the item. It makes the item's one window and gives the report to Save.
+ * An opened item, a folder tree or a single file, as the opener resolved it (its path's own bytes and its
+ * kind). The document never reads the item. It makes the item's one window and gives the report to Save.
  *
- * A closed document deletes itself, with its window, once the window's last folder run has ended.
+ * A closed document deletes itself, with its window, once the window's last run has ended.
  */
 class Document : public QObject
 {
@@ -24,29 +23,23 @@ class Document : public QObject
     Q_DISABLE_COPY_MOVE(Document)
 
 public:
-    /// The error of dataOfType when there is no report to give ("not implemented", as the system says).
-    static constexpr int unimplementedError = -4;
-
-    explicit Document(QObject* parent = nullptr);
+    explicit Document(const orvane::Item& item, QObject* parent = nullptr);
     ~Document() override;
 
-    /// The opened item's URL; none until readFromURL.
-    [[nodiscard]] std::optional<QUrl> url() const
+    [[nodiscard]] const orvane::Item& item() const
     {
-        return theURL;
+        return m_item;
     }
     /// Whether the item is a single file rather than a folder tree.
     [[nodiscard]] bool isFile() const
     {
-        return m_isFile;
+        return !m_item.isFolder;
     }
 
     /// Makes the document's one window ("Document Window Controller"), not yet shown, and hands it the item.
     void makeWindowControllers();
-    /// The report's plain text as UTF-8; or none, with unimplementedError in *error, when there is no report.
-    [[nodiscard]] std::optional<QByteArray> dataOfType(const QString& typeName, int* error = nullptr) const;
-    /// Takes the item's URL: a folder is an item whose URL ends in "/". Reads nothing; always succeeds.
-    bool readFromURL(const QUrl& url, const QString& typeName);
+    /// The report as orvane-cli prints it, for Save; empty without a window.
+    [[nodiscard]] QByteArray reportData() const;
     /// The view controller of the first window, if there is one.
     [[nodiscard]] ViewController* viewController() const;
     [[nodiscard]] const QList<DocumentWindow*>& windowControllers() const
@@ -68,8 +61,7 @@ public slots:
 private:
     void windowWillClose(DocumentWindow* window);
 
-    std::optional<QUrl> theURL;
-    bool m_isFile = true;
+    orvane::Item m_item;
     QList<DocumentWindow*> m_windowControllers;
     FileManager* m_fileManager;
 };

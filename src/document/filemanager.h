@@ -1,13 +1,15 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
 /*!
- * From a report line to its file: shows the file in the desktop's file manager, opens it with its
- * application, or says why it cannot. "Show in Files" asks the file manager over D-Bus
+ * From a report line to its file, by the path's own bytes: shows the file in the desktop's file manager,
+ * opens it with its application, or says why it cannot. "Show in Files" asks the file manager over D-Bus
  * (org.freedesktop.FileManager1.ShowItems) to open the folder with the file selected; where no file manager
- * answers, the folder is opened as the desktop opens folders.
+ * answers, the folder is opened as the desktop opens folders. Addresses carry the bytes percent-encoded, so a
+ * name that is not UTF-8 or holds control characters reaches the file manager as it is.
  */
 class FileManager : public QObject
 {
@@ -18,9 +20,12 @@ public:
     explicit FileManager(QObject* parent = nullptr);
     ~FileManager() override;
 
+    /// The file: address of the path's bytes.
+    [[nodiscard]] static QByteArray fileAddress(const QByteArray& path);
+
 public slots:
-    void showInFiles(const QString& path);
-    void open(const QString& path);
+    void showInFiles(const QByteArray& path);
+    void open(const QByteArray& path);
 
 signals:
     /// The file no longer exists, or nothing could show or open it; message names the path.
@@ -28,6 +33,6 @@ signals:
 
 private:
     /// False, after telling why, when nothing is at path any more (a dangling link still counts).
-    bool exists(const QString& path);
-    void openFolder(const QString& path);
+    bool exists(const QByteArray& path);
+    void openFolder(const QByteArray& path);
 };

@@ -34,10 +34,10 @@ bool sameFile(const QByteArray& first, const QByteArray& second)
 
 } // namespace
 
-QString write(const QString& path, const QByteArray& bytes, const QString& openedItem)
+QString write(const QString& path, const QByteArray& bytes, const QByteArray& openedItem)
 {
     const QByteArray name = QFile::encodeName(path);
-    if (!openedItem.isEmpty() && sameFile(name, QFile::encodeName(openedItem)))
+    if (!openedItem.isEmpty() && sameFile(name, openedItem))
         return failure(path, QStringLiteral("it is the item this window checks, and Orvane never writes over it"));
 
     // Not truncated on opening: only once it is known to be a regular file. O_NONBLOCK keeps a FIFO
@@ -82,7 +82,7 @@ QString proposedName(const QString& itemName)
 void saveWithDialog(QWidget* parent,
     const QString& caption,
     const QString& itemName,
-    const QString& openedItem,
+    const QByteArray& openedItem,
     std::function<std::optional<QByteArray>()> bytes,
     std::function<void(const QString& message)> failed)
 {

@@ -17,17 +17,18 @@ namespace ReportFile {
  * a device is no place for a report) and the opened item itself, whose contents Orvane never touches.
  * Returns an empty string on success, or the message for the user, naming the path and the reason.
  */
-[[nodiscard]] QString write(const QString& path, const QByteArray& bytes, const QString& openedItem = {});
+[[nodiscard]] QString write(const QString& path, const QByteArray& bytes, const QByteArray& openedItem = {});
 
 /// The name Save and Export propose for the report of the item called itemName.
 [[nodiscard]] QString proposedName(const QString& itemName);
 
 /// Shows the save dialog over parent's window and writes what bytes() gives once the user confirms, as
 /// write() does; a failure's message goes to failed. bytes() may give nothing, having reported why itself.
+/// openedItem: the path of the file the window checks, which is never written over.
 void saveWithDialog(QWidget* parent,
     const QString& caption,
     const QString& itemName,
-    const QString& openedItem,
+    const QByteArray& openedItem,
     std::function<std::optional<QByteArray>()> bytes,
     std::function<void(const QString& message)> failed);
 

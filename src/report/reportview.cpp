@@ -4,15 +4,11 @@
 
 #include <QAccessible>
 #include <QClipboard>
-#include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGuiApplication>
-#include <QKeyEvent>
-#include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
-#include <QTextBoundaryFinder>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -119,6 +115,9 @@ void ReportView::replaceText(const QString& text, const QTextCharFormat& style)
     const QString old = m_text;
     m_text = text;
     m_lineStarts.assign(1, 0);
+    m_info.assign(1, LineInfo {});
+    m_exact.clear();
+    m_shownLines.clear();
     m_longestLine = 0;
     m_problemCount = 0;
     indexFrom(0);
@@ -137,6 +136,19 @@ void ReportView::replaceText(const QString& text, const QTextCharFormat& style)
 
 void ReportView::appendText(const QString& text, const QTextCharFormat& style)
 {
+    append(text, nullptr, style);
+}
+
+void ReportView::appendChunk(const ReportChunk& chunk, const QTextCharFormat& style)
+{
+    const qsizetype first = lineCount() - 1; // the chunk's first line takes the place of the empty last one
+    for (const auto& [line, exact] : chunk.exact())
+        m_exact[first + qsizetype(line)] = exact;
+    append(chunk.text(), &chunk.lines(), style);
+}
+
+void ReportView::append(const QString& text, const std::vector<LineInfo>* infos, const QTextCharFormat& style)
+{
     if (text.isEmpty())
         return;
     const qsizetype end = m_text.size();
@@ -144,7 +156,7 @@ void ReportView::appendText(const QString& text, const QTextCharFormat& style)
         m_text = text; // shares the caller's characters instead of copying them
     else
         m_text += text;
-    const bool longer = indexFrom(end);
+    const bool longer = indexFrom(end, infos);
     if (style != m_style) {
         setReportStyle(style);
     } else {
@@ -160,14 +172,15 @@ void ReportView::appendText(const QString& text, const QTextCharFormat& style)
     emit textChanged();
 }
 
-// Adds the starts of the lines that begin after position, which is the old end of the text. True if the
-// longest line is another one or has grown.
-bool ReportView::indexFrom(qsizetype position)
+// Adds the starts of the lines that begin after position, which is the old end of the text, and what each
+// line is: infos[i] for the i-th line from the last one before position, Other past them. True if the longest
+// line is another one or has grown.
+bool ReportView::indexFrom(qsizetype position, const std::vector<LineInfo>* infos)
 {
     const QStringView text(m_text);
-    // The last line may grow: it is classified afresh with the lines that follow it.
+    // The last line may grow: it takes its place in the filter afresh, with the lines that follow it.
     const qsizetype firstChanged = lineCount() - 1;
-    if (isProblemLine(text.mid(lineStart(firstChanged), position - lineStart(firstChanged))))
+    if (m_info.back().kind == orvane::LineKind::Problem)
         --m_problemCount;
     while (!m_shownLines.empty() && m_shownLines.back() >= firstChanged)
         m_shownLines.pop_back();
@@ -185,11 +198,21 @@ bool ReportView::indexFrom(qsizetype position)
         m_lineStarts.push_back(feed + 1);
     }
     consider(m_lineStarts.back(), text.size());
+    // A line continued by plain text keeps what it was; a chunk's lines say what they are.
+    const qsizetype partial = position - lineStart(firstChanged);
+    m_info.resize(m_lineStarts.size());
     for (qsizetype line = firstChanged; line < lineCount(); ++line) {
-        const QStringView shown = lineText(line);
-        if (isProblemLine(shown))
+        LineInfo& info = m_info[size_t(line)];
+        if (infos && size_t(line - firstChanged) < infos->size()) {
+            info = (*infos)[size_t(line - firstChanged)];
+            if (line == firstChanged && info.pathLength > 0)
+                info.pathStart += std::uint32_t(partial);
+        } else if (line > firstChanged) {
+            info = LineInfo {};
+        }
+        if (info.kind == orvane::LineKind::Problem)
             ++m_problemCount;
-        if (line == lineCount() - 1 || !isSuccessLine(shown))
+        if (line == lineCount() - 1 || info.kind != orvane::LineKind::Fine)
             m_shownLines.push_back(line);
     }
     return longest > before;
@@ -236,28 +259,35 @@ qsizetype ReportView::shownPosition(qsizetype position, bool forward) const
     return forward || row == 0 ? lineStart(lineOfRow(row)) : lineEnd(lineOfRow(row - 1));
 }
 
-bool ReportView::isSuccessLine(QStringView line)
+QByteArray ReportView::pathOfLine(qsizetype line) const
 {
-    return line.startsWith(u"\u2705 ") || line.startsWith(u"Digest ");
-}
-
-bool ReportView::isProblemLine(QStringView line)
-{
-    return line.startsWith(u"\u26A0\uFE0F ") || line.startsWith(u"\u274C ");
-}
-
-QString ReportView::pathOfLine(QStringView line)
-{
-    const qsizetype slash = line.indexOf(u'/');
-    if (slash < 0)
+    const LineInfo& info = lineInfo(line);
+    if (info.pathLength == 0)
         return {};
-    QStringView path = line.mid(slash);
-    const QStringView unequal = u" aren't equal.";
-    if (line.startsWith(u"\u274C Digest") && path.endsWith(unequal))
-        path.chop(unequal.size());
-    else if (line.contains(u"Couldn't ") && path.endsWith(u')') && path.lastIndexOf(u" (") > 0)
-        path.truncate(path.lastIndexOf(u" ("));
-    return path.toString();
+    if (const auto exact = m_exact.find(line); exact != m_exact.end() && !exact->second.path.isEmpty())
+        return exact->second.path;
+    return lineText(line).mid(info.pathStart, info.pathLength).toUtf8();
+}
+
+QByteArray ReportView::bytes() const
+{
+    const bool exactLines =
+        std::any_of(m_exact.begin(), m_exact.end(), [](const auto& entry) { return !entry.second.line.isEmpty(); });
+    if (!exactLines)
+        return m_text.toUtf8();
+    QByteArray bytes;
+    bytes.reserve(m_text.size());
+    for (qsizetype line = 0; line < lineCount(); ++line) {
+        const auto exact = m_exact.find(line);
+        if (exact != m_exact.end() && !exact->second.line.isEmpty()) {
+            bytes += exact->second.line; // with its line feed
+        } else {
+            bytes += lineText(line).toUtf8();
+            if (line + 1 < lineCount())
+                bytes += '\n';
+        }
+    }
+    return bytes;
 }
 
 void ReportView::setProblemsOnly(bool on)
@@ -490,198 +520,4 @@ void ReportView::scrollToPosition(qsizetype position)
 void ReportView::scrollToEnd()
 {
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-}
-
-qsizetype ReportView::target(Motion motion) const
-{
-    const qsizetype line = lineOfPosition(m_cursor);
-    const qsizetype start = lineStart(line);
-    const int column = int(m_cursor - start);
-    const auto layout = layoutOf(line);
-    // Up, Down and the page keys keep the caret where it was across, as far as the target line reaches.
-    const auto sameX = [&](qsizetype rows) {
-        const qsizetype row = std::clamp<qsizetype>(rowOfLine(line) + rows, 0, rowCount() - 1);
-        const qreal x = m_caretX >= 0 ? m_caretX : layout->lineAt(0).cursorToX(column);
-        const qsizetype to = lineOfRow(row);
-        return lineStart(to) + layoutOf(to)->lineAt(0).xToCursor(x);
-    };
-    switch (motion) {
-    case Motion::NextChar:
-        return m_cursor == lineEnd(line) ? qMin(m_cursor + 1, m_text.size())
-                                         : start + layout->nextCursorPosition(column);
-    case Motion::PreviousChar:
-        return column == 0 ? qMax<qsizetype>(m_cursor - 1, 0) : start + layout->previousCursorPosition(column);
-    case Motion::NextWord:
-        return m_cursor == lineEnd(line) ? qMin(m_cursor + 1, m_text.size())
-                                         : start + layout->nextCursorPosition(column, QTextLayout::SkipWords);
-    case Motion::PreviousWord:
-        return column == 0 ? qMax<qsizetype>(m_cursor - 1, 0)
-                           : start + layout->previousCursorPosition(column, QTextLayout::SkipWords);
-    case Motion::NextLine:
-        return sameX(1);
-    case Motion::PreviousLine:
-        return sameX(-1);
-    case Motion::NextPage:
-        return sameX(rowsInView());
-    case Motion::PreviousPage:
-        return sameX(-rowsInView());
-    case Motion::StartOfLine:
-        return start;
-    case Motion::EndOfLine:
-        return lineEnd(line);
-    case Motion::StartOfDocument:
-        return 0;
-    case Motion::EndOfDocument:
-        return m_text.size();
-    }
-    return m_cursor;
-}
-
-bool ReportView::handleMotion(QKeyEvent* event)
-{
-    struct Key
-    {
-        QKeySequence::StandardKey move;
-        QKeySequence::StandardKey extend;
-        Motion motion;
-    };
-    static const Key keys[] = {
-        { QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, Motion::NextChar },
-        { QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, Motion::PreviousChar },
-        { QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, Motion::NextWord },
-        { QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, Motion::PreviousWord },
-        { QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, Motion::NextLine },
-        { QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, Motion::PreviousLine },
-        { QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, Motion::NextPage },
-        { QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, Motion::PreviousPage },
-        { QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, Motion::StartOfLine },
-        { QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, Motion::EndOfLine },
-        { QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, Motion::StartOfDocument },
-        { QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, Motion::EndOfDocument },
-    };
-    for (const Key& key : keys) {
-        const bool extend = event->matches(key.extend);
-        if (!extend && !event->matches(key.move))
-            continue;
-        const bool vertical = key.motion == Motion::NextLine || key.motion == Motion::PreviousLine
-            || key.motion == Motion::NextPage || key.motion == Motion::PreviousPage;
-        if (vertical && m_caretX < 0)
-            m_caretX = characterRect(m_cursor).left() - lineX();
-        else if (!vertical)
-            m_caretX = -1;
-        // A page key scrolls the view by a page too, so the caret keeps its place in the window.
-        if (key.motion == Motion::NextPage)
-            verticalScrollBar()->setValue(verticalScrollBar()->value() + rowsInView());
-        else if (key.motion == Motion::PreviousPage)
-            verticalScrollBar()->setValue(verticalScrollBar()->value() - rowsInView());
-        const qsizetype to = target(key.motion);
-        moveCursor(shownPosition(to, to >= m_cursor), extend);
-        return true;
-    }
-    return false;
-}
-
-bool ReportView::event(QEvent* event)
-{
-    // Copy and Select All belong to the report, even where the window has shortcuts on these keys.
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)) {
-            event->accept();
-            return true;
-        }
-    }
-    return QAbstractScrollArea::event(event);
-}
-
-void ReportView::keyPressEvent(QKeyEvent* event)
-{
-    if (event->matches(QKeySequence::SelectAll))
-        selectAll();
-    else if (event->matches(QKeySequence::Copy))
-        copy();
-    else if (!handleMotion(event))
-        QAbstractScrollArea::keyPressEvent(event);
-}
-
-void ReportView::mousePressEvent(QMouseEvent* event)
-{
-    if (event->button() != Qt::LeftButton)
-        return;
-    m_selecting = true;
-    m_caretX = -1;
-    moveCursor(positionAt(event->position().toPoint()), event->modifiers() & Qt::ShiftModifier);
-}
-
-void ReportView::mouseMoveEvent(QMouseEvent* event)
-{
-    // Beyond the top or the bottom the caret goes to the row there, which scrolls it into view.
-    if (m_selecting && (event->buttons() & Qt::LeftButton))
-        moveCursor(positionAt(event->position().toPoint()), true);
-}
-
-void ReportView::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() != Qt::LeftButton || !m_selecting)
-        return;
-    m_selecting = false;
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (clipboard->supportsSelection() && selectionEnd() > selectionStart())
-        clipboard->setText(selectedText(), QClipboard::Selection);
-}
-
-void ReportView::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    if (event->button() != Qt::LeftButton)
-        return;
-    // A line that names a file shows it in the file manager; elsewhere a double-click selects a word.
-    const qsizetype clicked = lineAt(event->position().toPoint());
-    if (const QString path = clicked >= 0 ? pathOfLine(lineText(clicked)) : QString(); !path.isEmpty()) {
-        emit showInFilesRequested(path);
-        return;
-    }
-    const qsizetype position = positionAt(event->position().toPoint());
-    const qsizetype line = lineOfPosition(position);
-    const qsizetype start = lineStart(line);
-    QTextBoundaryFinder words(QTextBoundaryFinder::Word, lineText(line).toString());
-    words.setPosition(int(position - start));
-    const qsizetype from = words.isAtBoundary() ? position : start + qMax(0, int(words.toPreviousBoundary()));
-    words.setPosition(int(position - start));
-    const qsizetype to = start + qMax(0, int(words.toNextBoundary()));
-    m_selecting = true;
-    select(from, qMax(from, to));
-}
-
-void ReportView::contextMenuEvent(QContextMenuEvent* event)
-{
-    auto* menu = new QMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    const qsizetype line = lineAt(event->pos());
-    const QString path = line >= 0 ? pathOfLine(lineText(line)) : QString();
-    menu->addAction(tr("Show in &Files"), this, [this, path] { emit showInFilesRequested(path); })
-        ->setEnabled(!path.isEmpty());
-    menu->addAction(tr("Copy &Path"), this, [path] { QGuiApplication::clipboard()->setText(path); })
-        ->setEnabled(!path.isEmpty());
-    menu->addAction(tr("&Open"), this, [this, path] { emit openRequested(path); })->setEnabled(!path.isEmpty());
-    menu->addSeparator();
-    QAction* copying = menu->addAction(tr("&Copy"), this, &ReportView::copy);
-    copying->setShortcut(QKeySequence::Copy);
-    copying->setEnabled(selectionEnd() > selectionStart());
-    menu->addSeparator();
-    QAction* all = menu->addAction(tr("Select All"), this, &ReportView::selectAll);
-    all->setShortcut(QKeySequence::SelectAll);
-    all->setEnabled(!m_text.isEmpty());
-    menu->popup(event->globalPos());
-}
-
-void ReportView::focusInEvent(QFocusEvent* event)
-{
-    QAbstractScrollArea::focusInEvent(event);
-    viewport()->update();
-}
-
-void ReportView::focusOutEvent(QFocusEvent* event)
-{
-    QAbstractScrollArea::focusOutEvent(event);
-    viewport()->update();
 }

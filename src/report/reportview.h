@@ -1,11 +1,15 @@
 #pragma once
 
+#include "report/reportchunk.h"
+
 #include <QAbstractScrollArea>
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 #include <QTextCharFormat>
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class QPalette;
@@ -21,10 +25,14 @@ class QTextLayout;
  * path are shown as their control pictures, so one report line is always one row. Positions are indices
  * into text().
  *
- * Rows are the lines shown, from top to bottom. With "problems only" on, lines that begin with "✅ " or
- * "Digest " are hidden: the view keeps, as lines arrive, a sorted list of the lines that filter shows (the
- * last line always among them, so the caret has a row at the end), and rowCount(), lineOfRow() and
- * rowOfLine() go through it. The filter changes what is shown and copied, never text().
+ * Each line carries what the engine said of it (LineInfo: fine, a problem, or other; where its path stands)
+ * and, for the few lines whose characters do not give back their bytes, the bytes themselves: the view
+ * never reads a line's words to learn what it means. Text put in as plain characters is of kind Other.
+ *
+ * Rows are the lines shown, from top to bottom. With "problems only" on, the lines of files that are fine
+ * are hidden: the view keeps, as lines arrive, a sorted list of the lines that filter shows (the last line
+ * always among them, so the caret has a row at the end), and rowCount(), lineOfRow() and rowOfLine() go
+ * through it. The filter changes what is shown and copied, never text().
  */
 class ReportView : public QAbstractScrollArea
 {
@@ -43,14 +51,18 @@ public:
     void replaceText(const QString& text, const QTextCharFormat& style);
     /// Adds text, unchanged, at the end of the report; the whole report takes the given style.
     void appendText(const QString& text, const QTextCharFormat& style);
+    /// Adds the lines of a sealed chunk at the end of the report, which ends in a line feed or is empty.
+    void appendChunk(const ReportChunk& chunk, const QTextCharFormat& style);
     /// Shows the report in another style: its font and its text colour.
     void setReportStyle(const QTextCharFormat& style);
 
-    /// The report's characters exactly as they were put in.
+    /// The report's characters exactly as they were put in (chunks: as shown).
     [[nodiscard]] const QString& text() const
     {
         return m_text;
     }
+    /// The report as orvane-cli prints it: the UTF-8 of text(), but for each line the exact bytes kept.
+    [[nodiscard]] QByteArray bytes() const;
     [[nodiscard]] const QTextCharFormat& style() const
     {
         return m_style;
@@ -77,13 +89,12 @@ public:
     /// Scrolls to the last row, leaving the caret where it is.
     void scrollToEnd();
 
-    /// Whether the line is hidden by the problems filter when it is on: it begins with "✅ " or "Digest ".
-    [[nodiscard]] static bool isSuccessLine(QStringView line);
-    /// Whether the line is a warning or an error: it begins with "⚠️ " or "❌ ".
-    [[nodiscard]] static bool isProblemLine(QStringView line);
-    /// The path a report line names, from its first "/" up to what follows the path ("aren't equal.", the
-    /// reason in parentheses); empty for a line without one.
-    [[nodiscard]] static QString pathOfLine(QStringView line);
+    [[nodiscard]] const LineInfo& lineInfo(qsizetype line) const
+    {
+        return m_info[size_t(line)];
+    }
+    /// The bytes of the path the line names, empty when it names none.
+    [[nodiscard]] QByteArray pathOfLine(qsizetype line) const;
 
     /// Shows only warnings, errors, notices and totals, or every line again.
     void setProblemsOnly(bool on);
@@ -92,7 +103,7 @@ public:
         return m_problemsOnly;
     }
     [[nodiscard]] bool isLineShown(qsizetype line) const;
-    /// How many lines of the report are warnings or errors.
+    /// How many lines of the report are problems: warnings and errors.
     [[nodiscard]] qsizetype problemCount() const
     {
         return m_problemCount;
@@ -122,9 +133,9 @@ signals:
     void textChanged();
     void selectionChanged();
     void problemsOnlyChanged(bool on);
-    /// The user asked to see, open or copy the file a line names (double-click, the context menu).
-    void showInFilesRequested(const QString& path);
-    void openRequested(const QString& path);
+    /// The user asked to see or open the file a line names (double-click, the context menu): its bytes.
+    void showInFilesRequested(const QByteArray& path);
+    void openRequested(const QByteArray& path);
 
 protected:
     bool event(QEvent* event) override;
@@ -170,7 +181,10 @@ private:
     /// The position itself if its line is shown, else the nearest position on a shown line in that direction.
     [[nodiscard]] qsizetype shownPosition(qsizetype position, bool forward) const;
 
-    bool indexFrom(qsizetype position);
+    // Indexes the lines that begin after position, the old end of the text; infos: what they are.
+    bool indexFrom(qsizetype position, const std::vector<LineInfo>* infos = nullptr);
+    void append(const QString& text, const std::vector<LineInfo>* infos, const QTextCharFormat& style);
+    void copyPath(qsizetype line) const;
     [[nodiscard]] std::unique_ptr<QTextLayout> layoutOf(qsizetype line) const;
     [[nodiscard]] qreal lineX() const;
     [[nodiscard]] qsizetype rowAtY(int y) const;
@@ -184,6 +198,8 @@ private:
 
     QString m_text;
     std::vector<qsizetype> m_lineStarts { 0 };
+    std::vector<LineInfo> m_info { LineInfo {} }; // one a line
+    std::unordered_map<qsizetype, ExactBytes> m_exact; // by line
     qsizetype m_longestLine = 0; // the line with the most characters
     std::vector<qsizetype> m_shownLines { 0 }; // the lines problems only shows, in order
     qsizetype m_problemCount = 0;

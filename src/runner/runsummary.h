@@ -1,6 +1,6 @@
 #pragma once
 
-#include "operations/integrityrun.h"
+#include "operations/outcome.h"
 
 #include <QString>
 

@@ -1,5 +1,6 @@
 #include "guifixtures.h"
 
+#include "operations/integrityrun.h"
 #include "operations/reportformat.h"
 
 #include <QApplication>
@@ -74,8 +75,7 @@ void confirmFileDialog(QWidget* parent, const QString& path)
 
 QByteArray engineReport(orvane::Operation operation, const QString& path)
 {
-    const QUrl url = ItemURL::fromPath(path).value();
-    const orvane::Item item { ItemURL::enginePath(ItemURL::folderPath(url)), ItemURL::isDirectory(url) };
+    const orvane::Item item = orvane::resolveItem(local(path)).value();
     orvane::TextReport report(
         orvane::commandOf(operation), item.isFolder ? orvane::Variant::Folder : orvane::Variant::SingleFile);
     orvane::RunObserver observer;
@@ -87,8 +87,7 @@ QByteArray engineReport(orvane::Operation operation, const QString& path)
 
 void setItem(ViewController& controller, const QString& path)
 {
-    const QUrl url = ItemURL::fromPath(path).value();
-    controller.setItem(url, !ItemURL::isDirectory(url));
+    controller.setItem(orvane::resolveItem(local(path)).value());
 }
 
 } // namespace guifixtures

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "fixtures.h"
-#include "operations/integrityrun.h"
+#include "operations/outcome.h"
 #include "readgate.h"
 #include "reports.h"
-#include "runner/itemurl.h"
 #include "runner/viewcontroller.h"
 
 #include <QDir>

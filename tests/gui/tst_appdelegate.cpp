@@ -22,7 +22,6 @@
 #include <QPdfDocument>
 #include <QPdfView>
 #include <QProcess>
-#include <QSysInfo>
 
 using namespace guifixtures;
 
@@ -120,8 +119,9 @@ private slots:
             local(dir.filePath("thesis.pdf")).c_str(),
             local(dir.filePath("gone")).c_str() });
         QCOMPARE(app.documents().size(), 2);
-        QCOMPARE(ItemURL::path(*app.documents().at(0)->url()), dir.filePath("link/")); // the file system says
-        QCOMPARE(ItemURL::path(*app.documents().at(1)->url()), dir.filePath("thesis.pdf"));
+        QCOMPARE(app.documents().at(0)->item().path, local(dir.filePath("link")));
+        QVERIFY(app.documents().at(0)->item().isFolder); // the file system says
+        QCOMPARE(app.documents().at(1)->item().path, local(dir.filePath("thesis.pdf")));
         QVERIFY(!app.startWindow());
         QMessageBox* alert = messageBox("errorAlert");
         QVERIFY(alert);
@@ -129,7 +129,7 @@ private slots:
         QCOMPARE(alert->informativeText(),
             QStringLiteral("%1 could not be opened: No such file or directory.").arg(dir.filePath("gone")));
         alert->defaultButton()->click();
-        QCOMPARE(app.openItem(dir.path() + "/./thesis.pdf"), app.documents().at(1));
+        QCOMPARE(app.openItem(QFile::encodeName(dir.path() + "/./thesis.pdf")), app.documents().at(1));
 
         app.showStartWindow();
         for (QWidget* target : QList<QWidget*> { windowOf(app.documents().at(0)), app.startWindow() }) {
@@ -157,7 +157,7 @@ private slots:
         QTRY_VERIFY(!start->isVisible());
         for (const char* name : { "a", "b&c", "d", "a" }) {
             writeFile(dir.filePath(name), "x");
-            app.openItem(dir.filePath(name));
+            app.openItem(QFile::encodeName(dir.filePath(name)));
         }
         QVERIFY(QFile::remove(dir.filePath("d")));
         auto* menu = start->findChild<QMenu*>(QStringLiteral("recentMenu"));
@@ -171,7 +171,7 @@ private slots:
             QVERIFY(windowOf(document)->close());
         QTRY_VERIFY(app.documents().isEmpty());
         entries.at(1)->trigger();
-        QCOMPARE(ItemURL::path(*app.documents().first()->url()), dir.filePath("b&c"));
+        QCOMPARE(app.documents().first()->item().path, local(dir.filePath("b&c")));
     }
 
     // Every window carries the same menus; closing the last window, help ones included, quits.
@@ -183,7 +183,7 @@ private slots:
         app.showStartWindow();
         app.openHelp();
         app.openHelp();
-        QMainWindow* document = windowOf(app.openItem(dir.path()));
+        QMainWindow* document = windowOf(app.openItem(QFile::encodeName(dir.path())));
         QVERIFY(!app.startWindow()->isVisible());
         QCOMPARE(app.helpMenus().size(), 4);
         QCOMPARE(app.helpWindows().size(), 2);
@@ -192,23 +192,11 @@ private slots:
             QVERIFY(window->isVisible() && manual && manual->pageCount() > 0);
             QCOMPARE(child<QPdfView>(window, "helpPDFView")->document(), manual);
         }
-        const QStringList shortcuts = QStringLiteral("openFileAction=Ctrl+O openFolderAction=Ctrl+Shift+O "
-                                                     "saveAction=Ctrl+S exportAction=Ctrl+E closeAction=Ctrl+W "
-                                                     "quitAction=Ctrl+Q biggerAction=Ctrl++ smallerAction=Ctrl+- "
-                                                     "actualSizeAction=Ctrl+0 findAction=Ctrl+F findNextAction=F3 "
-                                                     "findPreviousAction=Shift+F3 problemsOnlyAction=Ctrl+Shift+P "
-                                                     "helpAction=F1 supportAction= updatesAction=")
-                                          .split(u' ');
         for (QMainWindow* window : QList<QMainWindow*> { app.startWindow(), app.helpWindows().first(), document }) {
             QStringList menus;
             for (const QAction* menu : window->menuBar()->actions())
                 menus << menu->text();
             QCOMPARE(menus, QStringList({ "&File", "&View", "&Help" }));
-            for (const QString& shortcut : shortcuts) {
-                const auto* command = window->findChild<QAction*>(shortcut.section(u'=', 0, 0));
-                QVERIFY2(command, qPrintable(shortcut));
-                QCOMPARE(command->shortcut(), QKeySequence(shortcut.section(u'=', 1)));
-            }
             QAction* status = child<QAction>(window, MainMenu::updateStatusName);
             QCOMPARE(status->text(), QStringLiteral("Update not checked"));
             QVERIFY(app.helpMenus().contains(qobject_cast<QMenu*>(status->parent())));
@@ -232,8 +220,7 @@ private slots:
         child<QAction>(app.startWindow(), "updatesAction")->trigger();
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QCOMPARE(catcher.opened,
-            QList<QUrl>(
-                { QUrl(QStringLiteral(ORVANE_SUPPORT_URL)), AppDelegate::updatePageFor(QSysInfo::productVersion()) }));
+            QList<QUrl>({ QUrl(QStringLiteral(ORVANE_SUPPORT_URL)), QUrl(QStringLiteral(ORVANE_UPDATES_URL)) }));
 
         QVERIFY(app.helpWindows().first()->close());
         QCOMPARE(app.helpWindows().size(), 2);
@@ -291,7 +278,7 @@ private slots:
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
         QCOMPARE(catcher.opened, QList<QUrl> { QUrl(QString::fromLatin1(download)) });
 
-        app.openItem(dir.filePath("a/x"));
+        app.openItem(QFile::encodeName(dir.filePath("a/x")));
         QCOMPARE(app.helpMenus().size(), 2);
         for (const Document* document : app.documents()) {
             const QAction* status = child<QAction>(windowOf(document), MainMenu::updateStatusName);
@@ -308,7 +295,7 @@ private slots:
         for (const QString file : { "beach.jpg", "sunset.jpg", "album/cover.png", "notes.txt" })
             writeFile(root + "/" + file, patternBytes(20000 + int(file.size()), uint(file.size())));
         AppDelegate app;
-        DocumentWindow* window = windowOf(app.openItem(root));
+        DocumentWindow* window = windowOf(app.openItem(QFile::encodeName(root)));
         ViewController* controller = window->viewController();
         QSignalSpy ended(controller, &ViewController::runEnded);
         window->activateWindow();
@@ -340,7 +327,7 @@ private slots:
             writeFile(files.emplace_back(dir.filePath(QStringLiteral("f%1").arg(i))), "x");
         AppDelegate app;
         QSignalSpy quit(&app, &AppDelegate::allWindowsClosed);
-        DocumentWindow* window = windowOf(app.openItem(dir.path()));
+        DocumentWindow* window = windowOf(app.openItem(QFile::encodeName(dir.path())));
         ReadGate gate;
         window->viewController()->setReadFunction(gate.reader());
         press(window, "theRetagButton");
@@ -406,8 +393,8 @@ private slots:
         QVERIFY(setAttribute(dir.filePath("Photos/a.jpg"), QByteArray(32, 'x'))); // stays unless a Tag runs
         QVERIFY(QDir::setCurrent(dir.path()));
         AppDelegate app;
-        DocumentWindow* other = windowOf(app.openItem(dir.filePath("Photos/a.jpg")));
-        DocumentWindow* photos = windowOf(app.openItem(dir.filePath("Photos")));
+        DocumentWindow* other = windowOf(app.openItem(QFile::encodeName(dir.filePath("Photos/a.jpg"))));
+        DocumentWindow* photos = windowOf(app.openItem(QFile::encodeName(dir.filePath("Photos"))));
         ReadGate gate;
         photos->viewController()->setReadFunction(gate.reader());
         QSignalSpy ended(photos->viewController(), &ViewController::runEnded);

@@ -2,6 +2,7 @@
 #include "document/documentwindow.h"
 #include "guifixtures.h"
 #include "report/reportfile.h"
+#include "report/reportpane.h"
 #include "report/reportview.h"
 #include "runner/busyindicator.h"
 
@@ -16,8 +17,7 @@ namespace {
 
 Document* openDocument(const QString& path)
 {
-    auto* document = new Document;
-    document->readFromURL(ItemURL::fromPath(path).value(), QString());
+    auto* document = new Document(orvane::resolveItem(local(path)).value());
     document->makeWindowControllers();
     document->windowControllers().first()->show();
     return document;
@@ -35,29 +35,28 @@ private slots:
         useTestSettings();
     }
 
-    void isFileFromTheURL_data()
+    // The window gets the item as the opener resolved it, and names it as the report prints names.
+    void itemReachesTheWindow_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("isFile");
-        QTest::newRow("root") << "/" << false;
-        QTest::newRow("odd characters, folder") << "/a b/c#d?e%20/" << false;
-        QTest::newRow("odd characters, file") << "/a b/c#d?e%20" << true;
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<bool>("isFolder");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("root") << QByteArray("/") << true << "/";
+        QTest::newRow("a folder") << QByteArray("/a b/c#d?e%20") << true << "c#d?e%20";
+        QTest::newRow("a file, not UTF-8") << QByteArray("/x/caf\xe9\x01.txt") << false << "caf\\xe9\\x01.txt";
     }
-    void isFileFromTheURL()
+    void itemReachesTheWindow()
     {
-        QFETCH(QString, path);
-        QFETCH(bool, isFile);
-        Document document;
-        QVERIFY(document.readFromURL(QUrl::fromLocalFile(path), QString()));
-        QCOMPARE(document.isFile(), isFile);
-        QCOMPARE(ItemURL::path(*document.url()), path);
-        int error = 0;
-        QVERIFY(!document.dataOfType(QStringLiteral("public.plain-text"), &error));
-        QCOMPARE(error, Document::unimplementedError);
+        QFETCH(QByteArray, path);
+        QFETCH(bool, isFolder);
+        QFETCH(QString, title);
+        Document document(orvane::Item { path.toStdString(), isFolder });
+        QCOMPARE(document.isFile(), !isFolder);
+        QVERIFY(document.reportData().isEmpty());
         document.makeWindowControllers();
-        QCOMPARE(document.viewController()->sourceURL(), document.url());
-        QCOMPARE(document.viewController()->isFile(), isFile);
-        QCOMPARE(document.windowControllers().first()->windowTitle(), ItemURL::displayName(*document.url()));
+        QCOMPARE(document.viewController()->item()->path, path.toStdString());
+        QCOMPARE(document.viewController()->isFile(), !isFolder);
+        QCOMPARE(document.windowControllers().first()->windowTitle(), title);
     }
 
     // Export writes the report as it was when given, Save as it is when the user confirms.
@@ -78,7 +77,7 @@ private slots:
         const auto command = [&] { save ? document->saveDocument() : controller->exportText(); };
         const QString before = QStringLiteral("\u2705 Digests for /a\u00A0b\r\n\u26A0\uFE0F No digest found for /a\n");
         controller->setReportText(before);
-        controller->setProblemsOnly(true);
+        controller->reportPane()->setProblemsOnly(true);
         command();
         QFileDialog* dialog = fileDialog(controller);
         QCOMPARE(dialog->windowModality(), Qt::WindowModal);
@@ -88,7 +87,7 @@ private slots:
         QSignalSpy ended(controller, &ViewController::runEnded);
         press(controller, "theCheckButton");
         QVERIFY(ended.wait());
-        const QByteArray after = controller->reportText().toUtf8();
+        const QByteArray after = controller->reportBytes();
         confirmFileDialog(controller, dir.filePath("report.text"));
         QCOMPARE(contentsOf(dir.filePath("report.text")), save ? after : before.toUtf8());
 
@@ -161,7 +160,7 @@ private slots:
                 report = QByteArray(9 * 1024 * 1024, 'x'); // more than the 8 MiB volume holds
         }
         const QString path = dir.filePath(where);
-        QCOMPARE(ReportFile::write(path, report, dir.filePath("item")),
+        QCOMPARE(ReportFile::write(path, report, QFile::encodeName(dir.filePath("item"))),
             QStringLiteral("The report could not be written to %1: %2.").arg(path, reason));
         QCOMPARE(contentsOf(dir.filePath("item")), QByteArray("the user's own file"));
     }

@@ -2,7 +2,9 @@
 
 #include "guifixtures.h"
 #include "report/fontsize.h"
+#include "report/reportchunk.h"
 #include "report/reportfile.h"
+#include "report/reportpane.h"
 #include "report/reportview.h"
 
 #include <QAccessible>
@@ -25,13 +27,37 @@ QString copied(ReportView* view)
 const QString lines = QStringLiteral("\u26A0\uFE0F No digest found for /a\n\u274C Digests for /b aren't equal.\n"
                                      "\n\t2 had no digest.\nCamera/\U0001F4F7");
 
-// Every kind of report line; the problems filter hides the first, the sixth and the seventh.
-const QString everyKind =
-    QStringLiteral("\u2705 Digests for /a\n\u274C Digests for /b aren't equal.\n"
-                   "\u26A0\uFE0F No digest found for /c\n\u26A0\uFE0F Couldn't read /d (not a regular file)\n"
-                   "\u26A0\uFE0F Couldn't read folder /e (Permission denied)\nDigest 1f2e for /f\n\u2705 Tagged /g\n"
-                   "\u26A0\uFE0F Retagged /h\n\u274C Couldn't tag /i (Read-only file system)\nDigests for nothing\n"
-                   "Checked a total of 9 files in /\n\t1 matched digest correctly\n");
+// Lines of every kind as runs put them in, worded by the engine; the problems filter hides those of files that
+// are fine: the first, the sixth, the seventh and the tenth.
+ReportChunk everyKind()
+{
+    using namespace orvane;
+    const auto add = [](ReportChunk& chunk, Command command, Variant variant, FileResult result, const char* path) {
+        Outcome outcome;
+        outcome.path = path;
+        outcome.result = result;
+        outcome.reason = result == FileResult::Unreadable ? "not a regular file" : "Permission denied";
+        outcome.hashNumber = 7982;
+        chunk.addOutcome(ReportFormat(command, variant), outcome);
+    };
+    ReportChunk chunk;
+    for (const auto& [result, path] : { std::pair { FileResult::Matched, "/a" },
+             { FileResult::Mismatched, "/b" },
+             { FileResult::NoDigest, "/c" },
+             { FileResult::Unreadable, "/d" },
+             { FileResult::UnreadableFolder, "/e" } })
+        add(chunk, Command::Check, Variant::Folder, result, path);
+    add(chunk, Command::Tag, Variant::Folder, FileResult::Tagged, "/f");
+    add(chunk, Command::Tag, Variant::SingleFile, FileResult::Tagged, "/g");
+    add(chunk, Command::Retag, Variant::Folder, FileResult::Retagged, "/h");
+    add(chunk, Command::Tag, Variant::Folder, FileResult::NotTagged, "/i"); // its notice and its line
+    RunCounters counters;
+    counters.total = 9;
+    counters.matched = 1;
+    chunk.addTotals(ReportFormat(Command::Check, Variant::Folder), "/", counters, false);
+    chunk.seal();
+    return chunk;
+}
 
 } // namespace
 
@@ -157,46 +183,47 @@ private slots:
 
     void problemsOnly_data()
     {
-        QTest::addColumn<int>("piece"); // characters an append adds
-        QTest::newRow("in one piece, filter on after") << 1000;
-        QTest::newRow("one character at a time, filter on before") << 1;
+        QTest::addColumn<bool>("filterFirst");
+        QTest::newRow("filter on after the lines") << false;
+        QTest::newRow("filter on before the lines") << true;
     }
     void problemsOnly()
     {
-        QFETCH(int, piece);
+        QFETCH(bool, filterFirst);
+        const ReportChunk lines = everyKind();
         controller->setReportText(QString());
-        controller->setProblemsOnly(piece == 1);
-        for (qsizetype at = 0; at < everyKind.size(); at += piece)
-            controller->appendReportText(everyKind.mid(at, piece));
-        controller->setProblemsOnly(true);
-        QStringList shown = everyKind.split(u'\n');
-        shown.remove(5, 2);
-        shown.removeFirst();
+        controller->reportPane()->setProblemsOnly(filterFirst);
+        controller->reportPane()->appendChunk(lines);
+        controller->reportPane()->setProblemsOnly(true);
+        QStringList shown = lines.text().split(u'\n');
+        for (const int hidden : { 9, 6, 5, 0 })
+            shown.removeAt(hidden);
         QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(copied(view), shown.join(u'\n'));
         QCOMPARE(view->problemCount(), 6);
-        QCOMPARE(controller->reportText(), everyKind);
+        QCOMPARE(controller->reportText(), lines.text());
     }
 
     // Enter and Shift+Enter in the find bar go round the matches in the lines shown, ignoring case.
     void findGoesRound()
     {
-        controller->setReportText(everyKind);
-        controller->findInReport();
+        controller->setReportText(QString());
+        controller->reportPane()->appendChunk(everyKind());
+        controller->reportPane()->find();
         auto* field = guifixtures::child<QLineEdit>(controller.get(), "findField");
         const auto count = [this] { return guifixtures::child<QLabel>(controller.get(), "findCount")->text(); };
         const auto matchLine = [this] { return view->lineOfPosition(view->selectionStart()); };
         QTest::keyClicks(field, "DIGEST");
-        QCOMPARE(count(), "6 matches");
+        QCOMPARE(count(), "8 matches");
         QList<qsizetype> lines;
-        for (int i = 0; i < 7; ++i, QTest::keyClick(field, Qt::Key_Return))
+        for (int i = 0; i < 9; ++i, QTest::keyClick(field, Qt::Key_Return))
             lines << matchLine();
-        QCOMPARE(lines, QList<qsizetype>({ 0, 1, 2, 5, 9, 11, 0 }));
+        QCOMPARE(lines, QList<qsizetype>({ 0, 1, 2, 5, 9, 11, 12, 13, 0 }));
         QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
         QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
-        QCOMPARE(matchLine(), 11);
-        controller->setProblemsOnly(true);
-        QCOMPARE(count(), "4 matches");
+        QCOMPARE(matchLine(), 13);
+        controller->reportPane()->setProblemsOnly(true);
+        QCOMPARE(count(), "5 matches");
         QTest::keyClick(field, Qt::Key_Return);
         QCOMPARE(matchLine(), 1);
     }

@@ -30,7 +30,7 @@ struct Window
     }
     [[nodiscard]] QByteArray report() const
     {
-        return controller.reportText().toUtf8();
+        return controller.reportBytes();
     }
     [[nodiscard]] bool busy() const
     {
@@ -39,8 +39,8 @@ struct Window
     }
     [[nodiscard]] bool stoppable() const
     {
-        return child<QWidget>(&controller, "runProgressRow")->isVisible()
-            && child<QPushButton>(&controller, "theStopButton")->isEnabled();
+        return child<QWidget>(&controller, "progressRow")->isVisible()
+            && child<QPushButton>(&controller, "stopButton")->isEnabled();
     }
 
     ViewController controller;
@@ -143,7 +143,7 @@ private slots:
         QTimer::singleShot(0, &window.controller, [&turned] { turned = true; });
         QTRY_VERIFY(turned);
         if (stop == 1)
-            press(&window.controller, "theStopButton");
+            press(&window.controller, "stopButton");
         if (stop == 2)
             QTest::keyClick(&window.controller, Qt::Key_Escape);
         window.gate.open();
