@@ -23,7 +23,8 @@ target_compile_definitions(tst_appdelegate PRIVATE
     ORVANE_SUPPORT_URL="${ORVANE_SUPPORT_URL}"
     ORVANE_UPDATES_URL="${ORVANE_UPDATES_URL}")
 # The hand-over starts the program itself, twice.
-target_compile_definitions(tst_appdelegate PRIVATE ORVANE_PATH="$<TARGET_FILE:orvane>" ORVANE_VERSION="${PROJECT_VERSION}")
-add_dependencies(tst_appdelegate orvane)
+target_compile_definitions(tst_appdelegate PRIVATE ORVANE_PATH="$<TARGET_FILE:orvane>" ORVANE_VERSION="${PROJECT_VERSION}"
+    CLI_PATH="$<TARGET_FILE:orvane-cli>")
+add_dependencies(tst_appdelegate orvane orvane-cli)
 # Its launch runs the update check against a server on the loopback interface.
 target_link_libraries(tst_appdelegate PRIVATE orvane_update_testsupport)

@@ -9,9 +9,12 @@
 #include "document/documentwindow.h"
 #include "guifixtures.h"
 #include "manifestfixtures.h"
+#include "report/reportview.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QDBusConnectionInterface>
+#include <QDBusMetaType>
 #include <QDesktopServices>
 #include <QDropEvent>
 #include <QLabel>
@@ -22,6 +25,14 @@
 #include <QPdfDocument>
 #include <QPdfView>
 #include <QProcess>
+
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 using namespace guifixtures;
 
@@ -84,16 +95,81 @@ public slots:
     }
 };
 
+// org.freedesktop.FileManager1 on a connection of its own: records the addresses ShowItems is asked to show.
+class FakeFileManager : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+
+public:
+    QStringList shown;
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("files"));
+    FakeFileManager()
+    {
+        QVERIFY(bus.registerObject("/org/freedesktop/FileManager1", this, QDBusConnection::ExportAllSlots)
+            && bus.registerService("org.freedesktop.FileManager1"));
+    }
+    ~FakeFileManager() override
+    {
+        bus.unregisterService("org.freedesktop.FileManager1");
+        QDBusConnection::disconnectFromBus(QStringLiteral("files"));
+    }
+
+public slots:
+    void ShowItems(const QStringList& uris, const QString&)
+    {
+        shown += uris;
+    }
+};
+
+// Makes the file folder/name from bytes (QString paths cannot carry a name that is not UTF-8).
+void makeFile(const QByteArray& folder, const QByteArray& name, const QByteArray& contents)
+{
+    ::mkdir(folder.constData(), 0755);
+    const int fd = ::open(QByteArray(folder + '/' + name).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    QVERIFY(fd >= 0 && ::write(fd, contents.constData(), size_t(contents.size())) == contents.size());
+    ::close(fd);
+}
+
+// Starts program with arguments as they are, bytes and all (QProcess would decode them); 0 if it did not start.
+pid_t spawnBytes(const QByteArray& program, const QList<QByteArray>& arguments)
+{
+    std::vector<char*> argv { const_cast<char*>(program.constData()) };
+    for (const QByteArray& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.constData()));
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    return ::posix_spawn(&child, program.constData(), nullptr, nullptr, argv.data(), environ) == 0 ? child : 0;
+}
+
+// The exit status of the child, once it has ended; -1 when it did not exit by itself.
+int exitStatus(pid_t child)
+{
+    int status = 0;
+    return child && ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 class TestAppDelegate : public QObject
 {
     Q_OBJECT
 
     QProcess m_bus;
+    QTemporaryDir m_busFolder;
 
 private slots:
-    void initTestCase() // a session bus of the test's own, for this process and the programs it starts
+    // A session bus of the test's own, for this process and the programs it starts. Its configuration names
+    // no folder of services: a notification daemon installed on the machine is not started on it.
+    void initTestCase()
     {
-        m_bus.start("dbus-daemon", { "--session", "--print-address", "--nofork" });
+        const QString config = m_busFolder.filePath("session.conf");
+        writeFile(config,
+            "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+            "<busconfig><type>session</type><listen>unix:dir="
+                + QFile::encodeName(m_busFolder.path())
+                + "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" "
+                  "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+        m_bus.start("dbus-daemon", { "--config-file=" + config, "--print-address", "--nofork" });
         QVERIFY2(m_bus.waitForReadyRead(10000), "dbus-daemon gave no address");
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.readLine().trimmed());
     }
@@ -318,6 +394,52 @@ private slots:
         }
     }
 
+    // Names that are not UTF-8 or hold control characters: the window's report, saved, is orvane-cli's byte
+    // for byte, and Show in Files, Copy Path and Open name the files themselves.
+    void exactFilesEndToEnd()
+    {
+        QTemporaryDir dir;
+        const QByteArray root = QFile::encodeName(dir.filePath("tree"));
+        const QList<QByteArray> names { "caf\xe9.txt", "ctrl\x01name.txt" };
+        for (const QByteArray& name : names)
+            makeFile(root, name, name);
+        AppDelegate app;
+        DocumentWindow* window = windowOf(app.openItem(root));
+        ViewController* controller = window->viewController();
+        QSignalSpy ended(controller, &ViewController::runEnded);
+        press(controller, "theCheckButton");
+        QVERIFY(ended.wait());
+        child<QAction>(window, "saveAction")->trigger();
+        confirmFileDialog(controller, dir.filePath("report.text"));
+        QCOMPARE(contentsOf(dir.filePath("report.text")), runProgram(CLI_PATH, { "check", dir.filePath("tree") }).out);
+
+        FakeFileManager files;
+        PageCatcher opened;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "openPage");
+        auto* view = child<ReportView>(controller, "outputTextbox");
+        for (const QByteArray& name : names) {
+            const QByteArray address = "file://" + QByteArray(root + '/' + name).toPercentEncoding("/");
+            const QString shown = QString::fromLatin1(name).replace(u'\x01', QStringLiteral("\\x01"));
+            const qsizetype line = view->lineOfPosition(view->text().indexOf(name == names[0] ? "caf\\xe9" : shown));
+            const QPoint at = view->characterRect(view->lineStart(line)).center();
+            QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+            QTRY_COMPARE(files.shown.value(0), QString::fromLatin1(address));
+            files.shown.clear();
+            for (const QString action : { "Copy &Path", "&Open" }) {
+                QContextMenuEvent menu(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+                QCoreApplication::sendEvent(view->viewport(), &menu);
+                QTRY_VERIFY(QApplication::activePopupWidget());
+                for (QAction* entry : QApplication::activePopupWidget()->actions())
+                    if (entry->text() == action)
+                        entry->trigger();
+                QApplication::activePopupWidget()->close();
+            }
+            QCOMPARE(QGuiApplication::clipboard()->mimeData()->urls().value(0).toEncoded(), address);
+            QCOMPARE(opened.opened.takeFirst().toEncoded(), address);
+        }
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    }
+
     // After Stop and Close the program ends once the run has finished the file in hand, starting no other.
     void quitStopsWalkingRuns()
     {
@@ -350,21 +472,41 @@ private slots:
     }
 
     // A second orvane gives its items to the first one over the session bus and ends; the first tags them.
+    // A folder whose name is not UTF-8 is tagged, not the folder named by its decoded text beside it, when
+    // orvane is started on it and when it hands it over to a running orvane.
     void handOverToTheRunningInstance()
     {
         QTemporaryDir dir;
-        writeFile(dir.filePath("tree/a"), "a");
+        const QByteArray folder = QFile::encodeName(dir.path()) + "/caf\xe9";
+        const QByteArray decoy = QFile::encodeName(dir.path()) + "/caf\xef\xbf\xbd"; // U+FFFD
+        makeFile(folder, "a", "a");
+        makeFile(decoy, "a", "a");
         qputenv("XDG_CONFIG_HOME", dir.path().toUtf8()); // their settings
-        QProcess first, second;
+        const auto tagged = [](const QByteArray& file) {
+            char value[64];
+            return ::getxattr(file.constData(), "user.co.sablewickfern.kelmor.hash#S", value, sizeof value) == 32;
+        };
+        QProcess first;
         first.start(QStringLiteral(ORVANE_PATH));
         QTRY_VERIFY_WITH_TIMEOUT(
             QDBusConnection::sessionBus().interface()->isServiceRegistered("co.sablewickfern.Orvane"), 30000);
-        second.setWorkingDirectory(dir.path());
-        second.start(QStringLiteral(ORVANE_PATH), { "--tag", "tree" });
-        QVERIFY(second.waitForFinished(30000) && second.exitStatus() == QProcess::NormalExit && !second.exitCode());
-        QTRY_COMPARE_WITH_TIMEOUT(attribute(dir.filePath("tree/a")), digestOfFile(dir.filePath("tree/a")), 30000);
+        QCOMPARE(exitStatus(spawnBytes(ORVANE_PATH, { "--tag", folder })), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(tagged(folder + "/a"), 30000);
+        // The running instance's working folder is not the caller's: a relative path is refused.
+        qDBusRegisterMetaType<QList<QByteArray>>();
+        QDBusMessage relative = QDBusMessage::createMethodCall(
+            "co.sablewickfern.Orvane", "/co/sablewickfern/Orvane", "co.sablewickfern.Orvane1", "Open");
+        relative << QVariant::fromValue(QList<QByteArray> { "caf\xe9" }) << QStringLiteral("check");
+        QCOMPARE(QDBusConnection::sessionBus().call(relative).errorName(), "org.freedesktop.DBus.Error.InvalidArgs");
         first.terminate();
         QVERIFY(first.waitForFinished(30000));
+
+        QVERIFY(::removexattr(QByteArray(folder + "/a").constData(), "user.co.sablewickfern.kelmor.hash#S") == 0);
+        const pid_t alone = spawnBytes(ORVANE_PATH, { "--tag", folder }); // nothing to hand over to
+        QTRY_VERIFY_WITH_TIMEOUT(tagged(folder + "/a"), 30000);
+        ::kill(alone, SIGTERM);
+        exitStatus(alone);
+        QVERIFY(!tagged(decoy + "/a"));
 
         // Without a display the version answers and a usage error is told as one; anything else says why it
         // cannot start instead of aborting.
@@ -412,6 +554,9 @@ private slots:
             writeFile(dir.filePath("Photos/%1").arg(ended.count()), "new"); // each end another outcome
             service ? press(photos, "theCheckButton") : gate.open();
             QVERIFY(ended.wait());
+            // A round trip on the same connection: the daemon has answered the Notify sent before it (with
+            // an error) before the service takes the name.
+            QDBusConnection::sessionBus().interface()->isServiceRegistered("org.freedesktop.Notifications");
             if (!service)
                 service.emplace();
         }

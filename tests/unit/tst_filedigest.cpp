@@ -42,7 +42,7 @@ private slots:
         QTest::addColumn<std::int64_t>("bufferSize");
         for (qsizetype size : { 0, 1, 63, 64, 65, 524287, 524288, 524289, 3 * 524288 + 17 })
             QTest::addRow("%lld bytes", static_cast<long long>(size)) << size << realBufferSize;
-        for (std::int64_t buffer : { 1, 63, 64, 65, 4096, 1 << 20 })
+        for (std::int64_t buffer : { 63, 64, 65, 4096, 1 << 20 })
             QTest::addRow("buffer %lld", static_cast<long long>(buffer)) << qsizetype((1 << 20) + 1) << buffer;
         QTest::newRow("short and interrupted reads") << qsizetype(300000) << std::int64_t(0);
     }
