@@ -70,7 +70,9 @@ public:
     }
 
 private:
-    void take(const std::string& bytes, const std::vector<orvane::LineMark>& marks, const std::string* path,
+    void take(const std::string& bytes,
+        const std::vector<orvane::LineMark>& marks,
+        const std::string* path,
         orvane::FileResult result);
 
     std::string m_shown; // UTF-8 of the shown characters, until seal()

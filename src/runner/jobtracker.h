@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QCoreApplication>
 #include <QObject>
 #include <QPointer>
+#include <QRunnable>
 #include <QThreadPool>
 
-#include <memory>
+#include <functional>
 #include <utility>
 
 /*!
@@ -15,45 +15,34 @@
  * job may post values on its way too.
  *
  * Qt's queues order each hand-over, but Qt is not built with ThreadSanitizer, which would take every one for a
- * race. The tracker tells it of each: a release where a value is handed over, an acquire where it is taken.
- * Its callers need no lock and no annotation of their own.
+ * race. The tracker tells it of each: whatever crosses is built whole first, then released, and acquired
+ * before it is used on the other side. Its callers need no lock and no annotation of their own.
  */
 namespace JobTracker {
 
 namespace detail {
-void handedOver(const void* value);
-void takenOver(const void* value);
+
+/// Runs work on the GUI thread, later, after what was posted before it. start() must have run once.
+void deliver(std::function<void()> work);
+/// Runs job on pool, told to ThreadSanitizer as a hand-over. On the GUI thread.
+void run(QThreadPool& pool, std::function<void()> job);
+
 } // namespace detail
 
 /// Delivers value as deliver(value) on the GUI thread, if receiver is still there; callable from any thread.
 template <typename T, typename Deliver> void post(const QPointer<QObject>& receiver, T value, Deliver deliver)
 {
-    auto box = std::make_shared<T>(std::move(value));
-    detail::handedOver(box.get());
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [receiver, box, deliver = std::move(deliver)]() mutable {
-            detail::takenOver(box.get());
-            if (receiver)
-                deliver(std::move(*box));
-        },
-        Qt::QueuedConnection);
+    detail::deliver([receiver, value = std::move(value), deliver = std::move(deliver)]() mutable {
+        if (receiver)
+            deliver(std::move(value));
+    });
 }
 
 /// Runs job() on pool, then delivers its result as done(result) on the GUI thread if receiver is still there.
 template <typename Job, typename Done> void start(QThreadPool& pool, QObject* receiver, Job job, Done done)
 {
-    struct Task
-    {
-        Job job;
-        Done done;
-    };
-    auto task = std::make_shared<Task>(Task { std::move(job), std::move(done) });
-    const QPointer<QObject> guard(receiver);
-    detail::handedOver(task.get());
-    pool.start([task, guard] {
-        detail::takenOver(task.get());
-        post(guard, task->job(), std::move(task->done));
+    detail::run(pool, [guard = QPointer<QObject>(receiver), job = std::move(job), done = std::move(done)]() mutable {
+        post(guard, job(), std::move(done));
     });
 }
 
