@@ -27,9 +27,9 @@ const EVP_MD* sha256Algorithm()
     return algorithm;
 }
 
-std::int64_t nanoseconds(const timespec& time)
+FileTime fileTime(const timespec& time)
 {
-    return std::int64_t(time.tv_sec) * 1000000000 + time.tv_nsec;
+    return { std::int64_t(time.tv_sec), std::int64_t(time.tv_nsec) };
 }
 
 } // namespace
@@ -43,17 +43,15 @@ std::optional<Failure> checkSha256Available()
 
 FileIdentity FileIdentity::of(const struct stat& status)
 {
-    return { status.st_dev,
-        status.st_ino,
-        std::int64_t(status.st_size),
-        nanoseconds(status.st_mtim),
-        nanoseconds(status.st_ctim) };
+    return {
+        status.st_dev, status.st_ino, std::int64_t(status.st_size), fileTime(status.st_mtim), fileTime(status.st_ctim)
+    };
 }
 
 bool FileIdentity::operator==(const FileIdentity& other) const
 {
-    return device == other.device && inode == other.inode && size == other.size && mtimeNs == other.mtimeNs
-        && ctimeNs == other.ctimeNs;
+    return device == other.device && inode == other.inode && size == other.size && modified == other.modified
+        && changed == other.changed;
 }
 
 class FileDigester::HashState

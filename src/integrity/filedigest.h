@@ -44,6 +44,22 @@ enum class Backend
 /// The read primitive the digest streams through; ::read unless a test replaces it.
 using ReadFunction = std::function<ssize_t(int fd, void* buffer, std::size_t count)>;
 
+/// A time as a file system keeps it: seconds since 1970-01-01 00:00 UTC, and nanoseconds within the second.
+struct FileTime
+{
+    std::int64_t seconds = 0;
+    std::int64_t nanoseconds = 0;
+
+    bool operator==(const FileTime& other) const
+    {
+        return seconds == other.seconds && nanoseconds == other.nanoseconds;
+    }
+    bool operator!=(const FileTime& other) const
+    {
+        return !(*this == other);
+    }
+};
+
 /// What tells one state of a file from another: which file it is, its size, and its modification and
 /// change times to the nanosecond. Equal identities before and after a read mean the bytes read were the
 /// file's contents; a write, truncation or attribute change in between moves one of the times.
@@ -52,8 +68,8 @@ struct FileIdentity
     dev_t device = 0;
     ino_t inode = 0;
     std::int64_t size = -1;
-    std::int64_t mtimeNs = 0;
-    std::int64_t ctimeNs = 0;
+    FileTime modified;
+    FileTime changed;
 
     [[nodiscard]] static FileIdentity of(const struct stat& status);
     bool operator==(const FileIdentity& other) const;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <sys/xattr.h>
 
 namespace orvane {
@@ -50,6 +51,47 @@ std::optional<Failure> writeDigestAttribute(int fd, const Bytes& value, const st
 bool digestsEqual(const Bytes& stored, const Digest& digest)
 {
     return stored.size() == digest.size() && std::equal(stored.begin(), stored.end(), digest.begin());
+}
+
+Bytes encodeFileTime(const FileTime& time)
+{
+    Bytes value;
+    value.reserve(16);
+    for (const std::int64_t part : { time.seconds, time.nanoseconds }) {
+        const auto bits = static_cast<std::uint64_t>(part);
+        for (int shift = 0; shift < 64; shift += 8)
+            value.push_back(static_cast<unsigned char>(bits >> shift));
+    }
+    return value;
+}
+
+std::optional<FileTime> decodeFileTime(const Bytes& value)
+{
+    if (value.size() != 16)
+        return std::nullopt;
+    const auto part = [&value](std::size_t at) {
+        std::uint64_t bits = 0;
+        for (std::size_t i = 8; i-- > 0;)
+            bits = bits << 8 | value[at + i];
+        return static_cast<std::int64_t>(bits);
+    };
+    return FileTime { part(0), part(8) };
+}
+
+std::optional<FileTime> readStoredTime(int fd, const std::string& timeName)
+{
+    const Result<Bytes> value = readDigestAttribute(fd, timeName);
+    return value ? decodeFileTime(value.value()) : std::nullopt;
+}
+
+std::optional<Failure> storeDigest(
+    int fd, const Digest& digest, const FileTime& modified, const std::string& digestName, const std::string& timeName)
+{
+    if (auto failure = writeDigestAttribute(fd, toBytes(digest), digestName))
+        return failure;
+    if (writeDigestAttribute(fd, encodeFileTime(modified), timeName))
+        (void)::fremovexattr(fd, platformAttributeName(timeName).c_str());
+    return std::nullopt;
 }
 
 } // namespace orvane

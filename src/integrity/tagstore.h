@@ -11,7 +11,12 @@ namespace orvane {
 /// Name of the attribute that holds a file's digest: exactly the 32 raw SHA-256 bytes.
 inline const std::string theXattrName = "co.sablewickfern.kelmor.hash#S";
 
-/// Name reserved for a time of tagging. Nothing reads or writes an attribute of this name.
+/*!
+ * Name of the attribute that holds, beside a digest, the file's modification time when the digest was
+ * computed: exactly 16 bytes, the seconds since 1970-01-01 UTC and then the nanoseconds, each a signed 64-bit
+ * little-endian integer. A digest that differs from the contents while the time is still the file's tells of
+ * contents changed without an edit; files tagged without it keep the plain mismatch.
+ */
 inline const std::string theTimeXattrName = "co.sablewickfern.kelmor.time#S";
 
 /*!
@@ -33,5 +38,25 @@ inline const std::string theTimeXattrName = "co.sablewickfern.kelmor.time#S";
 
 /// A stored value equals a digest only when it is the same 32 bytes in the same order.
 [[nodiscard]] bool digestsEqual(const Bytes& stored, const Digest& digest);
+
+/// The 16 bytes of the time attribute for time.
+[[nodiscard]] Bytes encodeFileTime(const FileTime& time);
+/// The time a value of the time attribute holds; none unless it is exactly 16 bytes.
+[[nodiscard]] std::optional<FileTime> decodeFileTime(const Bytes& value);
+
+/// The time stored beside the digest of the open file fd, if it has one of the right length.
+[[nodiscard]] std::optional<FileTime> readStoredTime(int fd, const std::string& timeName = theTimeXattrName);
+
+/*!
+ * Stores digest on the open file fd, then modified (the file's modification time when the digest was
+ * computed) beside it. The digest's failure is returned and nothing else is written then. When the time
+ * cannot be written, the time attribute is removed, so that an older time never pairs with the new digest;
+ * the digest stays stored.
+ */
+[[nodiscard]] std::optional<Failure> storeDigest(int fd,
+    const Digest& digest,
+    const FileTime& modified,
+    const std::string& digestName = theXattrName,
+    const std::string& timeName = theTimeXattrName);
 
 } // namespace orvane

@@ -11,6 +11,7 @@ FileStep::FileStep(Operation operation, Variant variant, const RunSettings& sett
     : m_operation(operation)
     , m_variant(variant)
     , m_xattrName(settings.xattrName)
+    , m_timeName(settings.timeXattrName)
     , m_digester(settings.backend, settings.bufferSize, settings.read)
     , m_progress(settings.progress)
 {
@@ -99,7 +100,9 @@ bool FileStep::computeDigest(int folderFd, const std::string& name, bool knownRe
 
 bool FileStep::store(const OpenedFile& file, const Digest& value)
 {
-    const std::optional<Failure> failure = writeDigestAttribute(file.descriptor(), toBytes(value), m_xattrName);
+    // The time beside the digest is the one the file had when it was opened for the read that gave the digest.
+    const std::optional<Failure> failure =
+        storeDigest(file.descriptor(), value, file.identity().modified, m_xattrName, m_timeName);
     if (failure)
         m_out->reason = failure->reason;
     return !failure;
@@ -115,7 +118,14 @@ void FileStep::check(const OpenedFile& file, const Digest& digest)
     else if (digestsEqual(stored.value(), digest))
         m_out->result = FileResult::Matched;
     else
-        m_out->result = FileResult::Mismatched;
+        mismatched(file);
+}
+
+void FileStep::mismatched(const OpenedFile& file)
+{
+    m_out->result = FileResult::Mismatched;
+    if (const std::optional<FileTime> tagged = readStoredTime(file.descriptor(), m_timeName))
+        m_out->sinceTagged = *tagged == file.identity().modified ? SinceTagged::NotModified : SinceTagged::Modified;
 }
 
 void FileStep::tag(const OpenedFile& file, const Digest& digest)
@@ -145,12 +155,20 @@ void FileStep::retag(int folderFd, const std::string& name, const OpenedFile& fi
     } else if (stored && digestsEqual(stored.value(), digest)) {
         m_out->result = FileResult::Matched;
         return;
-    } else if (stored && store(file, digest)) {
-        m_out->result = FileResult::Retagged;
-        return;
+    } else if (stored) {
+        mismatched(file);
+        // Contents changed without an edit: the stored digest is the evidence of it, and it stays.
+        if (m_out->sinceTagged == SinceTagged::NotModified)
+            return;
+        if (store(file, digest)) {
+            m_out->result = FileResult::Retagged;
+            m_out->sinceTagged = SinceTagged::Unknown;
+            return;
+        }
     }
 
     // One more attempt: the file is opened and read anew, and the fresh digest written.
+    m_out->sinceTagged = SinceTagged::Unknown;
     OpenedFile again;
     Digest fresh;
     if (!computeDigest(folderFd, name, false, again, fresh))

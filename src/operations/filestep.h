@@ -39,6 +39,8 @@ private:
     void endFile();
 
     void check(const OpenedFile& file, const Digest& digest);
+    /// A stored digest differs: records it, with what the stored time says.
+    void mismatched(const OpenedFile& file);
     void tag(const OpenedFile& file, const Digest& digest);
     void retag(int folderFd, const std::string& name, const OpenedFile& file, const Digest& digest);
     /// Opens the file and computes its digest; on failure the outcome says why it could not be read.
@@ -50,6 +52,7 @@ private:
     Operation m_operation;
     Variant m_variant;
     std::string m_xattrName;
+    std::string m_timeName;
     FileDigester m_digester;
     FileSystemKind m_fileSystemKind;
     RunProgress* m_progress;

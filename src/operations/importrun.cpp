@@ -9,7 +9,7 @@ namespace orvane {
 
 namespace {
 
-void importFile(FileDigester& digester, const Digest& listed, const std::string& xattrName, Outcome& out)
+void importFile(FileDigester& digester, const Digest& listed, const RunSettings& settings, Outcome& out)
 {
     Result<OpenedFile> file = OpenedFile::open(out.path);
     if (!file)
@@ -21,8 +21,11 @@ void importFile(FileDigester& digester, const Digest& listed, const std::string&
     out.hasDigest = true;
     if (digest.value() != listed) {
         out.result = FileResult::Mismatched;
-    } else if (const auto failure =
-                   writeDigestAttribute(file.value().descriptor(), toBytes(digest.value()), xattrName)) {
+    } else if (const auto failure = storeDigest(file.value().descriptor(),
+                   digest.value(),
+                   file.value().identity().modified,
+                   settings.xattrName,
+                   settings.timeXattrName)) {
         out.result = FileResult::NotTagged;
         out.reason = failure->reason;
     } else {
@@ -72,7 +75,7 @@ RunResult runImport(const std::vector<ListEntry>& entries,
         outcome.path = pathOf(entry);
         if (progress)
             progress->setCurrentPath(printablePath(outcome.path));
-        importFile(digester, entry.digest, settings.xattrName, outcome);
+        importFile(digester, entry.digest, settings, outcome);
         commitOutcome(outcome, state, observer);
         if (progress)
             progress->filesDone.fetch_add(1);

@@ -44,6 +44,8 @@ std::string JsonReport::fileObject(const Outcome& outcome)
         object.text("digest", hexDigest(outcome.digest));
     if (outcome.line != 0)
         object.number("line", outcome.line);
+    if (outcome.result == FileResult::Mismatched && outcome.sinceTagged != SinceTagged::Unknown)
+        object.flag("modified_since_tagged", outcome.sinceTagged == SinceTagged::Modified);
     return object.finish();
 }
 
@@ -55,6 +57,7 @@ std::string JsonReport::totalsObject(const std::string& subject, const RunCounte
     switch (m_command) {
     case Command::Check:
         object.number("matched", c.matched).number("mismatched", c.mismatched).number("no_digest", c.noDigest);
+        object.number("possibly_damaged", c.possiblyDamaged);
         break;
     case Command::Tag:
         object.number("not_tagged", c.errors);
@@ -63,7 +66,8 @@ std::string JsonReport::totalsObject(const std::string& subject, const RunCounte
         object.number("matched", c.matched)
             .number("retagged", c.retagged)
             .number("tagged_first_time", c.firstTime)
-            .number("not_tagged", c.notTagged);
+            .number("not_tagged", c.notTagged)
+            .number("possibly_damaged", c.possiblyDamaged);
         break;
     case Command::Import:
         object.number("imported", c.imported)

@@ -58,6 +58,7 @@ void Outcome::clear()
     hasDigest = false;
     hashNumber = 0;
     line = 0;
+    sinceTagged = SinceTagged::Unknown;
 }
 
 void RunCounters::count(Command command, Variant variant, const Outcome& outcome)
@@ -75,7 +76,13 @@ void RunCounters::count(Command command, Variant variant, const Outcome& outcome
         ++matched;
         break;
     case FileResult::Mismatched:
-        ++mismatched;
+        // Retag leaves a file that may be damaged alone: it counts in none of Retag's categories.
+        if (command != Command::Retag)
+            ++mismatched;
+        if (outcome.sinceTagged == SinceTagged::NotModified)
+            ++possiblyDamaged;
+        else if (outcome.sinceTagged == SinceTagged::Modified)
+            ++modifiedSinceTagged;
         break;
     case FileResult::NoDigest:
         ++noDigest;
@@ -112,7 +119,7 @@ bool runWasClean(Command command, const RunCounters& c)
     case Command::Tag:
         return c.errors == 0;
     case Command::Retag:
-        return c.notTagged == 0;
+        return c.notTagged == 0 && c.possiblyDamaged == 0;
     case Command::Import:
         return c.imported == c.total && c.malformed == 0;
     }

@@ -57,6 +57,14 @@ enum class FileResult
 /// Whether a result is a file that is fine: what --quiet and the window's problems filter leave out.
 [[nodiscard]] bool resultIsFine(FileResult result);
 
+/// What the modification time stored beside a digest says of a file whose contents no longer match it.
+enum class SinceTagged : std::uint8_t
+{
+    Unknown, ///< no time was stored with the digest (or not one of 16 bytes)
+    Modified, ///< the file's modification time is not the stored one: it was edited
+    NotModified, ///< the same to the nanosecond: the contents changed without an edit, possibly damage
+};
+
 /*!
  * One outcome of a run, as data: the record every report is made from (the text report, JSON Lines, the
  * window). Nothing here is worded; ReportFormat and JsonReport word it.
@@ -70,6 +78,8 @@ struct Outcome
     Digest digest {};
     std::int64_t hashNumber = 0; ///< Tag of a folder: the number its line shows for the digest
     std::int64_t line = 0; ///< import: the line of the list the file was named on
+    /// Mismatched: what the stored time says. A Retag that leaves a NotModified file alone is Mismatched too.
+    SinceTagged sinceTagged = SinceTagged::Unknown;
 
     /// Empties the record for the next file, keeping its strings' buffers.
     void clear();
@@ -90,6 +100,8 @@ struct RunCounters
     std::int64_t unreadableFolders = 0; ///< folders that could not be listed ("Couldn't read folder")
     std::int64_t imported = 0; ///< import: the digest equalled the listed one and was stored
     std::int64_t malformed = 0; ///< import: lines of the list that are no checksum line
+    std::int64_t modifiedSinceTagged = 0; ///< Check: mismatched, and edited since the digest was stored
+    std::int64_t possiblyDamaged = 0; ///< Check, Retag: mismatched without an edit (Retag left them alone)
 
     /// Counts the outcome as command's totals count it; a folder run counts every file in total.
     void count(Command command, Variant variant, const Outcome& outcome);

@@ -42,6 +42,20 @@ void put(std::string& out,
 
 } // namespace
 
+std::string ReportFormat::sinceTagged(const Outcome& outcome) const
+{
+    switch (outcome.sinceTagged) {
+    case SinceTagged::Unknown:
+        break;
+    case SinceTagged::Modified:
+        return " Modified since it was tagged.";
+    case SinceTagged::NotModified:
+        return m_command == Command::Retag ? " Not modified since it was tagged: possibly damaged, not retagged."
+                                           : " Not modified since it was tagged: possibly damaged.";
+    }
+    return {};
+}
+
 ReportFormat::ReportFormat(Command command, Variant variant)
     : m_command(command)
     , m_variant(variant)
@@ -75,7 +89,7 @@ void ReportFormat::appendLine(const Outcome& outcome, std::string& out, std::vec
         if (m_command == Command::Import)
             problem(bad + "Digest for ", " doesn't match the list");
         else
-            problem(bad + (single ? "Digest for " : "Digests for "), " aren't equal.");
+            problem(bad + (single ? "Digest for " : "Digests for "), " aren't equal." + sinceTagged(outcome));
         break;
     case FileResult::NoDigest:
         problem(warn + "No digest found for ");
@@ -169,6 +183,10 @@ void ReportFormat::appendTotals(const std::string& subject,
     }
     if (const std::int64_t unread = c.unreadable + c.unreadableFolders; unread != 0)
         detail(unread, " couldn't be read.");
+    // Files whose contents changed without an edit, after everything else.
+    if (c.possiblyDamaged != 0)
+        detail(
+            c.possiblyDamaged, m_command == Command::Retag ? " possibly damaged, not retagged." : " possibly damaged.");
 }
 
 TextReport::TextReport(Command command, Variant variant, bool quiet)

@@ -59,6 +59,9 @@ public:
         std::vector<LineMark>* marks = nullptr) const;
 
 private:
+    // The words a mismatch gets from the time stored beside its digest, if any.
+    [[nodiscard]] std::string sinceTagged(const Outcome& outcome) const;
+
     Command m_command;
     Variant m_variant;
 };

@@ -17,6 +17,7 @@ struct RunSettings
     Backend backend = Backend::Modern;
     std::int64_t bufferSize = realBufferSize;
     std::string xattrName = theXattrName;
+    std::string timeXattrName = theTimeXattrName;
     ReadFunction read; ///< empty: read(2); tests put a failing reader here. Called from the pool's threads.
     int jobs = 1; ///< files hashed at once; 1, or no pool: all on the calling thread
     WorkerPool* pool = nullptr;

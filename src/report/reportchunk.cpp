@@ -30,7 +30,7 @@ void ReportChunk::addLine(const orvane::ReportFormat& format, const orvane::Outc
     m_bytes.clear();
     m_marks.clear();
     format.appendLine(outcome, m_bytes, &m_marks);
-    take(m_bytes, m_marks, &outcome.path, outcome.result);
+    take(m_bytes, m_marks, &outcome.path, &outcome);
 }
 
 void ReportChunk::addNotice(const orvane::ReportFormat& format, const orvane::Outcome& outcome)
@@ -38,7 +38,7 @@ void ReportChunk::addNotice(const orvane::ReportFormat& format, const orvane::Ou
     m_bytes.clear();
     m_marks.clear();
     if (format.appendNotice(outcome, m_bytes, &m_marks))
-        take(m_bytes, m_marks, &outcome.path, outcome.result);
+        take(m_bytes, m_marks, &outcome.path, &outcome);
 }
 
 void ReportChunk::addTotals(
@@ -47,19 +47,24 @@ void ReportChunk::addTotals(
     m_bytes.clear();
     m_marks.clear();
     format.appendTotals(subject, counters, stopped, m_bytes, &m_marks);
-    take(m_bytes, m_marks, &subject, orvane::FileResult::None);
+    take(m_bytes, m_marks, &subject, nullptr);
 }
 
 void ReportChunk::take(const std::string& bytes,
     const std::vector<orvane::LineMark>& marks,
     const std::string* path,
-    orvane::FileResult result)
+    const orvane::Outcome* outcome)
 {
     for (std::size_t i = 0; i < marks.size(); ++i) {
         const orvane::LineMark& mark = marks[i];
         const std::size_t end = i + 1 < marks.size() ? marks[i + 1].start : bytes.size();
         const std::string_view line(bytes.data() + mark.start, end - mark.start);
-        LineInfo info { 0, 0, mark.kind, result };
+        LineInfo info;
+        info.kind = mark.kind;
+        if (outcome) {
+            info.result = outcome->result;
+            info.sinceTagged = outcome->sinceTagged;
+        }
         ExactBytes exact;
         // Almost every line is valid UTF-8 and shown as it is; only a name that is not gets escaped.
         const bool valid = orvane::isValidUtf8(line);

@@ -18,6 +18,13 @@ struct LineInfo
     std::uint32_t pathLength = 0; ///< 0: the line names no file
     orvane::LineKind kind = orvane::LineKind::Other;
     orvane::FileResult result = orvane::FileResult::None;
+    orvane::SinceTagged sinceTagged = orvane::SinceTagged::Unknown;
+
+    /// A file whose contents changed without an edit since it was tagged.
+    [[nodiscard]] bool possiblyDamaged() const
+    {
+        return result == orvane::FileResult::Mismatched && sinceTagged == orvane::SinceTagged::NotModified;
+    }
 };
 
 /// A line's own bytes where the shown characters do not give them back: the line as orvane-cli prints it
@@ -73,7 +80,7 @@ private:
     void take(const std::string& bytes,
         const std::vector<orvane::LineMark>& marks,
         const std::string* path,
-        orvane::FileResult result);
+        const orvane::Outcome* outcome);
 
     std::string m_shown; // UTF-8 of the shown characters, until seal()
     std::string m_bytes; // scratch: the engine's lines

@@ -50,8 +50,12 @@ void ReportPane::updateProblemsLine()
     m_problemsLine->setVisible(problems > 0);
     if (problems == 0)
         return;
-    const QString count =
+    QString count =
         problems == 1 ? tr("1 line is a warning or an error.") : tr("%1 lines are warnings or errors.").arg(problems);
+    // Possible damage is named first: it is what a person must act on before anything else.
+    if (const qsizetype damaged = m_view->damagedCount(); damaged > 0)
+        count.prepend(
+            damaged == 1 ? tr("1 file is possibly damaged; ") : tr("%1 files are possibly damaged; ").arg(damaged));
     const QString link = problemsOnly() ? tr("Show All Lines") : tr("Show Problems Only");
     m_problemsLine->setText(QStringLiteral("%1 <a href=\"toggle\">%2</a>").arg(count.toHtmlEscaped(), link));
 }

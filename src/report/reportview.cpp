@@ -120,6 +120,7 @@ void ReportView::replaceText(const QString& text, const QTextCharFormat& style)
     m_shownLines.clear();
     m_longestLine = 0;
     m_problemCount = 0;
+    m_damagedCount = 0;
     indexFrom(0);
     m_anchor = m_cursor = 0;
     m_caretX = -1;
@@ -182,6 +183,8 @@ bool ReportView::indexFrom(qsizetype position, const std::vector<LineInfo>* info
     const qsizetype firstChanged = lineCount() - 1;
     if (m_info.back().kind == orvane::LineKind::Problem)
         --m_problemCount;
+    if (m_info.back().possiblyDamaged())
+        --m_damagedCount;
     while (!m_shownLines.empty() && m_shownLines.back() >= firstChanged)
         m_shownLines.pop_back();
     // The longest line as it was before position: the last line may grow by what is being added.
@@ -212,6 +215,8 @@ bool ReportView::indexFrom(qsizetype position, const std::vector<LineInfo>* info
         }
         if (info.kind == orvane::LineKind::Problem)
             ++m_problemCount;
+        if (info.possiblyDamaged())
+            ++m_damagedCount;
         if (line == lineCount() - 1 || info.kind != orvane::LineKind::Fine)
             m_shownLines.push_back(line);
     }

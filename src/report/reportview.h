@@ -108,6 +108,11 @@ public:
     {
         return m_problemCount;
     }
+    /// How many of them name files that are possibly damaged: changed without an edit since they were tagged.
+    [[nodiscard]] qsizetype damagedCount() const
+    {
+        return m_damagedCount;
+    }
 
     [[nodiscard]] qsizetype cursorPosition() const
     {
@@ -203,6 +208,7 @@ private:
     qsizetype m_longestLine = 0; // the line with the most characters
     std::vector<qsizetype> m_shownLines { 0 }; // the lines problems only shows, in order
     qsizetype m_problemCount = 0;
+    qsizetype m_damagedCount = 0;
     bool m_problemsOnly = false;
     QTextCharFormat m_style;
     QFont m_font;

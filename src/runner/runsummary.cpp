@@ -40,14 +40,19 @@ QString RunSummary::text(Operation operation, const QString& folderName, const o
     std::vector<std::pair<std::int64_t, const char*>> problems;
     switch (operation) {
     case Operation::Check:
-        problems = { { c.mismatched, QT_TRANSLATE_NOOP("RunSummary", "%1 didn't match") },
+        // Possible damage first: it is what a person must act on before anything else.
+        problems = { { c.possiblyDamaged, QT_TRANSLATE_NOOP("RunSummary", "%1 possibly damaged") },
+            { c.modifiedSinceTagged, QT_TRANSLATE_NOOP("RunSummary", "%1 modified since tagged") },
+            { c.mismatched - c.possiblyDamaged - c.modifiedSinceTagged,
+                QT_TRANSLATE_NOOP("RunSummary", "%1 didn't match") },
             { c.noDigest, QT_TRANSLATE_NOOP("RunSummary", "%1 had no digest") } };
         break;
     case Operation::Tag:
         problems = { { c.errors, QT_TRANSLATE_NOOP("RunSummary", "%1 couldn't be tagged") } };
         break;
     case Operation::Retag:
-        problems = { { c.retagged, QT_TRANSLATE_NOOP("RunSummary", "%1 retagged") },
+        problems = { { c.possiblyDamaged, QT_TRANSLATE_NOOP("RunSummary", "%1 possibly damaged, not retagged") },
+            { c.retagged, QT_TRANSLATE_NOOP("RunSummary", "%1 retagged") },
             { c.firstTime, QT_TRANSLATE_NOOP("RunSummary", "%1 tagged for the first time") },
             { c.notTagged, QT_TRANSLATE_NOOP("RunSummary", "%1 couldn't be tagged") } };
         break;

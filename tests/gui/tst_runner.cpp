@@ -1,6 +1,7 @@
 #include "guifixtures.h"
 #include "runner/busyindicator.h"
 
+#include <QLabel>
 #include <QTimer>
 
 #include <cerrno>
@@ -68,9 +69,10 @@ private slots:
         QTest::addColumn<Operation>("operation");
         QTest::addColumn<QString>("item");
         QTest::addColumn<QStringList>("told"); // each folder run's line for a notification; %1: the folder's name
-        const QStringList folderLines[] = { { "Check of %1: 1 didn't match, 3 had no digest" },
-            { "Tag of %1: 5 files tagged", "Tag of %1: 5 files tagged" },
-            { "Retag of %1: 1 retagged, 3 tagged for the first time", "Retag of %1: all 5 files matched" } };
+        const QStringList folderLines[] = { { "Check of %1: 1 possibly damaged, 1 didn't match, 3 had no digest" },
+            { "Tag of %1: 6 files tagged", "Tag of %1: 6 files tagged" },
+            { "Retag of %1: 1 possibly damaged, not retagged, 1 retagged, 3 tagged for the first time",
+                "Retag of %1: 1 possibly damaged, not retagged" } };
         for (Operation operation : operations) {
             const char* name = std::array { "Check", "Tag", "Retag" }[int(operation)];
             QTest::addRow("%s folder", name) << operation << QString() << folderLines[int(operation)];
@@ -91,6 +93,10 @@ private slots:
         writeFile(dir.filePath("empty value"), "e");
         QVERIFY(setAttribute(dir.filePath("empty value"), ""));
         writeFile(dir.filePath("odd/carriage\rreturn\u2028"), "odd");
+        writeFile(dir.filePath("damaged.jpg"), "changed, its time kept"); // as if tagged with other contents
+        QVERIFY(setAttribute(dir.filePath("damaged.jpg"), sha256("as tagged")));
+        QVERIFY(setAttribute(
+            dir.filePath("damaged.jpg"), timeValueOf(dir.filePath("damaged.jpg")), orvane::theTimeXattrName));
         QVERIFY(QDir().mkpath(dir.filePath("only/folders")));
         const QString path = item.isEmpty() ? dir.path() : dir.filePath(item);
         Window window(path);
@@ -104,6 +110,9 @@ private slots:
         for (const QList<QVariant>& line : std::as_const(window.told))
             lines << line.first().toString();
         QCOMPARE(lines, told.replaceInStrings(QStringLiteral("%1"), QDir(dir.path()).dirName()));
+        if (operation == Operation::Check && item.isEmpty())
+            QVERIFY(
+                child<QLabel>(&window.controller, "problemsLine")->text().startsWith("1 file is possibly damaged; "));
     }
 
     // The run reads off the GUI thread: while a read is held, the window answers.

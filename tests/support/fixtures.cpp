@@ -65,6 +65,18 @@ std::optional<QByteArray> attribute(const QString& path, const std::string& name
     return value;
 }
 
+QByteArray timeValueOf(const QString& path)
+{
+    struct stat status = {};
+    if (::stat(local(path).c_str(), &status) != 0)
+        return {};
+    QByteArray bytes;
+    for (const qint64 part : { qint64(status.st_mtim.tv_sec), qint64(status.st_mtim.tv_nsec) })
+        for (int shift = 0; shift < 64; shift += 8)
+            bytes += char(quint64(part) >> shift);
+    return bytes;
+}
+
 QStringList attributeNames(const QString& path)
 {
     QByteArray names(XATTR_LIST_MAX, '\0');
@@ -73,6 +85,7 @@ QStringList attributeNames(const QString& path)
     for (const QByteArray& name : names.split('\0'))
         if (!name.isEmpty())
             result << QString::fromUtf8(name);
+    result.sort();
     return result;
 }
 

@@ -27,7 +27,9 @@ QByteArray patternBytes(qsizetype size, quint32 seed = 1);
 
 bool setAttribute(const QString& path, const QByteArray& value, const std::string& name = orvane::theXattrName);
 std::optional<QByteArray> attribute(const QString& path, const std::string& name = orvane::theXattrName);
-/// Every extended attribute name on the file (llistxattr on the file itself, not a link's target).
+/// The value of the time attribute that says the file has not been modified since: its modification time now.
+QByteArray timeValueOf(const QString& path);
+/// Every extended attribute name on the file (llistxattr on the file itself, not a link's target), sorted.
 QStringList attributeNames(const QString& path);
 
 bool supportsUserAttributes(const QString& folder);

@@ -17,6 +17,7 @@
 #include <poll.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
 
@@ -107,7 +108,8 @@ private slots:
         SKIP_WITHOUT_USER_ATTRIBUTES();
     }
 
-    // Fault 2: unreadable items get lines too (as nobody); a write where none belongs would move the ctime.
+    // Fault 2: unreadable items get lines too (as nobody); a write where none belongs would move the ctime. Tag
+    // and Retag write the digest and its time, nothing else.
     void folderReportsLeaveNothingOut_data()
     {
         QTest::addColumn<Operation>("operation");
@@ -160,13 +162,14 @@ private slots:
         const Report outcome = run(operation, root, Variant::Folder, parallel(jobs));
         QCOMPARE(outcome.text, expected + totals + "\t4 couldn't be read.\n");
         QVERIFY(outcome.direct.isEmpty());
-        const QStringList digestOnly { QString::fromStdString(platformAttributeName(theXattrName)) };
+        const QStringList digestAndTime { QString::fromStdString(platformAttributeName(theXattrName)),
+            QString::fromStdString(platformAttributeName(theTimeXattrName)) };
         for (const QString& path : order) {
             const QByteArray line = expectedLine(operation, path);
             if (operation == Operation::Check || line.startsWith(ok)) {
                 QCOMPARE(ctimeNs(path), before[path]);
             } else if (!line.startsWith(warn + "Couldn't")) {
-                QCOMPARE(attributeNames(path), digestOnly);
+                QCOMPARE(attributeNames(path), digestAndTime);
                 QCOMPARE(attribute(path).value_or("none"), digestOfFile(path));
             }
         }
@@ -373,6 +376,92 @@ private slots:
                 + "\n\t0 matched digest correctly\n\t0 didn't match their digest\n\t1 had no digest.\n");
         ::unlink(file.c_str());
         ::rmdir(folder.c_str());
+    }
+
+    // The time stored beside a digest tells an edit from a change without one; Retag keeps the evidence of
+    // the second. Times are set with utimensat, so that "not modified" is to the nanosecond.
+    void timeBesideTheDigest_data()
+    {
+        QTest::addColumn<QString>("change"); // what happens to the tagged file before the run
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<QByteArray>("line"); // @: the path
+        QTest::addColumn<QByteArray>("lastTotals");
+        const QByteArray differs = bad + "Digests for @ aren't equal.";
+        const QByteArray undamaged = "\t0 had no digest.\n", retagged = "\t0 were tagged for the first time.\n";
+        QTest::newRow("edited") << "edited" << Operation::Check << differs + " Modified since it was tagged.\n"
+                                << undamaged;
+        QTest::newRow("time put back") << "put back" << Operation::Check
+                                       << differs + " Not modified since it was tagged: possibly damaged.\n"
+                                       << undamaged + "\t1 possibly damaged.\n";
+        QTest::newRow("time put back, retag")
+            << "put back" << Operation::Retag
+            << differs + " Not modified since it was tagged: possibly damaged, not retagged.\n"
+            << retagged + "\t1 possibly damaged, not retagged.\n";
+        QTest::newRow("edited, retag") << "edited" << Operation::Retag << warn + "Retagged @\n" << retagged;
+        QTest::newRow("no time stored") << "no time" << Operation::Check << differs + "\n" << undamaged;
+        QTest::newRow("a time of 8 bytes") << "8 bytes" << Operation::Check << differs + "\n" << undamaged;
+    }
+    void timeBesideTheDigest()
+    {
+        QFETCH(QString, change);
+        QFETCH(Operation, operation);
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, lastTotals);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("photo.raw");
+        writeFile(path, "as it was tagged");
+        const auto setTime = [&path](qint64 seconds, long nanoseconds) {
+            const timespec times[2] = { { 0, UTIME_OMIT }, { seconds, nanoseconds } };
+            QCOMPARE(::utimensat(AT_FDCWD, local(path).c_str(), times, 0), 0);
+        };
+        const auto storedTime = [&path] { return attribute(path, theTimeXattrName).value_or("none"); };
+        setTime(1700000000, 123456789);
+        QVERIFY(!run(Operation::Tag, dir.path()).text.isEmpty());
+        QCOMPARE(storedTime(),
+            QByteArray::fromHex("00f1536500000000"
+                                "15cd5b0700000000"));
+        const QByteArray digest = *attribute(path);
+        writeFile(path, "changed on the disk"); // a new modification time
+        if (change == "put back")
+            setTime(1700000000, 123456789);
+        else if (change == "no time")
+            QVERIFY(::removexattr(local(path).c_str(), platformAttributeName(theTimeXattrName).c_str()) == 0);
+        else if (change == "8 bytes")
+            QVERIFY(setAttribute(path, QByteArray(8, '\0'), theTimeXattrName));
+        const QByteArray before = storedTime();
+        const QByteArray p = QFile::encodeName(path);
+        const QByteArray totals = operation == Operation::Check ? checkTotals(dir.path(), 1, 0, 1, 0)
+            : change == "edited"                                ? retagTotals(dir.path(), 1, 0, 1, 0)
+                                                                : retagTotals(dir.path(), 1, 0, 0, 0);
+        QCOMPARE(run(operation, dir.path()).text,
+            QByteArray(line).replace("@", p) + totals.left(totals.lastIndexOf('\t')) + lastTotals);
+        if (operation == Operation::Check || change == "put back") {
+            QCOMPARE(*attribute(path), digest); // nothing written
+            QCOMPARE(storedTime(), before);
+        } else {
+            QCOMPARE(*attribute(path), digestOfFile(path));
+            QCOMPARE(storedTime(), timeValueOf(path));
+        }
+    }
+
+    // A time that cannot be written leaves no older time beside the new digest: an attribute space filled to
+    // the last bytes (ext4 has one block a file) keeps a one-byte time from growing to sixteen.
+    void noStaleTime()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("full");
+        writeFile(path, "contents");
+        tagCorrectly(path);
+        QVERIFY(setAttribute(path, "x", theTimeXattrName));
+        int fillers = 0; // empty values, then the first one grown four bytes at a time
+        while (fillers < 5000 && setAttribute(path, {}, std::to_string(fillers)))
+            ++fillers;
+        for (int size = 4; fillers < 5000 && setAttribute(path, QByteArray(size, 'f'), "0"); size += 4) { }
+        if (fillers >= 5000)
+            QSKIP("the temporary folder's file system has room for more attributes than a test can fill");
+        QVERIFY(run(Operation::Tag, path, Variant::SingleFile).text.startsWith(ok + "Tagged "));
+        QCOMPARE(*attribute(path), digestOfFile(path));
+        QVERIFY(!attribute(path, theTimeXattrName));
     }
 
     // The files in hand finish with whole digests, no other starts; the stop line stands for the totals.
