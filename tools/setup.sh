@@ -5,12 +5,13 @@ set -eu
 
 # fonts-noto-color-emoji gives the report its colour marks; fonts-symbola gives the manual (a PDF, which
 # carries no colour emoji) its marks. dbus brings the dbus-daemon that the window tests start as their own
-# session bus; x11-utils has the xwininfo with which a test sees the start window appear.
+# session bus; x11-utils has the xwininfo with which a test sees the start window appear; strace counts
+# the reads of a compare, which must be none.
 packages="cmake ninja-build g++ pkg-config git
   libssl-dev libplist-dev libplist++-dev
   qt6-base-dev qt6-pdf-dev libqt6opengl6-dev qt6-qpa-plugins fonts-dejavu-core
   fonts-noto-color-emoji fonts-symbola
-  clang-format xvfb xauth x11-utils attr e2fsprogs util-linux procps dbus
+  clang-format xvfb xauth x11-utils attr e2fsprogs util-linux procps strace dbus
   groff-base"
 # Callers name more packages they need as arguments (tools/package.sh: the packaging tools).
 packages="$packages $*"

@@ -8,7 +8,10 @@
 #include "operations/importrun.h"
 #include "operations/integrityrun.h"
 #include "operations/item.h"
+#include "operations/jsonreport.h"
 #include "operations/printablepath.h"
+#include "operations/reportformat.h"
+#include "operations/treecompare.h"
 #include "operations/workerpool.h"
 #include "output.h"
 #include "session.h"
@@ -123,6 +126,46 @@ int exportCommand(const Options& options, const std::string& path)
         return output::finish(exitTrouble);
     }
     return output::finish(status);
+}
+
+int compareCommand(const Options& options, const std::string& firstPath, const std::string& secondPath)
+{
+    int status = exitClean;
+    std::optional<Item> trees[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string& path = i == 0 ? firstPath : secondPath;
+        trees[i] = resolvePath(path, status);
+        if (!trees[i])
+            return status;
+        if (!trees[i]->isFolder)
+            return usageError(printablePath(path) + ": compare takes two folders");
+    }
+    const std::string& first = trees[0]->path;
+    const std::string& second = trees[1]->path;
+    const CompareFormat format(first, second);
+    std::string text;
+    const auto sink = [&](const CompareOutcome& outcome) {
+        if (options.session.quiet && outcome.result == CompareResult::Same)
+            return;
+        if (options.session.jsonl)
+            return output::write(JsonReport::compareObject(outcome));
+        text.clear();
+        format.appendLine(outcome, text);
+        output::write(text);
+    };
+    CompareCounts counts;
+    std::string failedTree;
+    if (const auto failure = compareTrees(first, second, options.settings.xattrName, sink, counts, &failedTree)) {
+        diagnose(printablePath(failedTree), failure->reason);
+        return output::finish(exitTrouble);
+    }
+    text.clear();
+    if (options.session.jsonl)
+        text = JsonReport::compareTotals(first, second, counts);
+    else
+        format.appendTotals(counts, text);
+    output::write(text);
+    return output::finish(counts.allSame() ? exitClean : exitFindings);
 }
 
 int operationCommand(Options& options, Operation operation, const std::string& path)
@@ -251,6 +294,13 @@ int main(int argc, char** argv)
         } else {
             options.words.push_back(arg);
         }
+    }
+    if (!options.words.empty() && options.words[0] == "compare") {
+        if (options.words.size() != 3)
+            return usageError("compare takes two folders");
+        if (options.bsd || options.base)
+            return usageError("compare takes neither --tag nor --base");
+        return compareCommand(options, options.words[1], options.words[2]);
     }
     if (options.words.size() != 2)
         return usageError(options.words.empty() ? "no command given" : "expected a command and one PATH");

@@ -10,9 +10,6 @@
 
 namespace orvane {
 
-namespace {
-
-// The file's stored digest, or why it has none to list.
 Result<Digest> storedDigest(int folderFd, const std::string& name, bool regular, const std::string& xattrName)
 {
     const Result<OpenedFile> file = OpenedFile::openAt(folderFd, name, regular);
@@ -27,8 +24,6 @@ Result<Digest> storedDigest(int folderFd, const std::string& name, bool regular,
     std::copy(stored.value().begin(), stored.value().end(), digest.begin());
     return digest;
 }
-
-} // namespace
 
 std::optional<Failure> exportChecksums(
     const Item& item, bool bsd, const std::string& xattrName, const ExportSinks& sinks)

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "integrity/failure.h"
+#include "integrity/filedigest.h"
+#include "integrity/result.h"
 #include "item.h"
 
 #include <functional>
@@ -17,6 +18,13 @@ struct ExportSinks
     /// A file with no digest to list, or a folder that could not be listed, and why; path is in its own bytes.
     std::function<void(const std::string& path, const std::string& reason)> problem;
 };
+
+/*!
+ * The digest stored on name in the open folder folderFd, from its attribute alone: no contents are read.
+ * Fails, with the reason, when the file cannot be opened or holds no value of 32 bytes.
+ */
+[[nodiscard]] Result<Digest> storedDigest(
+    int folderFd, const std::string& name, bool regular, const std::string& xattrName);
 
 /*!
  * The checksum list of the digests stored on item's files, from the attributes alone: no contents are

@@ -80,4 +80,33 @@ std::string JsonReport::totalsObject(const std::string& subject, const RunCounte
     return object.flag("stopped", stopped).finish();
 }
 
+std::string JsonReport::compareObject(const CompareOutcome& outcome)
+{
+    static const char* const names[] = {
+        "same", "different", "moved", "only_in_first", "only_in_second", "no_digest", "unreadable"
+    };
+    const bool folder = outcome.result == CompareResult::UnreadableFolder;
+    JsonLine object;
+    object.number("version", schemaVersion).text("type", folder ? "folder" : "file").path("path", outcome.path);
+    object.text("outcome", names[int(outcome.result)]);
+    if (outcome.result == CompareResult::Moved)
+        object.path("to", outcome.to);
+    if (outcome.result == CompareResult::NoDigest || folder)
+        object.text("in", outcome.side == 0 ? "first" : "second");
+    if (folder)
+        object.text("reason", outcome.reason);
+    return object.finish();
+}
+
+std::string JsonReport::compareTotals(const std::string& first, const std::string& second, const CompareCounts& c)
+{
+    JsonLine object;
+    object.number("version", schemaVersion).text("type", "totals").text("command", "compare");
+    object.path("first", first).path("second", second).number("files", c.files());
+    object.number("same", c.same).number("different", c.different).number("moved", c.moved);
+    object.number("only_in_first", c.onlyInFirst).number("only_in_second", c.onlyInSecond);
+    object.number("no_digest", c.noDigest).number("unreadable_folders", c.unreadableFolders);
+    return object.finish();
+}
+
 } // namespace orvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "outcome.h"
+#include "treecompare.h"
 
 #include <cstdint>
 #include <string>
@@ -23,6 +24,12 @@ public:
 
     /// The last object: the counts of the run on subject (the item's path, or the list's name).
     [[nodiscard]] std::string totalsObject(const std::string& subject, const RunCounters& counters, bool stopped) const;
+
+    /// A comparison's outcome; paths relative to their trees.
+    [[nodiscard]] static std::string compareObject(const CompareOutcome& outcome);
+    /// A comparison's totals, of the trees first and second.
+    [[nodiscard]] static std::string compareTotals(
+        const std::string& first, const std::string& second, const CompareCounts& counts);
 
 private:
     Command m_command;

@@ -219,3 +219,65 @@ void TextReport::finish(const std::string& subject, const RunCounters& counters,
 }
 
 } // namespace orvane
+
+namespace orvane {
+
+CompareFormat::CompareFormat(std::string first, std::string second)
+    : m_first(std::move(first))
+    , m_second(std::move(second))
+{
+}
+
+void CompareFormat::appendLine(const CompareOutcome& outcome, std::string& out, std::vector<LineMark>* marks) const
+{
+    const std::string* path = &outcome.path;
+    const std::string& tree = outcome.side == 0 ? m_first : m_second;
+    switch (outcome.result) {
+    case CompareResult::Same:
+        put(out, marks, LineKind::Fine, ok + "Digests for ", path);
+        break;
+    case CompareResult::Different:
+        put(out, marks, LineKind::Problem, bad + "Digests for ", path, " differ.");
+        break;
+    case CompareResult::Moved:
+        put(out, marks, LineKind::Problem, "\u21AA\uFE0F ", path, " moved to " + printablePath(outcome.to));
+        break;
+    case CompareResult::OnlyInFirst:
+        put(out, marks, LineKind::Problem, warn + "Only in " + printablePath(m_first) + ": ", path);
+        break;
+    case CompareResult::OnlyInSecond:
+        put(out, marks, LineKind::Problem, warn + "Only in " + printablePath(m_second) + ": ", path);
+        break;
+    case CompareResult::NoDigest:
+        put(out, marks, LineKind::Problem, warn + "No digest found for ", path, " in " + printablePath(tree));
+        break;
+    case CompareResult::UnreadableFolder: {
+        const std::string folder = tree + (tree.back() == '/' ? "" : "/") + outcome.path;
+        put(out, marks, LineKind::Problem, warn + "Couldn't read folder ", &folder, " (" + outcome.reason + ")");
+        break;
+    }
+    }
+}
+
+void CompareFormat::appendTotals(const CompareCounts& c, std::string& out, std::vector<LineMark>* marks) const
+{
+    const auto detail = [&](std::int64_t count, const char* words) {
+        put(out, marks, LineKind::Other, "\t" + number(count) + words);
+    };
+    put(out,
+        marks,
+        LineKind::Other,
+        "Compared " + number(c.files()) + " files in ",
+        &m_first,
+        " with " + printablePath(m_second));
+    detail(c.same, " were the same");
+    detail(c.different, " differed");
+    detail(c.moved, " moved");
+    detail(c.onlyInFirst, " only in the first");
+    detail(c.onlyInSecond, " only in the second");
+    detail(c.noDigest, " had no digest.");
+    if (c.unreadableFolders != 0)
+        detail(c.unreadableFolders, " couldn't be read.");
+}
+
+} // namespace orvane

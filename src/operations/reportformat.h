@@ -1,6 +1,7 @@
 #pragma once
 
 #include "outcome.h"
+#include "treecompare.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -64,6 +65,23 @@ private:
 
     Command m_command;
     Variant m_variant;
+};
+
+/*!
+ * The words of the report of a comparison of two trees, first and second (their paths as given to it): each
+ * outcome's line, with the path relative to its tree, and the totals.
+ */
+class CompareFormat
+{
+public:
+    CompareFormat(std::string first, std::string second);
+
+    void appendLine(const CompareOutcome& outcome, std::string& out, std::vector<LineMark>* marks = nullptr) const;
+    void appendTotals(const CompareCounts& counts, std::string& out, std::vector<LineMark>* marks = nullptr) const;
+
+private:
+    std::string m_first;
+    std::string m_second;
 };
 
 struct RunObserver;
