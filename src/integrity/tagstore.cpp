@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 namespace orvane {
 
@@ -87,11 +89,29 @@ std::optional<FileTime> readStoredTime(int fd, const std::string& timeName)
 std::optional<Failure> storeDigest(
     int fd, const Digest& digest, const FileTime& modified, const std::string& digestName, const std::string& timeName)
 {
-    if (auto failure = writeDigestAttribute(fd, toBytes(digest), digestName))
+    const auto store = [&]() -> std::optional<Failure> {
+        if (auto failure = writeDigestAttribute(fd, toBytes(digest), digestName))
+            return failure;
+        if (writeDigestAttribute(fd, encodeFileTime(modified), timeName))
+            (void)::fremovexattr(fd, platformAttributeName(timeName).c_str());
+        return std::nullopt;
+    };
+    std::optional<Failure> failure = store();
+    // A file of the user's own that is read-only on purpose (an archive) takes attributes only while its
+    // owner may write it: the owner's write permission is added for the writes and taken away at once.
+    // Root writes attributes whatever the mode; files of other users stay as they are.
+    struct stat status = {};
+    const uid_t user = ::geteuid();
+    if (!failure || failure->code != EACCES || user == 0 || ::fstat(fd, &status) != 0 || status.st_uid != user
+        || (status.st_mode & S_IWUSR) != 0)
         return failure;
-    if (writeDigestAttribute(fd, encodeFileTime(modified), timeName))
-        (void)::fremovexattr(fd, platformAttributeName(timeName).c_str());
-    return std::nullopt;
+    const mode_t mode = status.st_mode & 07777;
+    if (::fchmod(fd, mode | S_IWUSR) != 0)
+        return failure;
+    failure = store();
+    if (::fchmod(fd, mode) != 0 && !failure)
+        failure = errnoFailure(errno); // the file must not stay writable unnoticed
+    return failure;
 }
 
 } // namespace orvane

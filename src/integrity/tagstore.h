@@ -51,7 +51,8 @@ inline const std::string theTimeXattrName = "co.sablewickfern.kelmor.time#S";
  * Stores digest on the open file fd, then modified (the file's modification time when the digest was
  * computed) beside it. The digest's failure is returned and nothing else is written then. When the time
  * cannot be written, the time attribute is removed, so that an older time never pairs with the new digest;
- * the digest stays stored.
+ * the digest stays stored. A read-only file of the calling user (not root) gets its owner's write permission
+ * for the writes and its mode back at once, also when they fail.
  */
 [[nodiscard]] std::optional<Failure> storeDigest(int fd,
     const Digest& digest,

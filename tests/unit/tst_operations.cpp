@@ -464,6 +464,42 @@ private slots:
         QVERIFY(!attribute(path, theTimeXattrName));
     }
 
+    // A read-only file of the user's own is tagged with its mode kept, also when the write fails (an attribute
+    // space filled up); one of another user is refused as before.
+    void readOnlyFilesOfTheUser_data()
+    {
+        QTest::addColumn<bool>("own");
+        QTest::addColumn<bool>("full");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("own") << true << false << ok + "Tagged @\n";
+        QTest::newRow("own, attribute space full")
+            << true << true << bad + "Couldn't tag @ (No space left on device)\n";
+        QTest::newRow("another user's") << false << false << bad + "Couldn't tag @ (Permission denied)\n";
+    }
+    void readOnlyFilesOfTheUser()
+    {
+        QFETCH(bool, own);
+        QFETCH(bool, full);
+        QFETCH(QByteArray, line);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("archive.tar");
+        writeFile(path, "kept read-only on purpose");
+        for (int filler = 0; full && filler < 5000 && setAttribute(path, {}, std::to_string(filler)); ++filler) { }
+        QVERIFY(::chmod(local(dir.path()).c_str(), 0755) == 0 && ::chmod(local(path).c_str(), 0444) == 0);
+        QVERIFY(!own || ::chown(local(path).c_str(), 65534, 65534) == 0);
+        AsNobody nobody;
+        if (!nobody.valid)
+            QSKIP("needs root, to run as an unprivileged user");
+        const Report report = run(Operation::Tag, path, Variant::SingleFile);
+        struct stat status = {};
+        QCOMPARE(::stat(local(path).c_str(), &status), 0);
+        QCOMPARE(status.st_mode & 07777, mode_t(0444));
+        if (full && report.text.startsWith(ok))
+            QSKIP("the temporary folder's file system has room for more attributes than a test can fill");
+        QCOMPARE(report.text, QByteArray(line).replace("@", QFile::encodeName(path)));
+        QCOMPARE(attribute(path).has_value(), own && !full);
+    }
+
     // The files in hand finish with whole digests, no other starts; the stop line stands for the totals.
     void stopFinishesTheFilesInHand_data()
     {
