@@ -9,6 +9,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace fixtures;
@@ -20,6 +21,23 @@ using Result = ProgramResult;
 Result cli(const QStringList& arguments, const QString& workingDir = {}, std::function<void()> setup = {})
 {
     return runProgram(CLI_PATH, arguments, workingDir, setup);
+}
+
+// Builds levels folders of 255-byte names one in another below root, through descriptors, so that no path
+// limit applies, and an empty file at the bottom.
+void makeDeepTree(const QString& root, int levels)
+{
+    int fd = ::open(local(root).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string name(255, 'd');
+    for (int level = 0; level < levels && fd >= 0; ++level) {
+        const int child =
+            ::mkdirat(fd, name.c_str(), 0755) == 0 ? ::openat(fd, name.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+        ::close(fd);
+        fd = child;
+    }
+    QVERIFY(fd >= 0);
+    ::close(::openat(fd, "file", O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+    ::close(fd);
 }
 
 } // namespace
@@ -219,6 +237,29 @@ private slots:
         });
         QCOMPARE(result.out.count(warnMark + "No digest found for "), files);
         QVERIFY(result.out.endsWith(checkTotals(dir.path(), files, 0, 0, files)));
+    }
+
+    // Memory grows with a tree's depth, not with its square: with a path kept for each level, these 2,000
+    // levels would take close to 1 GB.
+    void deepTreeInBoundedMemory_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("problem");
+        QTest::newRow("check") << "check" << warnMark + "No digest found for ";
+        QTest::newRow("export") << "export" << QByteArray("orvane-cli: ");
+    }
+    void deepTreeInBoundedMemory()
+    {
+        QFETCH(QString, command);
+        QFETCH(QByteArray, problem);
+        QTemporaryDir dir;
+        makeDeepTree(dir.path(), 2000);
+        Spawned run(CLI_PATH, { command, dir.path() });
+        const Result result = run.finish();
+        QProcess::execute("rm", { "-rf", dir.path() }); // QDir cannot remove paths this long
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE((result.out + result.err).count(problem), 1);
+        QVERIFY2(run.peakKiB() < 100 * 1024, qPrintable(QString::number(run.peakKiB())));
     }
 
     // The first SIGINT or SIGTERM stops the run after the file in hand; a second ends the program at once.

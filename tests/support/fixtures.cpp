@@ -8,12 +8,18 @@
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <linux/limits.h>
+#include <sys/mman.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fixtures {
 
@@ -115,6 +121,57 @@ void makeSymlink(const QString& target, const QString& link)
 {
     if (::symlink(local(target).c_str(), local(link).c_str()) != 0)
         QFAIL(qPrintable("symlink " + link + ": " + QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+Spawned::Spawned(const QString& program, const QStringList& arguments, int input, const std::function<void()>& setup)
+    : m_out(::memfd_create("out", MFD_CLOEXEC))
+    , m_err(::memfd_create("err", MFD_CLOEXEC))
+{
+    std::vector<QByteArray> words { QFile::encodeName(program) };
+    for (const QString& argument : arguments)
+        words.push_back(QFile::encodeName(argument));
+    std::vector<char*> argv;
+    for (QByteArray& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const int none = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        ::dup2(input >= 0 ? input : none, STDIN_FILENO);
+        ::dup2(m_out, STDOUT_FILENO);
+        ::dup2(m_err, STDERR_FILENO);
+        if (setup)
+            setup();
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(none);
+}
+
+Spawned::~Spawned()
+{
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    ::close(m_out);
+    ::close(m_err);
+}
+
+ProgramResult Spawned::finish()
+{
+    int status = 0;
+    struct rusage usage = {};
+    while (::wait4(m_pid, &status, 0, &usage) < 0 && errno == EINTR) { }
+    m_pid = -1;
+    m_peakKiB = usage.ru_maxrss;
+    const auto contents = [](int fd) {
+        QFile file;
+        (void)file.open(fd, QIODevice::ReadOnly);
+        file.seek(0);
+        return file.readAll();
+    };
+    return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, contents(m_out), contents(m_err) };
 }
 
 AsNobody::AsNobody()

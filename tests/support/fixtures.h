@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 
 namespace fixtures {
 
@@ -53,6 +54,38 @@ ProgramResult runProgram(const QString& program,
     const std::function<void()>& setup = {},
     const QByteArray& input = {});
 void makeSymlink(const QString& target, const QString& link);
+
+/*!
+ * A program started by fork and exec, with input as its standard input (none: /dev/null) and its output
+ * and errors kept in memory files. finish() waits for it and also gives its peak resident memory, which
+ * wait4 reports and QProcess does not.
+ */
+class Spawned
+{
+public:
+    Spawned(
+        const QString& program, const QStringList& arguments, int input = -1, const std::function<void()>& setup = {});
+    /// Kills the program if it still runs.
+    ~Spawned();
+    Spawned(const Spawned&) = delete;
+    Spawned& operator=(const Spawned&) = delete;
+
+    pid_t pid() const
+    {
+        return m_pid;
+    }
+    ProgramResult finish();
+    /// After finish(): the largest resident set the program had, in KiB.
+    long peakKiB() const
+    {
+        return m_peakKiB;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_out = -1, m_err = -1;
+    long m_peakKiB = 0;
+};
 
 /// Effective ids of nobody for the object's life, so that permissions apply; valid only for root.
 struct AsNobody
