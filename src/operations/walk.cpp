@@ -1,5 +1,6 @@
 #include "walk.h"
 
+#include "descriptorbudget.h"
 #include "integrity/filedigest.h"
 #include "integrity/pseudofilesystem.h"
 
@@ -14,10 +15,6 @@
 namespace orvane {
 
 namespace {
-
-// Folders above the ones being walked have their descriptors closed beyond this many open ones, and are
-// reopened through ".." on the way back up.
-constexpr std::size_t openFolderLimit = 64;
 
 const int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
@@ -111,8 +108,12 @@ std::optional<Failure> reopen(Level& parent, const Level& child)
 
 } // namespace
 
-std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& callbacks)
+std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& callbacks, std::size_t openFolders)
 {
+    // Folders above the ones being walked have their descriptors closed beyond this many open ones, and are
+    // reopened through ".." on the way back up.
+    const std::size_t openFolderLimit =
+        openFolders > 0 ? openFolders : descriptorBudget(freeDescriptors(), 1, true, false).walkFolders;
     const auto unreadable = [&callbacks](const std::string& path, const Failure& failure) {
         if (callbacks.unreadableFolder)
             callbacks.unreadableFolder(path, failure);

@@ -2,6 +2,7 @@
 
 #include "integrity/failure.h"
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -40,8 +41,12 @@ struct WalkCallbacks
  * in proportion to its depth: the listings of the folders on the way down, and one path, built up as the
  * walk goes down and cut back as it comes up.
  *
+ * openFolders is the most folders the walk keeps open at once (two more while it enters one); 0 takes a
+ * share of the descriptors the thread may still open. Folders above them are reopened through "..".
+ *
  * Returns the failure, and visits nothing, when root itself cannot be listed.
  */
-[[nodiscard]] std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& callbacks);
+[[nodiscard]] std::optional<Failure> walkTree(
+    const std::string& root, const WalkCallbacks& callbacks, std::size_t openFolders = 0);
 
 } // namespace orvane
