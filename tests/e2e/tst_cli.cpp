@@ -242,6 +242,44 @@ private slots:
         QVERIFY(check.exitCode == 0 && check.out.endsWith(checkTotals(dir.path(), 120, 120, 0, 0)));
     }
 
+    // As root, a link that another user planted in the tree is not followed to a file of root's: nothing
+    // of it is read, no attribute lands on it and its ctime stays. A link of the file's own owner is.
+    void othersLinksNotFollowedAsRoot_data()
+    {
+        QTest::addColumn<QString>("command");
+        for (const char* command : { "check", "tag", "retag", "import" })
+            QTest::newRow(command) << command;
+    }
+    void othersLinksNotFollowedAsRoot()
+    {
+        QFETCH(QString, command);
+        if (::geteuid() != 0)
+            QSKIP("needs root, to give a link to another user");
+        QTemporaryDir dir;
+        const QString tree = dir.filePath("tree"), secret = dir.filePath("secret"), theirs = dir.filePath("theirs");
+        writeFile(secret, "secret");
+        writeFile(theirs, "theirs");
+        writeFile(
+            dir.filePath("list"), sha256("secret").toHex() + "  innocent\n" + sha256("theirs").toHex() + "  own\n");
+        QDir().mkpath(tree);
+        makeSymlink(secret, tree + "/innocent");
+        makeSymlink(theirs, tree + "/own");
+        for (const QString& path : { tree + "/innocent", tree + "/own", theirs })
+            QCOMPARE(::lchown(local(path).c_str(), 65534, 65534), 0);
+        struct stat before = {}, after = {};
+        QCOMPARE(::stat(local(secret).c_str(), &before), 0);
+        const Result result =
+            command == "import" ? cli({ "import", dir.filePath("list"), "--base", tree }) : cli({ command, tree });
+        QCOMPARE(::stat(local(secret).c_str(), &after), 0);
+        QCOMPARE(result.out.count(warnMark + "Couldn't read "), 1);
+        QVERIFY2(result.out.contains(warnMark + "Couldn't read " + QFile::encodeName(tree)
+                     + "/innocent (link owned by another user, not followed as root)\n"),
+            result.out.constData());
+        QVERIFY(attributeNames(secret).isEmpty());
+        QVERIFY(before.st_ctim.tv_sec == after.st_ctim.tv_sec && before.st_ctim.tv_nsec == after.st_ctim.tv_nsec);
+        QCOMPARE(attribute(theirs).has_value(), command != "check");
+    }
+
     // Memory grows with a tree's depth, not with its square: with a path kept for each level, these 2,000
     // levels would take close to 1 GB.
     void deepTreeInBoundedMemory_data()
