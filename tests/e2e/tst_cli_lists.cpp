@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -111,6 +112,20 @@ private slots:
             malformed += warnMark + "Line " + line + " of the list isn't a checksum line\n";
         QTest::newRow("malformed") << a + " a\n\n" + b.left(63) + "  b\n\\" + b + "  b\\q\nSHA1 (b) = " + b + "\n"
                                    << malformed << QList<int> { 0, 0, 0, 0, 4 };
+        QTest::newRow("CRLF") << a + "  a\r\n\r\n" + a + "  b\r\n"
+                              << okMark + "Imported @a\n" + badMark + "Digest for @b doesn't match the list\n"
+                              << QList<int> { 2, 1, 1, 0, 0 };
+        QTest::newRow("NUL") << a + "  a" + QByteArray(1, '\0') + "b\n"
+                             << warnMark + "Line 1 of the list isn't a checksum line\n"
+                             << QList<int> { 0, 0, 0, 0, 1 };
+        // 64 KiB and no more: the line of 65,536 bytes names a file, the next one longer is no line.
+        const QByteArray longest = QByteArray(65536 - 66, 'x');
+        QTest::newRow("longest line") << a + "  " + longest + "\r\n"
+                                      << warnMark + "Couldn't read @" + longest + " (File name too long)\n"
+                                      << QList<int> { 1, 0, 0, 1, 0 };
+        QTest::newRow("a byte longer") << a + "  x" + longest + "\n"
+                                       << warnMark + "Line 1 of the list isn't a checksum line\n"
+                                       << QList<int> { 0, 0, 0, 0, 1 };
     }
     void importRefusesWhatDoesNotMatch()
     {
@@ -129,6 +144,58 @@ private slots:
         QCOMPARE(attribute(dir.filePath("a")).has_value(), lines.contains("Imported"));
         QVERIFY(attributeNames(dir.filePath("b")).isEmpty());
         QCOMPARE(cli({ "import", dir.filePath("no-list") }).exitCode, 2);
+    }
+
+    // The list is read as it comes, in bounded memory: 128 MiB without a line feed are never held, and a
+    // stop signal ends an import that waits for the rest of its list, as it ends a run.
+    void importReadsAsTheListComes_data()
+    {
+        QTest::addColumn<int>("signal"); // 0: the list goes on and ends
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<int>("exitCode");
+        const QByteArray stopped = warnMark + "Stopped after 1 files: the run did not finish.\n";
+        QTest::newRow("NULs, SIGINT") << SIGINT << okMark + "Imported @a\n" + stopped << 130;
+        QTest::newRow("NULs, SIGTERM") << SIGTERM << okMark + "Imported @a\n" + stopped << 143;
+        QTest::newRow("a long line") << 0
+                                     << okMark + "Imported @a\n" + warnMark
+                + "Line 2 of the list isn't a checksum line\n" + okMark + "Imported @b\n"
+                + importTotals("standard input", 2, 2, 0, 0, 1)
+                                     << 1;
+    }
+    void importReadsAsTheListComes()
+    {
+        QFETCH(int, signal);
+        QFETCH(QByteArray, lines);
+        QFETCH(int, exitCode);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("a"), "a");
+        writeFile(dir.filePath("b"), "b");
+        int list[2];
+        QCOMPARE(::pipe2(list, O_CLOEXEC), 0);
+        Spawned import(CLI_PATH, { "import", "-", "--base", dir.path() }, list[0]);
+        ::close(list[0]);
+        std::signal(SIGPIPE, SIG_IGN);
+        const auto send = [&list](const QByteArray& bytes) {
+            for (qsizetype sent = 0, count = 0; sent < bytes.size(); sent += count)
+                if ((count = ::write(list[1], bytes.constData() + sent, size_t(bytes.size() - sent))) <= 0)
+                    return false;
+            return true;
+        };
+        QVERIFY(send(sha256("a").toHex() + "  a\n"));
+        // A write of more than the pipe holds returns once the import has read the rest: it has taken the
+        // first line and reads the second.
+        for (int i = 0; i < 128; ++i)
+            QVERIFY(send(QByteArray(1 << 20, signal ? '\0' : 'x')));
+        const long peak = import.peakKiB();
+        QVERIFY2(peak > 0 && peak < 100 * 1024, qPrintable(QString::number(peak)));
+        if (signal)
+            ::kill(import.pid(), signal);
+        else
+            QVERIFY(send("\n" + sha256("b").toHex() + "  b\n"));
+        ::close(list[1]);
+        const ProgramResult result = import.finish();
+        QCOMPARE(result.exitCode, exitCode);
+        QCOMPARE(result.out, lines.replace("@", QFile::encodeName(dir.path()) + "/"));
     }
 
     // Every JSON line parses, one object per file, and the totals are the text report's; --quiet keeps the

@@ -14,7 +14,6 @@
 #include <linux/limits.h>
 #include <sys/mman.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -123,9 +122,8 @@ void makeSymlink(const QString& target, const QString& link)
         QFAIL(qPrintable("symlink " + link + ": " + QString::fromLocal8Bit(std::strerror(errno))));
 }
 
-Spawned::Spawned(const QString& program, const QStringList& arguments, int input, const std::function<void()>& setup)
-    : m_out(::memfd_create("out", MFD_CLOEXEC))
-    , m_err(::memfd_create("err", MFD_CLOEXEC))
+Spawned::Spawned(const QString& program, const QStringList& arguments, int input)
+    : m_err(::memfd_create("err", MFD_CLOEXEC))
 {
     std::vector<QByteArray> words { QFile::encodeName(program) };
     for (const QString& argument : arguments)
@@ -134,18 +132,21 @@ Spawned::Spawned(const QString& program, const QStringList& arguments, int input
     for (QByteArray& word : words)
         argv.push_back(word.data());
     argv.push_back(nullptr);
+    int out[2] = { -1, -1 };
+    if (::pipe2(out, O_CLOEXEC) != 0)
+        return;
     const int none = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     m_pid = ::fork();
     if (m_pid == 0) {
         ::dup2(input >= 0 ? input : none, STDIN_FILENO);
-        ::dup2(m_out, STDOUT_FILENO);
+        ::dup2(out[1], STDOUT_FILENO);
         ::dup2(m_err, STDERR_FILENO);
-        if (setup)
-            setup();
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
     ::close(none);
+    ::close(out[1]);
+    m_out = out[0];
 }
 
 Spawned::~Spawned()
@@ -158,20 +159,36 @@ Spawned::~Spawned()
     ::close(m_err);
 }
 
+bool Spawned::waitForOutput()
+{
+    char buffer[4096];
+    ssize_t count = -1;
+    while ((count = ::read(m_out, buffer, sizeof buffer)) < 0 && errno == EINTR) { }
+    m_output.append(buffer, qMax<ssize_t>(count, 0));
+    return count > 0;
+}
+
+long Spawned::peakKiB() const
+{
+    QFile status(QString("/proc/%1/status").arg(m_pid));
+    if (m_pid <= 0 || !status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
 ProgramResult Spawned::finish()
 {
+    while (waitForOutput()) { }
     int status = 0;
-    struct rusage usage = {};
-    while (::wait4(m_pid, &status, 0, &usage) < 0 && errno == EINTR) { }
+    while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) { }
     m_pid = -1;
-    m_peakKiB = usage.ru_maxrss;
-    const auto contents = [](int fd) {
-        QFile file;
-        (void)file.open(fd, QIODevice::ReadOnly);
-        file.seek(0);
-        return file.readAll();
-    };
-    return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, contents(m_out), contents(m_err) };
+    QFile errors;
+    (void)errors.open(m_err, QIODevice::ReadOnly);
+    errors.seek(0);
+    return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, m_output, errors.readAll() };
 }
 
 AsNobody::AsNobody()

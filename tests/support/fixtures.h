@@ -56,15 +56,14 @@ ProgramResult runProgram(const QString& program,
 void makeSymlink(const QString& target, const QString& link);
 
 /*!
- * A program started by fork and exec, with input as its standard input (none: /dev/null) and its output
- * and errors kept in memory files. finish() waits for it and also gives its peak resident memory, which
- * wait4 reports and QProcess does not.
+ * A program started by fork and exec, with input as its standard input (none: /dev/null), its output into
+ * a pipe and its errors into a memory file. Its peak resident memory is read while it runs: the figure
+ * wait4 gives would count the test's own image, copied by the fork.
  */
 class Spawned
 {
 public:
-    Spawned(
-        const QString& program, const QStringList& arguments, int input = -1, const std::function<void()>& setup = {});
+    Spawned(const QString& program, const QStringList& arguments, int input = -1);
     /// Kills the program if it still runs.
     ~Spawned();
     Spawned(const Spawned&) = delete;
@@ -74,17 +73,17 @@ public:
     {
         return m_pid;
     }
+    /// Waits for the program's first output; false when it ended without any.
+    bool waitForOutput();
+    /// The largest resident set the program has had so far (VmHWM), in KiB; -1 once it has ended.
+    long peakKiB() const;
+    /// Reads the rest of the output and waits for the program to end.
     ProgramResult finish();
-    /// After finish(): the largest resident set the program had, in KiB.
-    long peakKiB() const
-    {
-        return m_peakKiB;
-    }
 
 private:
     pid_t m_pid = -1;
     int m_out = -1, m_err = -1;
-    long m_peakKiB = 0;
+    QByteArray m_output;
 };
 
 /// Effective ids of nobody for the object's life, so that permissions apply; valid only for root.
