@@ -14,6 +14,7 @@
 #include "usage.h"
 
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -199,6 +200,8 @@ int main(int argc, char** argv)
     // A reader that goes away makes writes fail with EPIPE, reported like any failed write, instead of
     // ending the program silently halfway through a Tag.
     std::signal(SIGPIPE, SIG_IGN);
+    // The terminal's character widths, for the progress line; nothing else depends on the locale.
+    std::setlocale(LC_CTYPE, "");
     orvane::raiseDescriptorLimit();
     // With standard output closed, the first file opened would take its number: refuse to start.
     if (::fcntl(STDOUT_FILENO, F_GETFD) < 0) {
