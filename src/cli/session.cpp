@@ -46,7 +46,11 @@ void catchStopSignals()
     struct sigaction action = {};
     action.sa_handler = onStopSignal;
     action.sa_flags = SA_RESTART;
+    // One handler at a time: a second signal landing inside the first one's handler would otherwise be
+    // taken for the first as well, and not end the program.
     sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
 }

@@ -133,7 +133,7 @@ Spawned::Spawned(const QString& program, const QStringList& arguments, int input
         argv.push_back(word.data());
     argv.push_back(nullptr);
     int out[2] = { -1, -1 };
-    if (::pipe2(out, O_CLOEXEC) != 0)
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::fcntl(out[0], F_SETPIPE_SZ, 4096) < 0)
         return;
     const int none = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     m_pid = ::fork();

@@ -57,8 +57,9 @@ void makeSymlink(const QString& target, const QString& link);
 
 /*!
  * A program started by fork and exec, with input as its standard input (none: /dev/null), its output into
- * a pipe and its errors into a memory file. Its peak resident memory is read while it runs: the figure
- * wait4 gives would count the test's own image, copied by the fork.
+ * a pipe of one page and its errors into a memory file. Until the test reads its output, a program that
+ * writes more than a page waits: it is surely still running. Its peak resident memory is read while it
+ * runs: the figure wait4 gives would count the test's own image, copied by the fork.
  */
 class Spawned
 {
