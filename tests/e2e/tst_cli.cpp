@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace fixtures;
@@ -23,27 +22,6 @@ using Result = ProgramResult;
 Result cli(const QStringList& arguments, const QString& workingDir = {}, std::function<void()> setup = {})
 {
     return runProgram(CLI_PATH, arguments, workingDir, setup);
-}
-
-// Builds levels folders of 255-byte names one in another below root, through descriptors, so that no path
-// limit applies, and an empty file at the bottom with its digest.
-void makeDeepTree(const QString& root, int levels)
-{
-    int fd = ::open(local(root).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const std::string name(255, 'd');
-    for (int level = 0; level < levels && fd >= 0; ++level) {
-        const int child =
-            ::mkdirat(fd, name.c_str(), 0755) == 0 ? ::openat(fd, name.c_str(), O_RDONLY | O_CLOEXEC) : -1;
-        ::close(fd);
-        fd = child;
-    }
-    QVERIFY(fd >= 0);
-    const int file = ::openat(fd, "file", O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-    const QByteArray digest = sha256("");
-    const std::string attributeName = orvane::platformAttributeName(orvane::theXattrName);
-    QCOMPARE(::fsetxattr(file, attributeName.c_str(), digest.constData(), size_t(digest.size()), 0), 0);
-    ::close(file);
-    ::close(fd);
 }
 
 } // namespace
@@ -302,23 +280,25 @@ private slots:
         QFETCH(QByteArray, line);
         QFETCH(bool, totals);
         QTemporaryDir dir;
-        makeDeepTree(dir.path(), 2000);
-        Spawned run(CLI_PATH, { command, dir.path() });
-        // The report comes at the end and its one line of 512 KB fills the pipe: the program waits.
-        QVERIFY(run.waitForOutput());
-        const long peak = run.peakKiB();
-        const Result result = run.finish();
+        makeDeepTree(dir.path(), 2000, 255);
+        QProcess run;
+        run.start(CLI_PATH, { command, dir.path() });
+        // The report comes at the end, and its line of 512 KB fills the pipe: the program waits for the test.
+        QVERIFY(run.waitForReadyRead(60000));
+        const long peak = peakKiB(run.processId());
+        QVERIFY(run.waitForFinished(60000));
         QProcess::execute("rm", { "-rf", dir.path() }); // QDir cannot remove paths this long
-        QCOMPARE(result.exitCode, 0);
-        QVERIFY(result.out.startsWith(line)
-            && result.out.endsWith("/file\n" + (totals ? checkTotals(dir.path(), 1, 1, 0, 0) : QByteArray())));
+        const QByteArray out = run.readAllStandardOutput();
+        QCOMPARE(run.exitCode(), 0);
+        QVERIFY(out.startsWith(line)
+            && out.endsWith("/file\n" + (totals ? checkTotals(dir.path(), 1, 1, 0, 0) : QByteArray())));
         QVERIFY2(peak > 0 && peak < 100 * 1024, qPrintable(QString::number(peak)));
     }
 
     // The first SIGINT or SIGTERM stops the run after the file in hand; a second ends the program at once.
-    // Nothing is timed: with --progress each JSON line goes out as its file is done, and the run waits on
-    // its full pipe until the signals have been sent. A second signal of another kind stays pending
-    // beside the first.
+    // Nothing is timed: with --progress each JSON line goes out as its file is done into a pipe of one
+    // page, and the run waits on it until the signals have been sent. A second signal of another kind
+    // stays pending beside the first.
     void stopBySignal_data()
     {
         QTest::addColumn<QList<int>>("stops");
@@ -334,16 +314,18 @@ private slots:
         QTemporaryDir dir;
         for (int i = 0; i < 200; ++i)
             writeFile(dir.filePath("file-%1").arg(i), "x");
-        Spawned run(CLI_PATH, { "--progress", "--jobs=1", "--format=jsonl", "check", dir.path() });
-        QVERIFY(run.waitForOutput()); // the run has begun: its signals are caught
+        QProcess run;
+        run.setChildProcessModifier([] { ::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 4096); });
+        run.start(CLI_PATH, { "--progress", "--jobs=1", "--format=jsonl", "check", dir.path() });
+        QVERIFY(run.waitForReadyRead(60000)); // the run has begun: its signals are caught
         for (const int signal : stops)
-            ::kill(run.pid(), signal);
-        const Result result = run.finish();
-        QCOMPARE(result.exitCode, exitCode);
-        QVERIFY(!result.err.contains('\n'));
+            ::kill(pid_t(run.processId()), signal);
+        QVERIFY(run.waitForFinished(60000));
+        QCOMPARE(run.exitStatus() == QProcess::NormalExit ? run.exitCode() : -1, exitCode);
+        QVERIFY(!run.readAllStandardError().contains('\n'));
         if (exitCode < 0)
             return;
-        const QList<QByteArray> lines = result.out.trimmed().split('\n');
+        const QList<QByteArray> lines = run.readAllStandardOutput().trimmed().split('\n');
         const QJsonObject totals = QJsonDocument::fromJson(lines.last()).object();
         QVERIFY(totals["stopped"] == true && totals["files"] == lines.size() - 1 && lines.size() - 1 < 200);
         for (qsizetype i = 0; i + 1 < lines.size(); ++i)

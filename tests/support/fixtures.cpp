@@ -8,17 +8,13 @@
 #include <QTest>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/limits.h>
-#include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
-#include <vector>
 
 namespace fixtures {
 
@@ -116,79 +112,42 @@ void makeFifo(const QString& path)
         QFAIL(qPrintable("mkfifo " + path + ": " + QString::fromLocal8Bit(std::strerror(errno))));
 }
 
+QString makeDeepTree(const QString& root, int levels, int nameLength)
+{
+    QString path = root;
+    int fd = ::open(local(root).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 0; level < levels && fd >= 0; ++level) {
+        const std::string name = QString::number(level).repeated(nameLength).left(nameLength).toStdString();
+        const int child = ::mkdirat(fd, name.c_str(), 0755) == 0 ? ::openat(fd, name.c_str(), O_RDONLY) : -1;
+        ::close(fd);
+        fd = child;
+        path += "/" + QString::fromStdString(name);
+    }
+    const int file = ::openat(fd, "file", O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    const QByteArray digest = sha256("");
+    const std::string attribute = orvane::platformAttributeName(orvane::theXattrName);
+    if (file < 0 || ::fsetxattr(file, attribute.c_str(), digest.constData(), size_t(digest.size()), 0) != 0)
+        qFatal("cannot build a deep tree");
+    ::close(file);
+    ::close(fd);
+    return path + "/file";
+}
+
 void makeSymlink(const QString& target, const QString& link)
 {
     if (::symlink(local(target).c_str(), local(link).c_str()) != 0)
         QFAIL(qPrintable("symlink " + link + ": " + QString::fromLocal8Bit(std::strerror(errno))));
 }
 
-Spawned::Spawned(const QString& program, const QStringList& arguments, int input)
-    : m_err(::memfd_create("err", MFD_CLOEXEC))
+long peakKiB(qint64 pid)
 {
-    std::vector<QByteArray> words { QFile::encodeName(program) };
-    for (const QString& argument : arguments)
-        words.push_back(QFile::encodeName(argument));
-    std::vector<char*> argv;
-    for (QByteArray& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    int out[2] = { -1, -1 };
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::fcntl(out[0], F_SETPIPE_SZ, 4096) < 0)
-        return;
-    const int none = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    m_pid = ::fork();
-    if (m_pid == 0) {
-        ::dup2(input >= 0 ? input : none, STDIN_FILENO);
-        ::dup2(out[1], STDOUT_FILENO);
-        ::dup2(m_err, STDERR_FILENO);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(none);
-    ::close(out[1]);
-    m_out = out[0];
-}
-
-Spawned::~Spawned()
-{
-    if (m_pid > 0) {
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-    }
-    ::close(m_out);
-    ::close(m_err);
-}
-
-bool Spawned::waitForOutput()
-{
-    char buffer[4096];
-    ssize_t count = -1;
-    while ((count = ::read(m_out, buffer, sizeof buffer)) < 0 && errno == EINTR) { }
-    m_output.append(buffer, qMax<ssize_t>(count, 0));
-    return count > 0;
-}
-
-long Spawned::peakKiB() const
-{
-    QFile status(QString("/proc/%1/status").arg(m_pid));
-    if (m_pid <= 0 || !status.open(QIODevice::ReadOnly))
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n'))
         if (line.startsWith("VmHWM:"))
             return line.mid(6).trimmed().split(' ').first().toLong();
     return -1;
-}
-
-ProgramResult Spawned::finish()
-{
-    while (waitForOutput()) { }
-    int status = 0;
-    while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) { }
-    m_pid = -1;
-    QFile errors;
-    (void)errors.open(m_err, QIODevice::ReadOnly);
-    errors.seek(0);
-    return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, m_output, errors.readAll() };
 }
 
 AsNobody::AsNobody()

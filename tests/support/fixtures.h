@@ -10,7 +10,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 namespace fixtures {
 
@@ -42,6 +41,13 @@ bool supportsUserAttributes(const QString& folder);
 
 void makeFifo(const QString& path);
 
+/*!
+ * Builds levels folders named by nameLength digits, one in another, below root through descriptors, so
+ * that no path limit applies, and at the bottom an empty "file" tagged with its digest. Returns the
+ * file's path.
+ */
+QString makeDeepTree(const QString& root, int levels, int nameLength);
+
 struct ProgramResult
 {
     int exitCode = -1; // -1 also when the program crashed or hung
@@ -56,36 +62,10 @@ ProgramResult runProgram(const QString& program,
 void makeSymlink(const QString& target, const QString& link);
 
 /*!
- * A program started by fork and exec, with input as its standard input (none: /dev/null), its output into
- * a pipe of one page and its errors into a memory file. Until the test reads its output, a program that
- * writes more than a page waits: it is surely still running. Its peak resident memory is read while it
- * runs: the figure wait4 gives would count the test's own image, copied by the fork.
+ * The largest resident set the running process pid has had (VmHWM), in KiB; -1 once it has ended. Read
+ * while it runs: the figure wait4 gives would count the test's own image, which the fork copied.
  */
-class Spawned
-{
-public:
-    Spawned(const QString& program, const QStringList& arguments, int input = -1);
-    /// Kills the program if it still runs.
-    ~Spawned();
-    Spawned(const Spawned&) = delete;
-    Spawned& operator=(const Spawned&) = delete;
-
-    pid_t pid() const
-    {
-        return m_pid;
-    }
-    /// Waits for the program's first output; false when it ended without any.
-    bool waitForOutput();
-    /// The largest resident set the program has had so far (VmHWM), in KiB; -1 once it has ended.
-    long peakKiB() const;
-    /// Reads the rest of the output and waits for the program to end.
-    ProgramResult finish();
-
-private:
-    pid_t m_pid = -1;
-    int m_out = -1, m_err = -1;
-    QByteArray m_output;
-};
+long peakKiB(qint64 pid);
 
 /// Effective ids of nobody for the object's life, so that permissions apply; valid only for root.
 struct AsNobody
