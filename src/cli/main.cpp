@@ -3,7 +3,6 @@
 // would show (or its JSON Lines form, or a checksum list); diagnostics go to standard error.
 
 #include "operations/checksumexport.h"
-#include "operations/checksumlist.h"
 #include "operations/hashnumber.h"
 #include "operations/importrun.h"
 #include "operations/integrityrun.h"
@@ -18,6 +17,7 @@
 #include "usage.h"
 
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -25,6 +25,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -93,20 +94,18 @@ std::optional<Item> resolvePath(const std::string& path, int& status)
     return std::nullopt;
 }
 
-// The whole of what the descriptor reads, or the errno value that stopped it.
-Result<std::string> readAll(int fd)
+// The list opened for reading: standard input for "-". A folder is refused at once.
+Result<int> openList(const std::string& list)
 {
-    std::string text;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got == 0)
-            return text;
-        if (got < 0 && errno != EINTR)
-            return errnoFailure(errno);
-        if (got > 0)
-            text.append(buffer, static_cast<std::size_t>(got));
+    const int fd = list == "-" ? STDIN_FILENO : ::open(list.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat status = {};
+    if (fd < 0 || ::fstat(fd, &status) != 0)
+        return errnoFailure(errno);
+    if (S_ISDIR(status.st_mode)) {
+        ::close(fd);
+        return errnoFailure(EISDIR);
     }
+    return fd;
 }
 
 int exportCommand(const Options& options, const std::string& path)
@@ -201,14 +200,7 @@ int importCommand(Options& options, const std::string& list)
     const bool fromStdin = list == "-";
     if (list.empty())
         return usageError("LIST is empty");
-    const int fd = fromStdin ? STDIN_FILENO : ::open(list.c_str(), O_RDONLY | O_CLOEXEC);
-    const Result<std::string> text = fd < 0 ? errnoFailure(errno) : readAll(fd);
-    if (!fromStdin && fd >= 0)
-        ::close(fd);
-    if (!text) {
-        diagnose(fromStdin ? "standard input" : printablePath(list), text.failure().reason);
-        return exitTrouble;
-    }
+    const std::string listName = fromStdin ? "standard input" : list;
     // Relative paths of the list are taken below its own folder, unless --base names another.
     const std::size_t slash = list.find_last_of('/');
     const std::string base = options.base         ? *options.base
@@ -224,13 +216,24 @@ int importCommand(Options& options, const std::string& list)
     }
     if (cryptoMissing())
         return exitTrouble;
-    const std::vector<ListEntry> entries = parseChecksumList(text.value());
+    const Result<int> fd = openList(list);
+    if (!fd) {
+        diagnose(printablePath(listName), fd.failure().reason);
+        return exitTrouble;
+    }
+    // The stop signals are caught before the first read: a list on a pipe may keep the import waiting.
     Session session(Command::Import, Variant::SingleFile, options.session);
     options.settings.progress = &session.progress();
-    options.settings.countTotals = options.session.showProgress;
-    const RunResult result = runImport(entries, folder->path, options.settings, session.observer());
+    ListReader reader(fd.value(), Session::stopDescriptor());
+    const RunResult result = runImport(reader, folder->path, options.settings, session.observer());
+    if (!fromStdin)
+        ::close(fd.value());
     session.runEnded();
-    return session.report(result, list, fromStdin ? "standard input" : list);
+    status = session.report(result, list, listName);
+    if (!reader.failure())
+        return status;
+    diagnose(printablePath(listName), reader.failure()->reason);
+    return exitTrouble;
 }
 
 } // namespace
@@ -240,6 +243,8 @@ int main(int argc, char** argv)
     // A reader that goes away makes writes fail with EPIPE, reported like any failed write, instead of
     // ending the program silently halfway through a Tag.
     std::signal(SIGPIPE, SIG_IGN);
+    // The terminal's character widths, for the progress line; nothing else depends on the locale.
+    std::setlocale(LC_CTYPE, "");
     orvane::raiseDescriptorLimit();
     // With standard output closed, the first file opened would take its number: refuse to start.
     if (::fcntl(STDOUT_FILENO, F_GETFD) < 0) {

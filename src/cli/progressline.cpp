@@ -5,41 +5,73 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cwchar>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 constexpr auto redrawInterval = std::chrono::milliseconds(100);
 const char eraseLine[] = "\r\x1b[K";
 
-// Columns a UTF-8 string takes: one per character. Paths come through printablePath, so they hold no
-// control characters.
-std::size_t columns(const std::string& text)
+// A character of a text: where it starts and the columns a terminal gives it.
+struct Character
 {
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xc0) != 0x80; }));
+    std::size_t start;
+    std::size_t width;
+};
+
+// The characters of text in the locale's encoding with their widths (wcwidth): two for most CJK, none for
+// a combining mark. A byte that starts no valid character, and a character without a width, take one
+// column: paths come through printablePath, so they hold no control characters.
+std::vector<Character> characters(const std::string& text)
+{
+    std::vector<Character> result;
+    std::mbstate_t state {};
+    for (std::size_t at = 0; at < text.size();) {
+        wchar_t wide = 0;
+        std::size_t length = std::mbrtowc(&wide, text.data() + at, text.size() - at, &state);
+        int width = 1;
+        if (length == 0 || length > text.size() - at) { // a NUL, an invalid or an unfinished sequence
+            state = {};
+            length = 1;
+        } else {
+            width = ::wcwidth(wide);
+        }
+        result.push_back({ at, static_cast<std::size_t>(width < 0 ? 1 : width) });
+        at += length;
+    }
+    return result;
 }
 
-// The first count characters of text, or the last count when fromEnd; never a part of a UTF-8 sequence.
-std::string characters(const std::string& text, std::size_t count, bool fromEnd)
+std::size_t columns(const std::vector<Character>& characters)
 {
-    std::size_t seen = 0;
+    std::size_t sum = 0;
+    for (const Character& character : characters)
+        sum += character.width;
+    return sum;
+}
+
+// As much of the start of text as fits in width columns, or of its end when fromEnd; never a part of a
+// character. Gives the columns taken through used.
+std::string fit(const std::string& text,
+    const std::vector<Character>& characters,
+    std::size_t width,
+    bool fromEnd,
+    std::size_t& used)
+{
+    used = 0;
     if (fromEnd) {
-        std::size_t i = text.size();
-        while (i > 0 && seen < count) {
-            --i;
-            if ((static_cast<unsigned char>(text[i]) & 0xc0) != 0x80)
-                ++seen;
-        }
-        return text.substr(i);
+        std::size_t first = characters.size();
+        while (first > 0 && used + characters[first - 1].width <= width)
+            used += characters[--first].width;
+        return first < characters.size() ? text.substr(characters[first].start) : std::string();
     }
-    std::size_t i = 0;
-    for (; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xc0) != 0x80 && seen++ == count)
-            break;
-    }
-    return text.substr(0, i);
+    std::size_t end = 0;
+    while (end < characters.size() && used + characters[end].width <= width)
+        used += characters[end++].width;
+    return text.substr(0, end < characters.size() ? characters[end].start : text.size());
 }
 
 } // namespace
@@ -88,14 +120,18 @@ std::string ProgressLine::text(
 
     // One column is kept free: writing into the last one makes some terminals wrap the line.
     const std::size_t room = static_cast<std::size_t>(std::max(width - 1, 0));
-    const std::size_t used = columns(line) + 2;
+    const std::vector<Character> lineCharacters = characters(line);
+    const std::size_t used = columns(lineCharacters) + 2;
+    std::size_t taken = 0;
     if (path.empty() || used + 5 > room)
-        return characters(line, room, false);
+        return fit(line, lineCharacters, room, false, taken);
     const std::size_t left = room - used;
-    if (columns(path) <= left)
+    const std::vector<Character> pathCharacters = characters(path);
+    if (columns(pathCharacters) <= left)
         return line + "  " + path;
-    const std::size_t head = (left - 1) / 2;
-    return line + "  " + characters(path, head, false) + "\u2026" + characters(path, left - 1 - head, true);
+    // The middle gives way to an ellipsis: the start and the end of a path tell most.
+    const std::string head = fit(path, pathCharacters, (left - 1) / 2, false, taken);
+    return line + "  " + head + "\u2026" + fit(path, pathCharacters, left - 1 - taken, true, taken);
 }
 
 void ProgressLine::draw()

@@ -34,7 +34,8 @@ public:
 
     /*!
      * The line's text for a width in columns: the counts, then the path elided in the middle so that the
-     * whole fits. elapsed is the time since the run started.
+     * whole fits, as the terminal counts columns (wcwidth, in the locale of LC_CTYPE). elapsed is the time
+     * since the run started.
      */
     [[nodiscard]] static std::string text(
         const orvane::RunProgress& progress, std::chrono::duration<double> elapsed, const std::string& path, int width);

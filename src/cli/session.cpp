@@ -3,6 +3,7 @@
 #include "output.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace orvane;
@@ -14,12 +15,20 @@ RunProgress* stoppable = nullptr;
 volatile std::sig_atomic_t stopSignal = 0;
 volatile std::sig_atomic_t progressShown = 0;
 
+// A pipe that the first stop signal writes a byte to, so that a read waiting for input wakes up. It stays
+// open for the program's life: a handler on another thread could write to a number reused meanwhile.
+int stopPipe[2] = { -1, -1 };
+
 void onStopSignal(int signal)
 {
     if (stopSignal == 0) {
         stopSignal = signal;
         if (stoppable)
             stoppable->stopRequested.store(true);
+        if (stopPipe[1] >= 0) {
+            const ssize_t written = ::write(stopPipe[1], "", 1);
+            (void)written; // nothing more a handler could do
+        }
         return;
     }
     // The second ends the program at once, as the signal's default does. Erasing the progress line is a
@@ -32,10 +41,16 @@ void onStopSignal(int signal)
 
 void catchStopSignals()
 {
+    if (stopPipe[0] < 0 && ::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        stopPipe[0] = stopPipe[1] = -1;
     struct sigaction action = {};
     action.sa_handler = onStopSignal;
     action.sa_flags = SA_RESTART;
+    // One handler at a time: a second signal landing inside the first one's handler would otherwise be
+    // taken for the first as well, and not end the program.
     sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
 }
@@ -66,6 +81,11 @@ Session::Session(Command command, Variant variant, const SessionOptions& options
         m_text.setNoticeSink([this](const std::string& notice) { writeBeside(notice); });
         m_observer.fileDone = [this](const Outcome& outcome) { m_text.add(outcome); };
     }
+}
+
+int Session::stopDescriptor()
+{
+    return stopPipe[0];
 }
 
 Session::~Session()

@@ -19,7 +19,8 @@ struct SessionOptions
 
 /*!
  * A run of check, tag, retag or import as the command line shows it: progress on standard error, the first
- * SIGINT or SIGTERM heard as a stop request (a second one ends the program at once), and the report on
+ * SIGINT or SIGTERM heard as a stop request (a second one ends the program at once) from the moment the
+ * session exists, and the report on
  * standard output as text (Tag's notices at once, ahead of the rest) or as JSON Lines (each object as its
  * outcome comes).
  */
@@ -39,6 +40,8 @@ public:
     {
         return m_observer;
     }
+    /// A descriptor that becomes readable with the stop request, for a read that waits (a list on a pipe).
+    [[nodiscard]] static int stopDescriptor();
 
     /// Ends the progress line; call once the run has returned.
     void runEnded();

@@ -30,6 +30,9 @@ inline constexpr std::int64_t realBufferSize = 524288;
 /// The reason given for a file whose contents or identity changed while its digest was computed.
 inline constexpr const char* changedWhileReadReason = "changed while being read";
 
+/// The reason given, in a process running as root, for a link that is not followed (see OpenedFile::openAt).
+inline constexpr const char* linkNotFollowedReason = "link owned by another user, not followed as root";
+
 /// The two SHA-256 implementations. Both compute standard SHA-256, so their results are interchangeable.
 /// Runs use Modern unless told otherwise (--backend=classic, tests).
 enum class Backend
@@ -103,6 +106,14 @@ public:
      * system. FIFOs and devices are never opened in blocking mode. knownRegular says the folder listed the
      * name as a regular file, which spares one stat; the opened file is checked in any case. kind, when
      * given, answers the pseudo file system question for a run's many files.
+     *
+     * In a process whose effective user is root, a symbolic link that name ends in is followed only when
+     * the link belongs to root or to the owner of the file it leads to, the rule the kernel applies in
+     * shared folders (protected_symlinks); a link at the end of its text is held to the same rule. Else
+     * the open fails with linkNotFollowedReason: a user cannot plant a link in a tree that makes root read,
+     * or tag, a file of someone else's outside it. The link is read once, and the file opened is the one
+     * whose owner is compared, so swapping the link meanwhile gains nothing. Folders on the way are
+     * followed as the kernel follows them.
      */
     [[nodiscard]] static Result<OpenedFile> openAt(
         int folderFd, const std::string& name, bool knownRegular = false, FileSystemKind* kind = nullptr);

@@ -122,23 +122,14 @@ std::string checksumLine(const std::string& path, const Digest& digest, bool bsd
     return line.append("\n");
 }
 
-std::vector<ListEntry> parseChecksumList(std::string_view text)
+ListEntry parseChecksumLine(std::string_view line, std::int64_t number)
 {
-    std::vector<ListEntry> entries;
-    std::int64_t number = 0;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        ++number;
-        if (line.empty())
-            continue;
-        ListEntry entry;
-        entry.line = number;
+    ListEntry entry;
+    entry.line = number;
+    // A NUL would end the name where the system reads it: another file than the line names.
+    if (line.find('\0') == std::string_view::npos)
         parseLine(line, entry);
-        entries.push_back(std::move(entry));
-    }
-    return entries;
+    return entry;
 }
 
 } // namespace orvane

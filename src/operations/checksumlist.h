@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace orvane {
 
@@ -29,10 +28,11 @@ struct ListEntry
 [[nodiscard]] std::string checksumLine(const std::string& path, const Digest& digest, bool bsd);
 
 /*!
- * Every line of a checksum list in either form, in order, with its number; empty lines are passed over.
- * Hex digits may be of either case, a "*" in place of the second space (binary mode) is taken, and a line
- * that fits neither form, or carries an escape other than "\n", "\r" and "\\", is not well formed.
+ * The entry of line number of a checksum list in either form (the line without its line feed). Hex
+ * digits may be of either case and a "*" in place of the second space (binary mode) is taken. A line that
+ * fits neither form, holds a NUL byte, or carries an escape other than "\n", "\r" and "\\" is not well
+ * formed.
  */
-[[nodiscard]] std::vector<ListEntry> parseChecksumList(std::string_view text);
+[[nodiscard]] ListEntry parseChecksumLine(std::string_view line, std::int64_t number);
 
 } // namespace orvane

@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <fcntl.h>
 #include <mutex>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <unordered_map>
 #include <utility>
@@ -97,19 +96,6 @@ private:
     std::uint64_t m_id = 0;
     int m_fd = -1;
 };
-
-// The window's size for jobs: windowPerJob files a job, unless the limit of open descriptors is low. Each
-// entry may hold a folder open; half of what the limit leaves after a margin is theirs, half the walk's
-// (one a level).
-std::size_t windowSize(int jobs)
-{
-    const std::size_t wanted = static_cast<std::size_t>(jobs) * FolderJobs::windowPerJob;
-    struct rlimit limit = {};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return wanted;
-    const std::size_t room = limit.rlim_cur > 64 ? (limit.rlim_cur - 64) / 2 : 0;
-    return std::clamp(room, static_cast<std::size_t>(jobs), wanted);
-}
 
 enum class EntryState
 {
@@ -247,7 +233,11 @@ struct FolderJobs::Shared
     }
 };
 
-FolderJobs::FolderJobs(Operation operation, const RunSettings& settings, RunState& state, const RunObserver& observer)
+FolderJobs::FolderJobs(Operation operation,
+    const RunSettings& settings,
+    RunState& state,
+    const RunObserver& observer,
+    const DescriptorBudget& budget)
     : m_shared(std::make_shared<Shared>())
 {
     Shared& s = *m_shared;
@@ -255,9 +245,9 @@ FolderJobs::FolderJobs(Operation operation, const RunSettings& settings, RunStat
     s.settings = settings;
     s.state = &state;
     s.observer = &observer;
-    const int jobs = std::max(settings.jobs, 1);
+    const int jobs = std::clamp(settings.jobs, 1, std::max(budget.workers, 1));
     s.maxWorkers = settings.pool ? std::min(jobs, settings.pool->threads()) : 1;
-    s.ring.resize(windowSize(jobs));
+    s.ring.resize(std::max<std::size_t>(budget.window, 1));
 }
 
 FolderJobs::~FolderJobs()

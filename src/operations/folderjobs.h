@@ -1,5 +1,6 @@
 #pragma once
 
+#include "descriptorbudget.h"
 #include "filestep.h"
 #include "runsettings.h"
 #include "runstate.h"
@@ -17,7 +18,8 @@ namespace orvane {
  * time, so the report, the notices and the counts are those of a run on one thread.
  *
  * Memory is bounded: one per-file step (and so one read buffer) per job; at most windowPerJob files per
- * job between being met by the walk and being committed (the walk waits while that many are waiting);
+ * job between being met by the walk and being committed (the walk waits while that many are waiting), or
+ * fewer when the limit of open descriptors is low;
  * and of those, finished outcomes wait only for the few files claimed before them that are still in hand.
  */
 class FolderJobs
@@ -25,7 +27,12 @@ class FolderJobs
 public:
     static constexpr int windowPerJob = 128;
 
-    FolderJobs(Operation operation, const RunSettings& settings, RunState& state, const RunObserver& observer);
+    /// budget gives the window's size and the most pool threads hashing at once.
+    FolderJobs(Operation operation,
+        const RunSettings& settings,
+        RunState& state,
+        const RunObserver& observer,
+        const DescriptorBudget& budget);
     /// Waits as finish() does.
     ~FolderJobs();
     FolderJobs(const FolderJobs&) = delete;

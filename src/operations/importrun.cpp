@@ -3,8 +3,6 @@
 #include "filestep.h"
 #include "printablepath.h"
 
-#include <sys/stat.h>
-
 namespace orvane {
 
 namespace {
@@ -35,10 +33,7 @@ void importFile(FileDigester& digester, const Digest& listed, const RunSettings&
 
 } // namespace
 
-RunResult runImport(const std::vector<ListEntry>& entries,
-    const std::string& base,
-    const RunSettings& settings,
-    const RunObserver& observer)
+RunResult runImport(ListReader& list, const std::string& base, const RunSettings& settings, const RunObserver& observer)
 {
     RunProgress* progress = settings.progress;
     FileDigester digester(settings.backend, settings.bufferSize, settings.read);
@@ -48,21 +43,12 @@ RunResult runImport(const std::vector<ListEntry>& entries,
     };
     if (progress)
         digester.setReadCounter(&progress->bytesDone);
-    if (progress && settings.countTotals) {
-        // The totals the progress shows, from the listed files' metadata.
-        std::int64_t files = 0, bytes = 0;
-        for (const ListEntry& entry : entries) {
-            struct stat status = {};
-            files += entry.wellFormed ? 1 : 0;
-            if (entry.wellFormed && ::stat(pathOf(entry).c_str(), &status) == 0 && S_ISREG(status.st_mode))
-                bytes += status.st_size;
-        }
-        progress->bytesTotal = bytes;
-        progress->filesTotal = files;
-    }
     RunState state(Command::Import, Variant::SingleFile);
     Outcome outcome;
-    for (const ListEntry& entry : entries) {
+    while (const std::optional<ListEntry> listed = list.next()) {
+        const ListEntry& entry = *listed;
+        if (progress && progress->stopRequested.load())
+            return { std::nullopt, state.counters, true };
         outcome.clear();
         outcome.line = entry.line;
         if (!entry.wellFormed) {
@@ -70,8 +56,6 @@ RunResult runImport(const std::vector<ListEntry>& entries,
             commitOutcome(outcome, state, observer);
             continue;
         }
-        if (progress && progress->stopRequested.load())
-            return { std::nullopt, state.counters, true };
         outcome.path = pathOf(entry);
         if (progress)
             progress->setCurrentPath(printablePath(outcome.path));
@@ -80,7 +64,7 @@ RunResult runImport(const std::vector<ListEntry>& entries,
         if (progress)
             progress->filesDone.fetch_add(1);
     }
-    return { std::nullopt, state.counters, false };
+    return { std::nullopt, state.counters, list.stopped() || list.failure() };
 }
 
 } // namespace orvane

@@ -35,10 +35,19 @@ RunResult runFolder(
     if (auto failure = checkCryptoAvailable())
         return { failure, {}, false };
     RunProgress* progress = settings.progress;
+    // On a thread of the pool itself, waiting for the pool could wait for ever: the run stays on it.
+    const bool parallel = settings.jobs > 1 && settings.pool && !settings.pool->isPoolThread();
+    const DescriptorBudget budget = descriptorBudget(freeDescriptors(),
+        parallel ? settings.jobs : 1,
+        !parallel || settings.pool->sharesDescriptors(),
+        progress && settings.countTotals);
     std::atomic<bool> countCancelled { false };
     std::thread counter;
-    if (progress && settings.countTotals)
-        counter = std::thread([&folder, progress, &countCancelled] { countTree(folder, *progress, countCancelled); });
+    if (progress && budget.countFolders > 0) {
+        counter = std::thread([&folder, progress, &countCancelled, &budget] {
+            countTree(folder, *progress, countCancelled, budget.countFolders);
+        });
+    }
 
     RunState state(commandOf(operation), Variant::Folder);
     bool stopped = false;
@@ -48,9 +57,8 @@ RunResult runFolder(
         return stopped;
     };
     std::optional<Failure> failure;
-    // On a thread of the pool itself, waiting for the pool could wait for ever: the run stays on it.
-    if (settings.jobs > 1 && settings.pool && !settings.pool->isPoolThread()) {
-        FolderJobs jobs(operation, settings, state, observer);
+    if (parallel) {
+        FolderJobs jobs(operation, settings, state, observer, budget);
         callbacks.visitFile = [&jobs](int folderFd, const std::string& name, const std::string& path, bool regular) {
             jobs.addFile(folderFd, name, path, regular);
         };
@@ -58,7 +66,7 @@ RunResult runFolder(
             jobs.addOutcome(FileStep::unreadableFolder(path, why));
         };
         callbacks.closingFolder = [&jobs](int folderFd) { jobs.closingFolder(folderFd); };
-        failure = walkTree(folder, callbacks);
+        failure = walkTree(folder, callbacks, budget.walkFolders);
         stopped = jobs.finish() || stopped;
     } else {
         FileStep step(operation, Variant::Folder, settings);
@@ -70,7 +78,7 @@ RunResult runFolder(
         callbacks.unreadableFolder = [&](const std::string& path, const Failure& why) {
             commitOutcome(FileStep::unreadableFolder(path, why), state, observer);
         };
-        failure = walkTree(folder, callbacks);
+        failure = walkTree(folder, callbacks, budget.walkFolders);
     }
 
     countCancelled = true;

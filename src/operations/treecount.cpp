@@ -9,7 +9,8 @@
 
 namespace orvane {
 
-void countTree(const std::string& root, RunProgress& progress, const std::atomic<bool>& cancelled)
+void countTree(
+    const std::string& root, RunProgress& progress, const std::atomic<bool>& cancelled, std::size_t openFolders)
 {
     // The count takes only what the hashing leaves of the processors: a short run ends before it, and its
     // totals are then not needed. The nice value belongs to the calling thread alone.
@@ -24,7 +25,7 @@ void countTree(const std::string& root, RunProgress& progress, const std::atomic
             bytes += status.st_size;
     };
     callbacks.stop = [&cancelled] { return cancelled.load(std::memory_order_relaxed); };
-    if (walkTree(root, callbacks) || cancelled)
+    if (walkTree(root, callbacks, openFolders) || cancelled)
         return;
     progress.bytesTotal = bytes;
     progress.filesTotal = files;

@@ -1,5 +1,6 @@
 #include "walk.h"
 
+#include "descriptorbudget.h"
 #include "integrity/filedigest.h"
 #include "integrity/pseudofilesystem.h"
 
@@ -15,10 +16,6 @@ namespace orvane {
 
 namespace {
 
-// Folders above the ones being walked have their descriptors closed beyond this many open ones, and are
-// reopened through ".." on the way back up.
-constexpr std::size_t openFolderLimit = 64;
-
 const int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 struct Entry
@@ -27,9 +24,12 @@ struct Entry
     unsigned char type;
 };
 
+// A folder of the walk's stack. It keeps no path of its own: a path per level would make memory grow with
+// the square of the depth. The walk's one path buffer holds the current folder's path; pathSize is its
+// length while this level is the current one.
 struct Level
 {
-    std::string path;
+    std::size_t pathSize = 0;
     int fd = -1;
     dev_t device = 0;
     ino_t inode = 0;
@@ -37,11 +37,11 @@ struct Level
     std::size_t next = 0;
 };
 
-std::string childPath(const std::string& folder, const std::string& name)
+void appendName(std::string& path, const std::string& name)
 {
-    if (!folder.empty() && folder.back() == '/')
-        return folder + name;
-    return folder + '/' + name;
+    if (path.empty() || path.back() != '/')
+        path.push_back('/');
+    path.append(name);
 }
 
 // Takes the open folder fd into level and reads its whole listing, so the walk never holds a DIR stream
@@ -108,15 +108,21 @@ std::optional<Failure> reopen(Level& parent, const Level& child)
 
 } // namespace
 
-std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& callbacks)
+std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& callbacks, std::size_t openFolders)
 {
+    // Folders above the ones being walked have their descriptors closed beyond this many open ones, and are
+    // reopened through ".." on the way back up.
+    const std::size_t openFolderLimit =
+        openFolders > 0 ? openFolders : descriptorBudget(freeDescriptors(), 1, true, false).walkFolders;
     const auto unreadable = [&callbacks](const std::string& path, const Failure& failure) {
         if (callbacks.unreadableFolder)
             callbacks.unreadableFolder(path, failure);
     };
 
+    std::string folderPath = root;
+    std::string entryPath;
     std::vector<Level> stack(1);
-    stack.front().path = root;
+    stack.front().pathSize = root.size();
     const int rootFd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (rootFd < 0)
         return errnoFailure(errno);
@@ -131,12 +137,13 @@ std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& ca
     std::size_t lowestOpen = 0;
     while (!stack.empty()) {
         Level& level = stack.back();
+        folderPath.resize(level.pathSize);
         if (level.next == level.entries.size()) {
             const std::size_t top = stack.size() - 1;
             if (top > 0 && top - 1 < lowestOpen) {
                 Level& parent = stack[top - 1];
                 if (auto failure = reopen(parent, level)) {
-                    unreadable(parent.path, *failure);
+                    unreadable(folderPath.substr(0, parent.pathSize), *failure);
                     parent.next = parent.entries.size();
                 }
                 lowestOpen = top - 1;
@@ -152,16 +159,16 @@ std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& ca
         }
         const Entry& entry = level.entries[level.next++];
         const int folderFd = level.fd;
-        std::string path = childPath(level.path, entry.name);
 
         bool folder = entry.type == DT_DIR || entry.type == DT_UNKNOWN;
         if (folder) {
             const int fd = ::openat(folderFd, entry.name.c_str(), folderFlags);
             if (fd >= 0) {
                 Level child;
-                child.path = std::move(path);
+                appendName(folderPath, entry.name);
+                child.pathSize = folderPath.size();
                 if (auto failure = enter(child, fd)) {
-                    unreadable(child.path, *failure);
+                    unreadable(folderPath, *failure);
                     if (child.entries.empty()) {
                         closeLevel(child);
                         continue;
@@ -173,7 +180,10 @@ std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& ca
                 continue;
             }
             if (errno != ENOTDIR && errno != ELOOP) {
-                unreadable(path, errnoFailure(errno));
+                const int error = errno;
+                entryPath.assign(folderPath);
+                appendName(entryPath, entry.name);
+                unreadable(entryPath, errnoFailure(error));
                 continue;
             }
             // Not a folder when opened: listed otherwise, or swapped for a link or file since the listing.
@@ -183,8 +193,11 @@ std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& ca
             if (::fstatat(folderFd, entry.name.c_str(), &status, 0) == 0 && S_ISDIR(status.st_mode))
                 continue; // a link to a folder: not entered, no line
         }
-        if (callbacks.visitFile)
-            callbacks.visitFile(folderFd, entry.name, path, entry.type == DT_REG);
+        if (callbacks.visitFile) {
+            entryPath.assign(folderPath);
+            appendName(entryPath, entry.name);
+            callbacks.visitFile(folderFd, entry.name, entryPath, entry.type == DT_REG);
+        }
     }
     return std::nullopt;
 }

@@ -2,6 +2,7 @@
 
 #include "integrity/failure.h"
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -36,10 +37,16 @@ struct WalkCallbacks
  * when it is opened (O_NOFOLLOW): a folder swapped for a symbolic link behind the walk's back is not
  * followed out of the tree. A symbolic link to a directory counts as a directory (no call) and is not
  * entered, so links cannot make the walk loop. Folders on pseudo file systems (/proc, /sys) are not
- * entered. Depth is not limited by PATH_MAX, and a deep tree holds a bounded number of descriptors.
+ * entered. Depth is not limited by PATH_MAX; a deep tree holds a bounded number of descriptors, and memory
+ * in proportion to its depth: the listings of the folders on the way down, and one path, built up as the
+ * walk goes down and cut back as it comes up.
+ *
+ * openFolders is the most folders the walk keeps open at once (two more while it enters one); 0 takes a
+ * share of the descriptors the thread may still open. Folders above them are reopened through "..".
  *
  * Returns the failure, and visits nothing, when root itself cannot be listed.
  */
-[[nodiscard]] std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& callbacks);
+[[nodiscard]] std::optional<Failure> walkTree(
+    const std::string& root, const WalkCallbacks& callbacks, std::size_t openFolders = 0);
 
 } // namespace orvane

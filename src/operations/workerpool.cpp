@@ -165,6 +165,7 @@ void WorkerPool::work()
     currentPool = this;
     takeOwnDescriptors();
     std::unique_lock<std::mutex> lock(m_mutex);
+    m_sharedTable = m_sharedTable || !hasOwnDescriptors();
     if (--m_settingUp == 0)
         m_queued.notify_all();
     for (;;) {

@@ -42,6 +42,12 @@ public:
     /// Whether the calling thread is one of this pool's.
     [[nodiscard]] bool isPoolThread() const;
 
+    /// Whether the pool's threads open their files in the process's descriptor table (no table of their own).
+    [[nodiscard]] bool sharesDescriptors() const
+    {
+        return m_sharedTable;
+    }
+
     /// Whether the calling thread has a descriptor table of its own (a pool thread where the kernel allows).
     [[nodiscard]] static bool hasOwnDescriptors();
 
@@ -62,14 +68,13 @@ private:
     int m_idle = 0;
     int m_settingUp = 0; // threads that have not yet taken their own descriptor table
     int m_processFd = -1; // a pidfd of this process, while the threads set up
+    bool m_sharedTable = false; // a thread could not take a table of its own
     std::vector<std::thread> m_threads;
 };
 
 /*!
- * Raises this process's soft limit of open descriptors to its hard limit. A folder run holds one open for
- * each level of the walk and for each folder with files in flight (up to FolderJobs::windowPerJob files a
- * job): in a deep tree, or one of many small folders with eight jobs, more than the usual soft limit of
- * 1024, and every open past it would fail.
+ * Raises this process's soft limit of open descriptors to its hard limit. A folder run shares what the
+ * limit leaves (DescriptorBudget): the higher it is, the more folders it keeps open and files in flight.
  */
 void raiseDescriptorLimit();
 

@@ -1,14 +1,16 @@
 #include "fixtures.h"
 #include "reports.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace fixtures;
@@ -190,80 +192,144 @@ private slots:
         QCOMPARE(err.endsWith("\r\x1b[K"), shown);
     }
 
-    // A low limit of open descriptors: eight jobs in folders of one file each, which hold a folder open
-    // for each file in flight, stay within it; a walk deeper than it allows gets the hard limit.
+    // Any limit of open descriptors from 16 up completes a run with eight jobs on a tree both wide (files in
+    // folders of their own, each holding its folder open while in flight) and deep (a walk that would keep
+    // a folder open a level); a soft limit alone gives way to the hard one.
     void lowDescriptorLimits_data()
     {
-        QTest::addColumn<bool>("deep");
-        QTest::newRow("many folders, limit 64 hard") << false;
-        QTest::newRow("100 levels, limit 64 soft") << true;
+        QTest::addColumn<bool>("hard");
+        QTest::addColumn<QString>("progress");
+        QTest::newRow("limit 16") << true << "--no-progress";
+        QTest::newRow("limit 16, progress") << true << "--progress";
+        QTest::newRow("soft limit 16") << false << "--no-progress";
     }
     void lowDescriptorLimits()
     {
-        QFETCH(bool, deep);
-        struct rlimit limit = {};
-        QVERIFY(::getrlimit(RLIMIT_NOFILE, &limit) == 0);
-        if (deep && limit.rlim_max != RLIM_INFINITY && limit.rlim_max < 1024)
-            QSKIP("the hard limit of open descriptors is too low for this test");
+        QFETCH(bool, hard);
+        QFETCH(QString, progress);
         QTemporaryDir dir;
-        const int files = deep ? 1 : 300;
-        for (int i = 0; i < files; ++i)
-            writeFile(dir.filePath(deep ? QString("d/").repeated(100) + "file" : QString("f%1/file").arg(i)), "x");
-        const Result result = cli({ "--jobs=8", "check", dir.path() }, {}, [deep] {
+        for (int i = 0; i < 60; ++i) {
+            writeFile(dir.filePath("wide/f%1/file").arg(i), "w");
+            writeFile(dir.filePath("deep/" + QString("d/").repeated(i) + "file"), "d");
+        }
+        const auto limited = [hard] {
             struct rlimit low = {};
             (void)::getrlimit(RLIMIT_NOFILE, &low);
-            low.rlim_cur = 64;
-            if (!deep)
-                low.rlim_max = 64;
+            low.rlim_cur = 16;
+            low.rlim_max = hard ? 16 : low.rlim_max;
             (void)::setrlimit(RLIMIT_NOFILE, &low);
-        });
-        QCOMPARE(result.out.count(warnMark + "No digest found for "), files);
-        QVERIFY(result.out.endsWith(checkTotals(dir.path(), files, 0, 0, files)));
+        };
+        const Result tag = cli({ progress, "--jobs=8", "tag", dir.path() }, {}, limited);
+        QCOMPARE(tag.out.count("Digest "), 120);
+        QVERIFY(tag.out.endsWith(tagTotals(dir.path(), 120, 0)));
+        const Result check = cli({ progress, "--jobs=8", "check", dir.path() }, {}, limited);
+        QVERIFY(check.exitCode == 0 && check.out.endsWith(checkTotals(dir.path(), 120, 120, 0, 0)));
+    }
+
+    // As root, a link that another user planted in the tree is not followed to a file of root's: nothing
+    // of it is read, no attribute lands on it and its ctime stays. A link of the file's own owner is.
+    void othersLinksNotFollowedAsRoot_data()
+    {
+        QTest::addColumn<QString>("command");
+        for (const char* command : { "check", "tag", "retag", "import" })
+            QTest::newRow(command) << command;
+    }
+    void othersLinksNotFollowedAsRoot()
+    {
+        QFETCH(QString, command);
+        if (::geteuid() != 0)
+            QSKIP("needs root, to give a link to another user");
+        QTemporaryDir dir;
+        const QString tree = dir.filePath("tree"), secret = dir.filePath("secret"), theirs = dir.filePath("theirs");
+        writeFile(secret, "secret");
+        writeFile(theirs, "theirs");
+        writeFile(
+            dir.filePath("list"), sha256("secret").toHex() + "  innocent\n" + sha256("theirs").toHex() + "  own\n");
+        QDir().mkpath(tree);
+        makeSymlink(secret, tree + "/innocent");
+        makeSymlink(theirs, tree + "/own");
+        for (const QString& path : { tree + "/innocent", tree + "/own", theirs })
+            QCOMPARE(::lchown(local(path).c_str(), 65534, 65534), 0);
+        struct stat before = {}, after = {};
+        QCOMPARE(::stat(local(secret).c_str(), &before), 0);
+        const Result result =
+            command == "import" ? cli({ "import", dir.filePath("list"), "--base", tree }) : cli({ command, tree });
+        QCOMPARE(::stat(local(secret).c_str(), &after), 0);
+        QCOMPARE(result.out.count(warnMark + "Couldn't read "), 1);
+        QVERIFY2(result.out.contains(warnMark + "Couldn't read " + QFile::encodeName(tree)
+                     + "/innocent (link owned by another user, not followed as root)\n"),
+            result.out.constData());
+        QVERIFY(attributeNames(secret).isEmpty());
+        QVERIFY(before.st_ctim.tv_sec == after.st_ctim.tv_sec && before.st_ctim.tv_nsec == after.st_ctim.tv_nsec);
+        QCOMPARE(attribute(theirs).has_value(), command != "check");
+    }
+
+    // Memory grows with a tree's depth, not with its square: with a path kept for each level, these 2,000
+    // levels would take close to 1 GB.
+    void deepTreeInBoundedMemory_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("totals");
+        QTest::newRow("check") << "check" << okMark + "Digests for " << true;
+        QTest::newRow("export") << "export" << sha256("").toHex() + "  " << false;
+    }
+    void deepTreeInBoundedMemory()
+    {
+        QFETCH(QString, command);
+        QFETCH(QByteArray, line);
+        QFETCH(bool, totals);
+        QTemporaryDir dir;
+        makeDeepTree(dir.path(), 2000, 255);
+        QProcess run;
+        run.start(CLI_PATH, { command, dir.path() });
+        // The report comes at the end, and its line of 512 KB fills the pipe: the program waits for the test.
+        QVERIFY(run.waitForReadyRead(60000));
+        const long peak = peakKiB(run.processId());
+        QVERIFY(run.waitForFinished(60000));
+        QProcess::execute("rm", { "-rf", dir.path() }); // QDir cannot remove paths this long
+        const QByteArray out = run.readAllStandardOutput();
+        QCOMPARE(run.exitCode(), 0);
+        QVERIFY(out.startsWith(line)
+            && out.endsWith("/file\n" + (totals ? checkTotals(dir.path(), 1, 1, 0, 0) : QByteArray())));
+        QVERIFY2(peak > 0 && peak < 100 * 1024, qPrintable(QString::number(peak)));
     }
 
     // The first SIGINT or SIGTERM stops the run after the file in hand; a second ends the program at once.
+    // Nothing is timed: with --progress each JSON line goes out as its file is done into a pipe of one
+    // page, and the run waits on it until the signals have been sent. A second signal of another kind
+    // stays pending beside the first.
     void stopBySignal_data()
     {
-        QTest::addColumn<int>("signal");
-        QTest::addColumn<int>("count");
+        QTest::addColumn<QList<int>>("stops");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("SIGINT") << SIGINT << 1 << 130;
-        QTest::newRow("SIGTERM") << SIGTERM << 1 << 143;
-        QTest::newRow("SIGINT twice") << SIGINT << 2 << -1;
+        QTest::newRow("SIGINT") << QList<int> { SIGINT } << 130;
+        QTest::newRow("SIGTERM") << QList<int> { SIGTERM } << 143;
+        QTest::newRow("SIGINT, then SIGTERM") << QList<int> { SIGINT, SIGTERM } << -1;
     }
     void stopBySignal()
     {
-        QFETCH(int, signal);
-        QFETCH(int, count);
+        QFETCH(QList<int>, stops);
         QFETCH(int, exitCode);
         QTemporaryDir dir;
-        // 20 GiB of holes: no room on disk, and each file long enough to read that the second signal
-        // comes while the files in hand are still being read.
-        for (int i = 0; i < 40; ++i) {
-            QFile file(dir.filePath("sparse-%1").arg(i));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(512) << 20));
-        }
-        QProcess process;
-        process.setReadChannel(QProcess::StandardError);
-        process.start(CLI_PATH, { "--progress", "--jobs=2", "check", dir.path() });
-        QVERIFY(process.waitForReadyRead(60000)); // the progress line: the run has begun
-        for (int i = 0; i < count; ++i) {
-            // Into the files, and past the first signal: one sent while the same is pending is lost.
-            QThread::msleep(i == 0 ? 200 : 20);
-            ::kill(pid_t(process.processId()), signal);
-        }
-        QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, exitCode);
-        const QList<QByteArray> lines = process.readAllStandardOutput().split('\n');
-        QVERIFY(!process.readAllStandardError().contains('\n'));
-        if (count == 2)
+        for (int i = 0; i < 200; ++i)
+            writeFile(dir.filePath("file-%1").arg(i), "x");
+        QProcess run;
+        run.setChildProcessModifier([] { ::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 4096); });
+        run.start(CLI_PATH, { "--progress", "--jobs=1", "--format=jsonl", "check", dir.path() });
+        QVERIFY(run.waitForReadyRead(60000)); // the run has begun: its signals are caught
+        for (const int signal : stops)
+            ::kill(pid_t(run.processId()), signal);
+        QVERIFY(run.waitForFinished(60000));
+        QCOMPARE(run.exitStatus() == QProcess::NormalExit ? run.exitCode() : -1, exitCode);
+        QVERIFY(!run.readAllStandardError().contains('\n'));
+        if (exitCode < 0)
             return;
-        const qsizetype handled = lines.size() - 2;
-        QVERIFY(handled < 40);
-        for (qsizetype i = 0; i < handled; ++i)
-            QVERIFY(lines[i].startsWith(warnMark + "No digest found for "));
-        QCOMPARE(lines.at(handled),
-            warnMark + "Stopped after " + QByteArray::number(handled) + " files: the run did not finish.");
+        const QList<QByteArray> lines = run.readAllStandardOutput().trimmed().split('\n');
+        const QJsonObject totals = QJsonDocument::fromJson(lines.last()).object();
+        QVERIFY(totals["stopped"] == true && totals["files"] == lines.size() - 1 && lines.size() - 1 < 200);
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+            QCOMPARE(QJsonDocument::fromJson(lines[i]).object()["outcome"], "no_digest");
     }
 };
 

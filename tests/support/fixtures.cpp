@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <linux/limits.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -124,10 +125,42 @@ void makeFifo(const QString& path)
         QFAIL(qPrintable("mkfifo " + path + ": " + QString::fromLocal8Bit(std::strerror(errno))));
 }
 
+QString makeDeepTree(const QString& root, int levels, int nameLength)
+{
+    QString path = root;
+    int fd = ::open(local(root).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 0; level < levels && fd >= 0; ++level) {
+        const std::string name = QString::number(level).repeated(nameLength).left(nameLength).toStdString();
+        const int child = ::mkdirat(fd, name.c_str(), 0755) == 0 ? ::openat(fd, name.c_str(), O_RDONLY) : -1;
+        ::close(fd);
+        fd = child;
+        path += "/" + QString::fromStdString(name);
+    }
+    const int file = ::openat(fd, "file", O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    const QByteArray digest = sha256("");
+    const std::string attribute = orvane::platformAttributeName(orvane::theXattrName);
+    if (file < 0 || ::fsetxattr(file, attribute.c_str(), digest.constData(), size_t(digest.size()), 0) != 0)
+        qFatal("cannot build a deep tree");
+    ::close(file);
+    ::close(fd);
+    return path + "/file";
+}
+
 void makeSymlink(const QString& target, const QString& link)
 {
     if (::symlink(local(target).c_str(), local(link).c_str()) != 0)
         QFAIL(qPrintable("symlink " + link + ": " + QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+long peakKiB(qint64 pid)
+{
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
 }
 
 AsNobody::AsNobody()

@@ -43,6 +43,13 @@ bool supportsUserAttributes(const QString& folder);
 
 void makeFifo(const QString& path);
 
+/*!
+ * Builds levels folders named by nameLength digits, one in another, below root through descriptors, so
+ * that no path limit applies, and at the bottom an empty "file" tagged with its digest. Returns the
+ * file's path.
+ */
+QString makeDeepTree(const QString& root, int levels, int nameLength);
+
 struct ProgramResult
 {
     int exitCode = -1; // -1 also when the program crashed or hung
@@ -55,6 +62,12 @@ ProgramResult runProgram(const QString& program,
     const std::function<void()>& setup = {},
     const QByteArray& input = {});
 void makeSymlink(const QString& target, const QString& link);
+
+/*!
+ * The largest resident set the running process pid has had (VmHWM), in KiB; -1 once it has ended. Read
+ * while it runs: the figure wait4 gives would count the test's own image, which the fork copied.
+ */
+long peakKiB(qint64 pid);
 
 /// Effective ids of nobody for the object's life, so that permissions apply; valid only for root.
 struct AsNobody

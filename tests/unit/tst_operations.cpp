@@ -345,7 +345,7 @@ private slots:
         QCOMPARE(outcome.text, expected + checkTotals(root, 1, 0, 0, 0) + "\t2 couldn't be read.\n");
     }
 
-    // Fault 9
+    // Fault 9: also the C1 controls, and the bidirectional ones that make a name read backwards.
     void controlCharactersInNames_data()
     {
         QTest::addColumn<QByteArray>("name");
@@ -354,6 +354,12 @@ private slots:
                                      << QByteArray("x\\x0a\u2705 Digests for good");
         QTest::newRow("escape sequence") << QByteArray("\x1b[2J\x7f\x01\x1f") << QByteArray("\\x1b[2J\\x7f\\x01\\x1f");
         QTest::newRow("tab, not UTF-8") << QByteArray("a\tb\xff") << QByteArray("a\\x09b\xff");
+        QTest::newRow("C1 controls") << QByteArray("\xc2\x9b"
+                                                   "2J\xc2\x85")
+                                     << QByteArray("\\xc2\\x9b2J\\xc2\\x85");
+        QTest::newRow("bidi controls") << QByteArray("gpj.\xe2\x80\xae"
+                                                     "exe\xe2\x81\xa6")
+                                       << QByteArray("gpj.\\xe2\\x80\\xaeexe\\xe2\\x81\\xa6");
     }
     void controlCharactersInNames()
     {
