@@ -63,7 +63,21 @@ struct Options
     SessionOptions session { ::isatty(STDERR_FILENO) == 1, false, false };
     bool bsd = false;
     std::optional<std::string> base;
+    std::vector<std::string> excludes; // --exclude patterns
 };
+
+// What a folder run leaves out: the --exclude patterns and those of each folder's ignore file. An ignore file
+// that cannot be taken is said on standard error, and the run goes on without it: it checks more, not less.
+Exclusions exclusionsFor(const Options& options, const std::vector<std::string>& folders)
+{
+    Exclusions exclusions;
+    for (const std::string& pattern : options.excludes)
+        exclusions.add(pattern);
+    for (const std::string& folder : folders)
+        if (const auto failure = exclusions.addIgnoreFile(folder))
+            diagnose(printablePath(folder + "/" + theIgnoreFileName), failure->reason + "; it is not used");
+    return exclusions;
+}
 
 // Says why OpenSSL cannot serve a run, if it cannot.
 bool cryptoMissing()
@@ -120,7 +134,9 @@ int exportCommand(const Options& options, const std::string& path)
         diagnose(printablePath(file), reason);
         status = exitFindings;
     };
-    if (const auto failure = exportChecksums(item.value(), options.bsd, options.settings.xattrName, sinks)) {
+    const Exclusions exclusions = item->isFolder ? exclusionsFor(options, { item->path }) : Exclusions();
+    if (const auto failure =
+            exportChecksums(item.value(), options.bsd, options.settings.xattrName, sinks, &exclusions)) {
         diagnose(printablePath(item->path), failure->reason);
         return output::finish(exitTrouble);
     }
@@ -154,7 +170,9 @@ int compareCommand(const Options& options, const std::string& firstPath, const s
     };
     CompareCounts counts;
     std::string failedTree;
-    if (const auto failure = compareTrees(first, second, options.settings.xattrName, sink, counts, &failedTree)) {
+    const Exclusions exclusions = exclusionsFor(options, { first, second });
+    if (const auto failure =
+            compareTrees(first, second, options.settings.xattrName, sink, counts, &failedTree, &exclusions)) {
         diagnose(printablePath(failedTree), failure->reason);
         return output::finish(exitTrouble);
     }
@@ -185,6 +203,8 @@ int operationCommand(Options& options, Operation operation, const std::string& p
     Session session(commandOf(operation), item->isFolder ? Variant::Folder : Variant::SingleFile, options.session);
     settings.progress = &session.progress();
     settings.countTotals = options.session.showProgress;
+    const Exclusions exclusions = item->isFolder ? exclusionsFor(options, { item->path }) : Exclusions();
+    settings.exclusions = &exclusions;
     const RunResult result = runItem(operation, item.value(), settings, session.observer());
     session.runEnded();
     pool.reset();
@@ -276,6 +296,10 @@ int main(int argc, char** argv)
             if (arg == "--base" && i + 1 == argc)
                 return usageError("--base needs a folder");
             options.base = arg == "--base" ? argv[++i] : arg.substr(7);
+        } else if (arg == "--exclude" || arg.rfind("--exclude=", 0) == 0) {
+            if (arg == "--exclude" && i + 1 == argc)
+                return usageError("--exclude needs a pattern");
+            options.excludes.push_back(arg == "--exclude" ? argv[++i] : arg.substr(10));
         } else if (arg == "--progress") {
             options.session.showProgress = true;
         } else if (arg == "--no-progress") {
@@ -316,6 +340,8 @@ int main(int argc, char** argv)
         return usageError("--tag goes with export only");
     if (options.base && command != "import")
         return usageError("--base goes with import only");
+    if (!options.excludes.empty() && command == "import")
+        return usageError("import takes no --exclude: it reads the files its list names");
     if (command == "export") {
         if (options.session.quiet || formatGiven)
             return usageError("export takes neither --quiet nor --format");

@@ -26,7 +26,7 @@ Result<Digest> storedDigest(int folderFd, const std::string& name, bool regular,
 }
 
 std::optional<Failure> exportChecksums(
-    const Item& item, bool bsd, const std::string& xattrName, const ExportSinks& sinks)
+    const Item& item, bool bsd, const std::string& xattrName, const ExportSinks& sinks, const Exclusions* exclusions)
 {
     const auto list =
         [&](int folderFd, const std::string& name, const std::string& path, const std::string& listed, bool regular) {
@@ -49,6 +49,9 @@ std::optional<Failure> exportChecksums(
     callbacks.unreadableFolder = [&sinks](const std::string& path, const Failure& failure) {
         sinks.problem(path, "couldn't read folder: " + failure.reason);
     };
+    if (exclusions && !exclusions->isEmpty())
+        callbacks.exclude = [exclusions](
+                                std::string_view path, bool folder) { return exclusions->excludes(path, folder); };
     return walkTree(item.path, callbacks);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "exclusions.h"
 #include "integrity/filedigest.h"
 #include "integrity/result.h"
 #include "item.h"
@@ -32,7 +33,10 @@ struct ExportSinks
  * file whose stored value is missing or not 32 bytes, that cannot be opened, and a folder that cannot be
  * listed go to sinks.problem. Returns the failure, with nothing listed, when the folder cannot be walked.
  */
-[[nodiscard]] std::optional<Failure> exportChecksums(
-    const Item& item, bool bsd, const std::string& xattrName, const ExportSinks& sinks);
+[[nodiscard]] std::optional<Failure> exportChecksums(const Item& item,
+    bool bsd,
+    const std::string& xattrName,
+    const ExportSinks& sinks,
+    const Exclusions* exclusions = nullptr);
 
 } // namespace orvane

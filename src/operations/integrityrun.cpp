@@ -44,14 +44,22 @@ RunResult runFolder(
     std::atomic<bool> countCancelled { false };
     std::thread counter;
     if (progress && budget.countFolders > 0) {
-        counter = std::thread([&folder, progress, &countCancelled, &budget] {
-            countTree(folder, *progress, countCancelled, budget.countFolders);
+        counter = std::thread([&folder, progress, &countCancelled, &budget, &settings] {
+            countTree(folder, *progress, countCancelled, budget.countFolders, settings.exclusions);
         });
     }
 
     RunState state(commandOf(operation), Variant::Folder);
     bool stopped = false;
     WalkCallbacks callbacks;
+    std::int64_t excluded = 0; // counted on the walk's thread, added to the run's counts at the end
+    if (settings.exclusions && !settings.exclusions->isEmpty()) {
+        callbacks.exclude = [&excluded, &settings](std::string_view path, bool folder) {
+            const bool out = settings.exclusions->excludes(path, folder);
+            excluded += out ? 1 : 0;
+            return out;
+        };
+    }
     callbacks.stop = [progress, &stopped] {
         stopped = progress && progress->stopRequested.load(std::memory_order_relaxed);
         return stopped;
@@ -90,6 +98,7 @@ RunResult runFolder(
         progress->bytesTotal = progress->bytesDone.load();
         progress->filesTotal = state.counters.total;
     }
+    state.counters.excluded = excluded;
     return { failure, state.counters, stopped };
 }
 

@@ -77,6 +77,8 @@ std::string JsonReport::totalsObject(const std::string& subject, const RunCounte
         break;
     }
     object.number("unreadable", c.unreadable).number("unreadable_folders", c.unreadableFolders);
+    if (m_command != Command::Import)
+        object.number("excluded", c.excluded);
     return object.flag("stopped", stopped).finish();
 }
 
@@ -106,7 +108,7 @@ std::string JsonReport::compareTotals(const std::string& first, const std::strin
     object.number("same", c.same).number("different", c.different).number("moved", c.moved);
     object.number("only_in_first", c.onlyInFirst).number("only_in_second", c.onlyInSecond);
     object.number("no_digest", c.noDigest).number("unreadable_folders", c.unreadableFolders);
-    return object.finish();
+    return object.number("excluded", c.excluded).finish();
 }
 
 } // namespace orvane

@@ -102,6 +102,7 @@ struct RunCounters
     std::int64_t malformed = 0; ///< import: lines of the list that are no checksum line
     std::int64_t modifiedSinceTagged = 0; ///< Check: mismatched, and edited since the digest was stored
     std::int64_t possiblyDamaged = 0; ///< Check, Retag: mismatched without an edit (Retag left them alone)
+    std::int64_t excluded = 0; ///< files and folders a folder run left out (a folder once)
 
     /// Counts the outcome as command's totals count it; a folder run counts every file in total.
     void count(Command command, Variant variant, const Outcome& outcome);

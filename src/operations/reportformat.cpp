@@ -183,10 +183,12 @@ void ReportFormat::appendTotals(const std::string& subject,
     }
     if (const std::int64_t unread = c.unreadable + c.unreadableFolders; unread != 0)
         detail(unread, " couldn't be read.");
-    // Files whose contents changed without an edit, after everything else.
+    // Files whose contents changed without an edit, after everything else but what was left out.
     if (c.possiblyDamaged != 0)
         detail(
             c.possiblyDamaged, m_command == Command::Retag ? " possibly damaged, not retagged." : " possibly damaged.");
+    if (c.excluded != 0)
+        detail(c.excluded, " were excluded.");
 }
 
 TextReport::TextReport(Command command, Variant variant, bool quiet)
@@ -278,6 +280,8 @@ void CompareFormat::appendTotals(const CompareCounts& c, std::string& out, std::
     detail(c.noDigest, " had no digest.");
     if (c.unreadableFolders != 0)
         detail(c.unreadableFolders, " couldn't be read.");
+    if (c.excluded != 0)
+        detail(c.excluded, " were excluded.");
 }
 
 } // namespace orvane

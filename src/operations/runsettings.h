@@ -1,5 +1,6 @@
 #pragma once
 
+#include "exclusions.h"
 #include "integrity/filedigest.h"
 #include "integrity/tagstore.h"
 #include "runprogress.h"
@@ -23,6 +24,7 @@ struct RunSettings
     WorkerPool* pool = nullptr;
     RunProgress* progress = nullptr; ///< null: nobody watches, and nothing can stop the run
     bool countTotals = true; ///< with progress: count the tree alongside, for RunProgress's totals
+    const Exclusions* exclusions = nullptr; ///< what a folder run leaves out; null: nothing
 };
 
 } // namespace orvane

@@ -90,6 +90,8 @@ private:
 // Walks root, handing each file's relative path and stored digest, and each folder that cannot be listed, on.
 std::optional<Failure> walkDigests(const std::string& root,
     const std::string& xattrName,
+    const Exclusions* exclusions,
+    std::int64_t& excluded,
     const std::function<void(std::string_view, const Result<Digest>&)>& file,
     const std::function<void(std::string_view, const std::string&)>& folder)
 {
@@ -101,6 +103,13 @@ std::optional<Failure> walkDigests(const std::string& root,
     callbacks.unreadableFolder = [&](const std::string& path, const Failure& failure) {
         folder(path.size() > prefix ? std::string_view(path).substr(prefix) : std::string_view("."), failure.reason);
     };
+    if (exclusions && !exclusions->isEmpty()) {
+        callbacks.exclude = [exclusions, &excluded](std::string_view path, bool isFolder) {
+            const bool out = exclusions->excludes(path, isFolder);
+            excluded += out ? 1 : 0;
+            return out;
+        };
+    }
     return walkTree(root, callbacks);
 }
 
@@ -111,7 +120,8 @@ std::optional<Failure> compareTrees(const std::string& first,
     const std::string& xattrName,
     const std::function<void(const CompareOutcome&)>& sink,
     CompareCounts& counts,
-    std::string* failedTree)
+    std::string* failedTree,
+    const Exclusions* exclusions)
 {
     const auto failed = [failedTree](const std::string& tree, const Failure& failure) {
         if (failedTree)
@@ -122,6 +132,8 @@ std::optional<Failure> compareTrees(const std::string& first,
     if (auto failure = walkDigests(
             first,
             xattrName,
+            exclusions,
+            counts.excluded,
             [&a](std::string_view path, const Result<Digest>& digest) { a.add(path, digest); },
             [&a](std::string_view path, const std::string& reason) { a.addFolder(path, reason); }))
         return failed(first, *failure);
@@ -143,10 +155,9 @@ std::optional<Failure> compareTrees(const std::string& first,
             entry.result = entry.digest == digest.value() ? CompareResult::Same : CompareResult::Different;
         }
     };
-    if (auto failure =
-            walkDigests(second, xattrName, fileOfB, [&onlyB](std::string_view path, const std::string& reason) {
-                onlyB.addFolder(path, reason);
-            }))
+    const auto folderOfB = [&onlyB](
+                               std::string_view path, const std::string& reason) { onlyB.addFolder(path, reason); };
+    if (auto failure = walkDigests(second, xattrName, exclusions, counts.excluded, fileOfB, folderOfB))
         return failed(second, *failure);
 
     // Moves: files only in the first take, in walk order, the first file only in the second with their digest.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "exclusions.h"
 #include "integrity/failure.h"
 
 #include <cstdint>
@@ -41,6 +42,7 @@ struct CompareCounts
     std::int64_t onlyInSecond = 0;
     std::int64_t noDigest = 0;
     std::int64_t unreadableFolders = 0;
+    std::int64_t excluded = 0; ///< files and folders of either tree left out (a folder once)
 
     [[nodiscard]] std::int64_t files() const
     {
@@ -61,6 +63,8 @@ struct CompareCounts
  * in its walk order. Memory: about one entry of 90 bytes for each file of the first tree and each file only in
  * the second.
  *
+ * What exclusions leave out of either tree is not compared.
+ *
  * Returns the failure, with nothing compared, when either folder cannot be listed; failedTree tells which.
  */
 [[nodiscard]] std::optional<Failure> compareTrees(const std::string& first,
@@ -68,6 +72,7 @@ struct CompareCounts
     const std::string& xattrName,
     const std::function<void(const CompareOutcome&)>& sink,
     CompareCounts& counts,
-    std::string* failedTree = nullptr);
+    std::string* failedTree = nullptr,
+    const Exclusions* exclusions = nullptr);
 
 } // namespace orvane

@@ -9,8 +9,11 @@
 
 namespace orvane {
 
-void countTree(
-    const std::string& root, RunProgress& progress, const std::atomic<bool>& cancelled, std::size_t openFolders)
+void countTree(const std::string& root,
+    RunProgress& progress,
+    const std::atomic<bool>& cancelled,
+    std::size_t openFolders,
+    const Exclusions* exclusions)
 {
     // The count takes only what the hashing leaves of the processors: a short run ends before it, and its
     // totals are then not needed. The nice value belongs to the calling thread alone.
@@ -25,6 +28,9 @@ void countTree(
             bytes += status.st_size;
     };
     callbacks.stop = [&cancelled] { return cancelled.load(std::memory_order_relaxed); };
+    if (exclusions && !exclusions->isEmpty())
+        callbacks.exclude = [exclusions](
+                                std::string_view path, bool folder) { return exclusions->excludes(path, folder); };
     if (walkTree(root, callbacks, openFolders) || cancelled)
         return;
     progress.bytesTotal = bytes;

@@ -119,6 +119,12 @@ std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& ca
             callbacks.unreadableFolder(path, failure);
     };
 
+    const std::size_t rootPrefix = root.size() + (!root.empty() && root.back() == '/' ? 0 : 1);
+    const auto excluded = [&callbacks, rootPrefix](const std::string& path, bool folder) {
+        return callbacks.exclude && path.size() > rootPrefix
+            && callbacks.exclude(std::string_view(path).substr(rootPrefix), folder);
+    };
+
     std::string folderPath = root;
     std::string entryPath;
     std::vector<Level> stack(1);
@@ -166,6 +172,10 @@ std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& ca
             if (fd >= 0) {
                 Level child;
                 appendName(folderPath, entry.name);
+                if (excluded(folderPath, true)) {
+                    ::close(fd);
+                    continue;
+                }
                 child.pathSize = folderPath.size();
                 if (auto failure = enter(child, fd)) {
                     unreadable(folderPath, *failure);
@@ -183,7 +193,8 @@ std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& ca
                 const int error = errno;
                 entryPath.assign(folderPath);
                 appendName(entryPath, entry.name);
-                unreadable(entryPath, errnoFailure(error));
+                if (!excluded(entryPath, true))
+                    unreadable(entryPath, errnoFailure(error));
                 continue;
             }
             // Not a folder when opened: listed otherwise, or swapped for a link or file since the listing.
@@ -193,11 +204,10 @@ std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& ca
             if (::fstatat(folderFd, entry.name.c_str(), &status, 0) == 0 && S_ISDIR(status.st_mode))
                 continue; // a link to a folder: not entered, no line
         }
-        if (callbacks.visitFile) {
-            entryPath.assign(folderPath);
-            appendName(entryPath, entry.name);
+        entryPath.assign(folderPath);
+        appendName(entryPath, entry.name);
+        if (callbacks.visitFile && !excluded(entryPath, false))
             callbacks.visitFile(folderFd, entry.name, entryPath, entry.type == DT_REG);
-        }
     }
     return std::nullopt;
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace orvane {
 
@@ -27,6 +28,11 @@ struct WalkCallbacks
     std::function<void(int folderFd)> closingFolder;
     /// Asked before each entry; the walk ends early, without a failure, once it returns true.
     std::function<bool()> stop;
+    /*!
+     * Asked for every file and folder below the root, with its path relative to the root (no leading "/");
+     * an entry it leaves out gets no call, and a folder it leaves out is not entered.
+     */
+    std::function<bool(std::string_view relativePath, bool folder)> exclude;
 };
 
 /*!

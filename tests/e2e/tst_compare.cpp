@@ -1,4 +1,4 @@
-// orvane-cli compare: two trees told apart by their stored digests alone.
+// orvane-cli compare: two trees told apart by their stored digests alone; what runs leave out of a tree.
 
 #include "fixtures.h"
 #include "reports.h"
@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace fixtures;
 
@@ -79,9 +81,67 @@ private slots:
         const ProgramResult json = cli({ "--quiet", "--format=jsonl", "compare", b, a });
         QVERIFY(json.out.contains("{\"version\":1,\"type\":\"file\",\"path\":\"sub/moving.png\",\"outcome\":\"moved\","
                                   "\"to\":\"moving.png\"}\n"));
-        QVERIFY(!json.out.contains("\"same\"}") && json.out.endsWith("\"unreadable_folders\":0}\n"));
+        QVERIFY(!json.out.contains("\"same\"}") && json.out.endsWith("\"unreadable_folders\":0,\"excluded\":0}\n"));
         QCOMPARE(cli({ "compare", a, a }).exitCode, 1); // the untagged file has no digest on either side
         QCOMPARE(cli({ "compare", a, a + "/same.jpg" }).exitCode, 2);
+    }
+
+    // Patterns from --exclude and from .orvane-ignore: a name at any depth, anchored at the top, folders only,
+    // across folders. A folder left out is not entered, and counts once.
+    void exclusions_data()
+    {
+        QTest::addColumn<QStringList>("excludes");
+        QTest::addColumn<QByteArray>("ignoreFile");
+        QTest::addColumn<QStringList>("left"); // the files still checked, .orvane-ignore aside
+        QTest::addColumn<int>("excluded");
+        const QStringList all { "top.tmp", "keep.txt", "cache/c", "sub/cache/f", "sub/x.tmp", "sub/notes/cache" };
+        const auto without = [&all](const QStringList& out) {
+            QStringList left = all;
+            for (const QString& file : out)
+                left.removeAll(file);
+            return left;
+        };
+        QTest::newRow("name at any depth")
+            << QStringList { "*.tmp" } << QByteArray() << without({ "top.tmp", "sub/x.tmp" }) << 2;
+        QTest::newRow("folders only") << QStringList { "cache/" } << QByteArray()
+                                      << without({ "cache/c", "sub/cache/f" }) << 2;
+        QTest::newRow("anchored") << QStringList { "/cache" } << QByteArray() << without({ "cache/c" }) << 1;
+        QTest::newRow("across folders") << QStringList { "sub/**/cache" } << QByteArray()
+                                        << without({ "sub/cache/f", "sub/notes/cache" }) << 2;
+        QTest::newRow("ignore file") << QStringList() << QByteArray("# scratch\n\n*.tmp\r\n/sub/\n")
+                                     << without({ "top.tmp", "sub/cache/f", "sub/x.tmp", "sub/notes/cache" }) << 2;
+        // Root takes no list of what to leave out from another user who may write in the folder.
+        QTest::newRow("another user's ignore file, as root") << QStringList() << QByteArray("*\n") << all << 0;
+    }
+    void exclusions()
+    {
+        QFETCH(QStringList, excludes);
+        QFETCH(QByteArray, ignoreFile);
+        QFETCH(QStringList, left);
+        QFETCH(int, excluded);
+        QTemporaryDir dir;
+        for (const char* name : { "top.tmp", "keep.txt", "cache/c", "sub/cache/f", "sub/x.tmp", "sub/notes/cache" })
+            writeFile(dir.filePath(name), name);
+        if (!ignoreFile.isEmpty())
+            writeFile(dir.filePath(".orvane-ignore"), ignoreFile);
+        if (QByteArray(QTest::currentDataTag()).contains("as root")
+            && ::chown(QFile::encodeName(dir.filePath(".orvane-ignore")).constData(), 65534, 65534) != 0)
+            QSKIP("needs root, to give the file to another user");
+        QStringList arguments;
+        for (const QString& pattern : excludes)
+            arguments << "--exclude" << pattern;
+        const ProgramResult result = cli(arguments << "check" << dir.path());
+        QStringList checked;
+        for (const QByteArray& line : result.out.split('\n'))
+            if (line.startsWith(warnMark + "No digest found for "))
+                checked << QFile::decodeName(line.mid(warnMark.size() + 20 + dir.path().size() + 1));
+        checked.removeAll(".orvane-ignore");
+        checked.sort();
+        left.sort();
+        QCOMPARE(checked, left);
+        QVERIFY(excluded
+                ? result.out.endsWith("had no digest.\n\t" + QByteArray::number(excluded) + " were excluded.\n")
+                : result.out.endsWith("had no digest.\n") && result.err.contains("not taken as root"));
     }
 };
 
