@@ -1,5 +1,5 @@
 # bash completion for orvane-cli: commands, options, the values of --jobs, --backend, --format and --base,
-# and paths. Works with or without the bash-completion package.
+# and paths (two folders for compare). Works with or without the bash-completion package.
 
 _orvane_cli()
 {
@@ -14,13 +14,14 @@ _orvane_cli()
         option=$prev prefix==
     elif [[ $prev == = && COMP_CWORD -ge 2 ]]; then
         option=${COMP_WORDS[COMP_CWORD - 2]} value=$cur
-    elif [[ $prev == --jobs || $prev == --base ]]; then
+    elif [[ $prev == --jobs || $prev == --base || $prev == --exclude ]]; then
         option=$prev value=$cur
     fi
     case $option in
     --jobs) COMPREPLY=($(compgen -P "$prefix" -W "auto 1 2 4 8" -- "$value")) ;;
     --backend) COMPREPLY=($(compgen -P "$prefix" -W "modern classic" -- "$value")) ;;
     --format) COMPREPLY=($(compgen -P "$prefix" -W "text jsonl" -- "$value")) ;;
+    --exclude) return ;;
     --base)
         compopt -o filenames 2>/dev/null
         COMPREPLY=($(compgen -P "$prefix" -d -- "$value"))
@@ -30,7 +31,7 @@ _orvane_cli()
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "--jobs= --progress --no-progress --backend= --quiet --format= --tag --base=
-            --help --version" -- "$cur"))
+            --exclude= --help --version" -- "$cur"))
         [[ ${#COMPREPLY[@]} -eq 1 && $COMPREPLY == *= ]] && compopt -o nospace 2>/dev/null
         return
     fi
@@ -39,13 +40,13 @@ _orvane_cli()
     local i command=""
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-        --jobs | --base) ((i++)) ;;
+        --jobs | --base | --exclude) ((i++)) ;;
         = | -*) ;;
         *) [[ ${COMP_WORDS[i - 1]} == = ]] || { command=${COMP_WORDS[i]}; break; } ;;
         esac
     done
     if [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "check tag retag export import" -- "$cur"))
+        COMPREPLY=($(compgen -W "check tag retag export import compare" -- "$cur"))
     else
         compopt -o filenames 2>/dev/null
         COMPREPLY=($(compgen -f -- "$cur"))

@@ -24,6 +24,9 @@ expect()
 }
 
 expect "check" orvane-cli ch
+expect "compare" orvane-cli comp
+expect "--exclude=" orvane-cli --excl
+expect "$folder/photo one.jpg" orvane-cli --exclude '*.tmp' compare "$folder/ph"
 expect "tag" orvane-cli --quiet ta
 expect "--quiet" orvane-cli --qu
 expect "--format=" orvane-cli --form
