@@ -10,9 +10,10 @@
 
 namespace orvane {
 
-Result<Digest> storedDigest(int folderFd, const std::string& name, bool regular, const std::string& xattrName)
+Result<Digest> storedDigest(
+    int folderFd, const std::string& name, bool regular, const std::string& xattrName, FileSystemKind* kind)
 {
-    const Result<OpenedFile> file = OpenedFile::openAt(folderFd, name, regular);
+    const Result<OpenedFile> file = OpenedFile::openAt(folderFd, name, regular, kind);
     if (!file)
         return file.failure();
     const Result<Bytes> stored = readDigestAttribute(file.value().descriptor(), xattrName);
@@ -28,9 +29,10 @@ Result<Digest> storedDigest(int folderFd, const std::string& name, bool regular,
 std::optional<Failure> exportChecksums(
     const Item& item, bool bsd, const std::string& xattrName, const ExportSinks& sinks, const Exclusions* exclusions)
 {
+    FileSystemKind kind;
     const auto list =
         [&](int folderFd, const std::string& name, const std::string& path, const std::string& listed, bool regular) {
-            const Result<Digest> digest = storedDigest(folderFd, name, regular, xattrName);
+            const Result<Digest> digest = storedDigest(folderFd, name, regular, xattrName, &kind);
             if (digest)
                 sinks.line(checksumLine(listed, digest.value(), bsd));
             else

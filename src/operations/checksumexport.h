@@ -2,6 +2,7 @@
 
 #include "exclusions.h"
 #include "integrity/filedigest.h"
+#include "integrity/pseudofilesystem.h"
 #include "integrity/result.h"
 #include "item.h"
 
@@ -22,10 +23,11 @@ struct ExportSinks
 
 /*!
  * The digest stored on name in the open folder folderFd, from its attribute alone: no contents are read.
- * Fails, with the reason, when the file cannot be opened or holds no value of 32 bytes.
+ * Fails, with the reason, when the file cannot be opened or holds no value of 32 bytes. kind answers the pseudo
+ * file system question for many files (see OpenedFile::openAt).
  */
 [[nodiscard]] Result<Digest> storedDigest(
-    int folderFd, const std::string& name, bool regular, const std::string& xattrName);
+    int folderFd, const std::string& name, bool regular, const std::string& xattrName, FileSystemKind* kind = nullptr);
 
 /*!
  * The checksum list of the digests stored on item's files, from the attributes alone: no contents are
