@@ -20,7 +20,6 @@ FindBar::FindBar(ReportView* view, QWidget* parent)
     m_field->setObjectName(QStringLiteral("findField"));
     m_field->setPlaceholderText(tr("Find"));
     m_field->setClearButtonEnabled(true);
-    m_field->installEventFilter(this);
     m_count->setObjectName(QStringLiteral("findCount"));
     auto* previous = new QToolButton(this);
     previous->setText(tr("Previous"));
@@ -42,6 +41,8 @@ FindBar::FindBar(ReportView* view, QWidget* parent)
     layout->addWidget(next);
     layout->addWidget(m_matchCase);
 
+    for (QWidget* control : std::initializer_list<QWidget*> { closing, m_field, previous, next, m_matchCase })
+        control->installEventFilter(this);
     connect(closing, &QToolButton::clicked, this, &FindBar::dismiss);
     connect(previous, &QToolButton::clicked, this, &FindBar::findPrevious);
     connect(next, &QToolButton::clicked, this, &FindBar::findNext);
@@ -137,16 +138,20 @@ void FindBar::updateCount()
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_field && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Escape) {
+    const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
+    const int pressed = key ? static_cast<QKeyEvent*>(event)->key() : 0;
+    // Escape belongs to the bar while one of its controls has the focus: taken as the window's shortcut, it
+    // would stop the runs instead of closing the bar.
+    if (pressed == Qt::Key_Escape) {
+        event->accept();
+        if (event->type() == QEvent::KeyPress)
             dismiss();
-            return true;
-        }
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            key->modifiers() & Qt::ShiftModifier ? findPrevious() : findNext();
-            return true;
-        }
+        return true;
+    }
+    if (watched == m_field && event->type() == QEvent::KeyPress
+        && (pressed == Qt::Key_Return || pressed == Qt::Key_Enter)) {
+        static_cast<QKeyEvent*>(event)->modifiers() & Qt::ShiftModifier ? findPrevious() : findNext();
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 ReportPane::ReportPane(QWidget* parent)
@@ -125,17 +126,30 @@ void ReportPane::setText(const QString& text)
     m_view->replaceText(text, ReportView::reportStyle(m_fontSize, m_view->palette()));
 }
 
+// The newest lines, and at the end of a run its totals, stay in sight; a user who scrolled up to read is
+// left where they are.
+template <typename Put> void ReportPane::followingTheEnd(Put put)
+{
+    const QScrollBar* bar = m_view->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    put(ReportView::reportStyle(m_fontSize, m_view->palette()));
+    if (atEnd)
+        m_view->scrollToEnd();
+}
+
 void ReportPane::appendText(const QString& text)
 {
-    m_view->appendText(text, ReportView::reportStyle(m_fontSize, m_view->palette()));
-    // The newest lines, and at the end of a run its totals, are in sight.
-    m_view->scrollToEnd();
+    followingTheEnd([&](const QTextCharFormat& style) { m_view->appendText(text, style); });
+}
+
+void ReportPane::insertChunk(qsizetype line, const ReportChunk& chunk)
+{
+    followingTheEnd([&](const QTextCharFormat& style) { m_view->insertChunk(line, chunk, style); });
 }
 
 void ReportPane::appendChunk(const ReportChunk& chunk)
 {
-    m_view->appendChunk(chunk, ReportView::reportStyle(m_fontSize, m_view->palette()));
-    m_view->scrollToEnd();
+    insertChunk(m_view->lineCount() - 1, chunk);
 }
 
 void ReportPane::restyle()

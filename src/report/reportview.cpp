@@ -117,6 +117,8 @@ void ReportView::replaceText(const QString& text, const QTextCharFormat& style)
     m_lineStarts.assign(1, 0);
     m_info.assign(1, LineInfo {});
     m_exact.clear();
+    m_digests.clear();
+    m_runRecords.clear();
     m_shownLines.clear();
     m_longestLine = 0;
     m_problemCount = 0;
@@ -139,14 +141,6 @@ void ReportView::appendText(const QString& text, const QTextCharFormat& style)
     append(text, nullptr, style);
 }
 
-void ReportView::appendChunk(const ReportChunk& chunk, const QTextCharFormat& style)
-{
-    const qsizetype first = lineCount() - 1; // the chunk's first line takes the place of the empty last one
-    for (const auto& [line, exact] : chunk.exact())
-        m_exact[first + qsizetype(line)] = exact;
-    append(chunk.text(), &chunk.lines(), style);
-}
-
 void ReportView::append(const QString& text, const std::vector<LineInfo>* infos, const QTextCharFormat& style)
 {
     if (text.isEmpty())
@@ -156,7 +150,11 @@ void ReportView::append(const QString& text, const std::vector<LineInfo>* infos,
         m_text = text; // shares the caller's characters instead of copying them
     else
         m_text += text;
-    const bool longer = indexFrom(end, infos);
+    textInserted(end, text, indexFrom(end, infos), style);
+}
+
+void ReportView::textInserted(qsizetype position, const QString& text, bool longer, const QTextCharFormat& style)
+{
     if (style != m_style) {
         setReportStyle(style);
     } else {
@@ -166,7 +164,7 @@ void ReportView::append(const QString& text, const std::vector<LineInfo>* infos,
         viewport()->update();
     }
     if (QAccessible::isActive()) {
-        QAccessibleTextInsertEvent insert(this, clampToInt(end), text);
+        QAccessibleTextInsertEvent insert(this, clampToInt(position), text);
         QAccessible::updateAccessibility(&insert);
     }
     emit textChanged();

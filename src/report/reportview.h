@@ -8,6 +8,7 @@
 #include <QStringView>
 #include <QTextCharFormat>
 
+#include <map>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -53,6 +54,18 @@ public:
     void appendText(const QString& text, const QTextCharFormat& style);
     /// Adds the lines of a sealed chunk at the end of the report, which ends in a line feed or is empty.
     void appendChunk(const ReportChunk& chunk, const QTextCharFormat& style);
+    /// Puts the lines of a sealed chunk before line; lineCount() - 1 appends. The lines below keep their
+    /// place on screen, and the selection stays on the characters it had.
+    void insertChunk(qsizetype line, const ReportChunk& chunk, const QTextCharFormat& style);
+    /// Keeps how a run ended with its last line, for JSON Lines.
+    void setRunRecord(qsizetype line, RunRecord record);
+    [[nodiscard]] const std::map<qsizetype, RunRecord>& runRecords() const
+    {
+        return m_runRecords;
+    }
+    /// The outcome of the line as JSON Lines give it (path, result, reason, digest); the line must be one of
+    /// an outcome (LineInfo::Outcome).
+    [[nodiscard]] orvane::Outcome outcomeOfLine(qsizetype line) const;
     /// Shows the report in another style: its font and its text colour.
     void setReportStyle(const QTextCharFormat& style);
 
@@ -184,6 +197,9 @@ private:
     // Indexes the lines that begin after position, the old end of the text; infos: what they are.
     bool indexFrom(qsizetype position, const std::vector<LineInfo>* infos = nullptr);
     void append(const QString& text, const std::vector<LineInfo>* infos, const QTextCharFormat& style);
+    void takeDigests(qsizetype first, const ReportChunk& chunk);
+    /// Tells the style, the scroll bars, the screen and assistive tools of text put in at position.
+    void textInserted(qsizetype position, const QString& text, bool longer, const QTextCharFormat& style);
     void copyPath(qsizetype line) const;
     [[nodiscard]] std::unique_ptr<QTextLayout> layoutOf(qsizetype line) const;
     [[nodiscard]] qreal lineX() const;
@@ -200,6 +216,8 @@ private:
     std::vector<qsizetype> m_lineStarts { 0 };
     std::vector<LineInfo> m_info { LineInfo {} }; // one a line
     std::unordered_map<qsizetype, ExactBytes> m_exact; // by line
+    std::vector<orvane::Digest> m_digests; // by line, as far as the last line with one
+    std::map<qsizetype, RunRecord> m_runRecords; // by a run's last line
     qsizetype m_longestLine = 0; // the line with the most characters
     std::vector<qsizetype> m_shownLines { 0 }; // the lines problems only shows, in order
     qsizetype m_problemCount = 0;

@@ -28,7 +28,7 @@ RunPanel::RunPanel(QWidget* parent)
     , m_checkButton(new QPushButton(tr("&Check"), this))
     , m_tagButton(new QPushButton(tr("&Tag"), this))
     , m_retagButton(new QPushButton(tr("&Retag"), this))
-    , m_stopButton(new QPushButton(tr("Stop"), this))
+    , m_stopButton(new QPushButton(tr("&Stop"), this))
     , m_busyIndicator(new BusyIndicator(this))
     , m_buttonRow(new QHBoxLayout)
     , m_progressRow(new QWidget(this))
@@ -43,7 +43,7 @@ RunPanel::RunPanel(QWidget* parent)
     m_retagButton->setObjectName(QStringLiteral("theRetagButton"));
     m_retagButton->setToolTip(tr("Store digests that are missing or differ; leave matching ones alone."));
     m_stopButton->setObjectName(QStringLiteral("stopButton"));
-    m_stopButton->setToolTip(tr("Finish the files in hand and start no other (Escape)."));
+    m_stopButton->setToolTip(tr("Finish the files in hand and start no other (Alt+S, or Escape in the report)."));
     m_stopButton->setEnabled(false);
     m_busyIndicator->setObjectName(QStringLiteral("progressSpinner"));
     m_busyIndicator->hide();

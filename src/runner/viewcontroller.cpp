@@ -3,10 +3,14 @@
 #include "report/reportfile.h"
 #include "report/reportpane.h"
 #include "report/reportview.h"
+#include "runner/itemname.h"
 #include "runner/runpanel.h"
 
+#include <QCheckBox>
 #include <QKeySequence>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -24,7 +28,10 @@ ViewController::ViewController(QWidget* parent)
     layout->addWidget(m_reportPane, 1);
 
     m_progressTimer.setInterval(100);
-    connect(&m_progressTimer, &QTimer::timeout, this, &ViewController::showProgress);
+    connect(&m_progressTimer, &QTimer::timeout, this, [this] {
+        showPendingLines();
+        showProgress();
+    });
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &ViewController::stopRuns);
     escape->setContext(Qt::WidgetWithChildrenShortcut);
     connect(m_runPanel->stopButton(), &QPushButton::clicked, this, &ViewController::stopRuns);
@@ -33,6 +40,43 @@ ViewController::ViewController(QWidget* parent)
     connect(m_runPanel->retagButton(), &QPushButton::clicked, this, &ViewController::retagButton);
     connect(m_reportPane->view(), &ReportView::showInFilesRequested, this, &ViewController::showInFilesRequested);
     connect(m_reportPane->view(), &ReportView::openRequested, this, &ViewController::openRequested);
+}
+
+// Tag replaces digests that may be the only evidence of a change; a second request while the question is up
+// brings it forward rather than asking twice.
+void ViewController::askBeforeTag()
+{
+    if (m_tagQuestion && m_tagQuestion->isVisible()) {
+        m_tagQuestion->raise();
+        m_tagQuestion->activateWindow();
+        return;
+    }
+    auto* question = new QMessageBox(QMessageBox::Warning,
+        QStringLiteral("Orvane"),
+        tr("Replace the stored digests in %1?").arg(ItemName::displayName(m_item->path)),
+        QMessageBox::NoButton,
+        this);
+    question->setObjectName(QStringLiteral("tagQuestion"));
+    question->setInformativeText(
+        tr("Tag stores a new digest for every file, also for files whose contents changed since they were "
+           "tagged: their change will no longer show. Retag replaces only digests of files that were modified, "
+           "and adds missing ones."));
+    QPushButton* tag = question->addButton(tr("Tag"), QMessageBox::AcceptRole);
+    QPushButton* cancel = question->addButton(QMessageBox::Cancel);
+    question->setDefaultButton(cancel);
+    question->setEscapeButton(cancel);
+    question->setCheckBox(new QCheckBox(tr("Don't ask again"), question));
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    question->setWindowModality(Qt::WindowModal);
+    connect(question, &QMessageBox::finished, this, [this, question, tag] {
+        if (question->clickedButton() != tag || m_closed)
+            return;
+        if (question->checkBox()->isChecked())
+            QSettings().setValue(QLatin1String(askBeforeTagKey), false);
+        runOperation(orvane::Operation::Tag);
+    });
+    m_tagQuestion = question;
+    question->open();
 }
 
 void ViewController::setItem(const orvane::Item& item)
@@ -63,6 +107,13 @@ double ViewController::fontSize() const
 void ViewController::setReportText(const QString& text)
 {
     m_reportPane->setText(text);
+    // Runs still going start their parts afresh after the new text; those that ended had theirs in the old one.
+    m_firstPartLine = m_reportPane->view()->lineCount() - 1;
+    m_parts.clear();
+    for (const auto& [id, run] : m_runs) {
+        m_parts.push_back({ id, 0 });
+        run->notices = 0;
+    }
 }
 
 void ViewController::appendReportText(const QString& text)

@@ -23,6 +23,7 @@ void useTestSettings()
     QVERIFY2(!settings.fileName().startsWith(QDir::homePath() + QStringLiteral("/.config/")),
         "the tests would write the user's own settings");
     settings.clear();
+    settings.setValue(QLatin1String(ViewController::askBeforeTagKey), false);
     QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
     // The update check at launch asks a closed port here: no request leaves the machine.
     qputenv("ORVANE_UPDATE_MANIFEST_URL", "http://127.0.0.1:9/update.plist");
@@ -39,15 +40,18 @@ QMessageBox* messageBox(const char* name)
     return nullptr;
 }
 
-void answerStopQuestion(const QString& button)
+QString answer(const char* name, const QString& button)
 {
-    QTRY_VERIFY(messageBox("stopQuestion"));
-    QMessageBox* question = messageBox("stopQuestion");
-    QCOMPARE(question->text(), QStringLiteral("Stop the run and close?"));
-    for (QAbstractButton* choice : question->buttons())
-        if (choice->text() == button)
-            return choice->click();
-    QFAIL("the question has no such button");
+    (void)QTest::qWaitFor([name] { return messageBox(name) != nullptr; });
+    QMessageBox* box = messageBox(name);
+    for (QAbstractButton* choice : box ? box->buttons() : QList<QAbstractButton*>())
+        if (choice->text() == button) {
+            const QString text = box->text();
+            choice->click();
+            return text;
+        }
+    QTest::qFail("the box has no such button", __FILE__, __LINE__);
+    return {};
 }
 
 QFileDialog* fileDialog(QWidget* parent)

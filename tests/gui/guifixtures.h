@@ -16,13 +16,14 @@
 
 namespace guifixtures {
 
-/// Settings go to a test location (never the user's), under Orvane's names, and start empty.
+/// Settings go to a test location (never the user's), under Orvane's names, and start empty but for Tag's
+/// question, which only the tests of that question ask.
 void useTestSettings();
 
 /// The message box on screen with this object name ("errorAlert", "updateOffer", "stopQuestion"), if any.
 QMessageBox* messageBox(const char* name);
-/// Waits for the question "Stop the run and close?" and clicks its button with this text.
-void answerStopQuestion(const QString& button);
+/// Waits for the message box with this object name and clicks its button with this text; returns the box's text.
+QString answer(const char* name, const QString& button);
 QFileDialog* fileDialog(QWidget* parent);
 /// Types path into that dialog and presses Enter; a question whether to replace a file is answered Yes.
 void confirmFileDialog(QWidget* parent, const QString& path);

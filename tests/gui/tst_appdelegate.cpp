@@ -456,7 +456,7 @@ private slots:
         QTRY_VERIFY(gate.waiting() >= 1);
 
         child<QAction>(window, "quitAction")->trigger();
-        answerStopQuestion(QStringLiteral("Stop and Close"));
+        answer("stopQuestion", QStringLiteral("Stop and Close"));
         QTRY_VERIFY(!window->isVisible());
         QCOMPARE(quit.count(), 0);
         QCOMPARE(app.documents().size(), 1);
@@ -481,7 +481,8 @@ private slots:
         const QByteArray decoy = QFile::encodeName(dir.path()) + "/caf\xef\xbf\xbd"; // U+FFFD
         makeFile(folder, "a", "a");
         makeFile(decoy, "a", "a");
-        qputenv("XDG_CONFIG_HOME", dir.path().toUtf8()); // their settings
+        qputenv("XDG_CONFIG_HOME", dir.path().toUtf8()); // their settings: Tag starts without its question
+        writeFile(dir.filePath("Orvane/Orvane.conf"), "[General]\naskBeforeTag=false\n");
         const auto tagged = [](const QByteArray& file) {
             char value[64];
             return ::getxattr(file.constData(), "user.co.sablewickfern.kelmor.hash#S", value, sizeof value) == 32;

@@ -199,10 +199,10 @@ private slots:
         QSignalSpy ended(controller, &ViewController::runEnded);
 
         QVERIFY(!window->close());
-        answerStopQuestion(QStringLiteral("Cancel"));
+        QCOMPARE(answer("stopQuestion", QStringLiteral("Cancel")), QStringLiteral("Stop the run and close?"));
         QVERIFY(window->isVisible());
         QVERIFY(!window->close());
-        answerStopQuestion(QStringLiteral("Stop and Close"));
+        answer("stopQuestion", QStringLiteral("Stop and Close"));
         QTRY_VERIFY(!window->isVisible());
         QVERIFY(document); // kept while its runs finish the files in hand
         QCOMPARE(controller->runsInFlight(), 2);

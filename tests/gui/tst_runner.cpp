@@ -1,6 +1,12 @@
 #include "guifixtures.h"
+#include "report/reportpane.h"
 #include "runner/busyindicator.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QSettings>
 #include <QTimer>
 
 #include <cerrno>
@@ -61,6 +67,10 @@ private slots:
         useTestSettings();
         SKIP_WITHOUT_USER_ATTRIBUTES();
     }
+    void cleanup()
+    {
+        QSettings().setValue(QLatin1String(ViewController::askBeforeTagKey), false);
+    }
 
     // Files for each outcome Check and Retag tell apart, with names a text view would rewrite.
     void reportsReachTheWindow_data()
@@ -106,16 +116,44 @@ private slots:
         QCOMPARE(lines, told.replaceInStrings(QStringLiteral("%1"), QDir(dir.path()).dirName()));
     }
 
+    // Lines reach the window as files are done: while the read of the file walked last is held, the problems
+    // before it are shown and counted; the totals come when it ends.
+    void linesAsFilesAreDone()
+    {
+        QTemporaryDir dir;
+        QStringList files;
+        for (int i = 0; i < 6; ++i) {
+            writeFile(files.emplace_back(dir.filePath(QStringLiteral("f%1").arg(i))), "tagged");
+            tagCorrectly(files.last());
+            writeFile(files.last(), "changed");
+        }
+        const QByteArray report = engineReport(Operation::Check, dir.path());
+        const QByteArray last = report.split('\n').at(5);
+        const auto held = std::find_if(files.begin(), files.end(), [&last](const QString& file) {
+            return last.contains(QByteArray(QFile::encodeName(file) + ' '));
+        });
+        Window window(dir.path());
+        window.controller.setReadFunction(window.gate.reader(QFile::encodeName(*held).constData()));
+        window.click(Operation::Check);
+        QTRY_COMPARE(window.gate.waiting(), 1);
+        QTRY_COMPARE(window.report(), report.left(report.indexOf(last)));
+        QVERIFY(child<QLabel>(&window.controller, "problemsLine")->text().startsWith("5 lines are warnings"));
+        window.gate.open();
+        QVERIFY(window.ended.wait());
+        QCOMPARE(window.report(), report);
+    }
+
     // The run reads off the GUI thread: while a read is held, the window answers.
     void runBeforeDuringAfter_data()
     {
         QTest::addColumn<QString>("item");
-        QTest::addColumn<int>("stop"); // 0: none, 1: the Stop button, 2: Escape
+        QTest::addColumn<int>("stop"); // 0: none, 1: the Stop button, 2: Escape, 3: Escape in the find bar
         QTest::addColumn<int>("tagged"); // -1: the files in hand, fewer than all
         QTest::newRow("folder") << QString() << 0 << 10;
         QTest::newRow("single file") << QStringLiteral("a0") << 0 << 1;
         QTest::newRow("Stop") << QString() << 1 << -1;
         QTest::newRow("Escape") << QString() << 2 << -1;
+        QTest::newRow("Escape closes the find bar, the run goes on") << QString() << 3 << 10;
     }
     void runBeforeDuringAfter()
     {
@@ -146,9 +184,15 @@ private slots:
             press(&window.controller, "stopButton");
         if (stop == 2)
             QTest::keyClick(&window.controller, Qt::Key_Escape);
+        if (stop == 3) {
+            window.controller.reportPane()->find();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QVERIFY(child<QWidget>(&window.controller, "findBar")->isHidden());
+        }
         window.gate.open();
         QVERIFY(window.ended.wait());
         QVERIFY(!window.busy() && !window.stoppable());
+        stop = stop == 3 ? 0 : stop;
         const auto stored = std::count_if(files.begin(), files.end(), [](const QString& file) {
             return attribute(file) == std::optional(digestOfFile(file));
         });
@@ -179,9 +223,10 @@ private slots:
             errno = EIO;
             return -1;
         });
-        window.click(Operation::Check);
+        window.click(Operation::Check); // keeps the held run's part of the report
         QVERIFY(window.ended.wait());
-        QVERIFY(!window.report().isEmpty());
+        const QByteArray failed = window.report();
+        QVERIFY(!failed.isEmpty());
         QVERIFY(!window.busy() && window.stoppable());
 
         window.controller.setReadFunction(window.gate.reader());
@@ -191,7 +236,54 @@ private slots:
         window.gate.open();
         QTRY_COMPARE(window.ended.count(), 10);
         QCOMPARE(window.gate.peak(), 8);
-        QCOMPARE(window.report(), engineReport(Operation::Check, dir.path()).repeated(9));
+        const QByteArray report = engineReport(Operation::Check, dir.path());
+        QCOMPARE(window.report(), report + failed + report.repeated(8));
+    }
+
+    // Tag asks first, over its window; Cancel, the default, writes nothing, and "Don't ask again" is kept.
+    void tagAsksFirst_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("dontAsk");
+        QTest::newRow("Cancel") << QString() << "Cancel" << true;
+        QTest::newRow("Tag") << QString() << "Tag" << false;
+        QTest::newRow("Tag, don't ask again") << QString() << "Tag" << true;
+        QTest::newRow("a single file") << QStringLiteral("a") << "Tag" << false;
+    }
+    void tagAsksFirst()
+    {
+        QFETCH(QString, item);
+        QFETCH(QString, button);
+        QFETCH(bool, dontAsk);
+        QSettings().setValue(QLatin1String(ViewController::askBeforeTagKey), true);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("a"), "a");
+        const QString path = item.isEmpty() ? dir.path() : dir.filePath(item);
+        Window window(path);
+        window.controller.resize(640, 400);
+        window.controller.setReportText(QStringLiteral("earlier\n"));
+        window.click(Operation::Tag);
+        window.click(Operation::Tag); // brings the same question forward
+        QTRY_VERIFY(messageBox("tagQuestion"));
+        QMessageBox* question = messageBox("tagQuestion");
+        QCOMPARE(question->defaultButton()->text(), QStringLiteral("Cancel"));
+        QTRY_VERIFY((question->geometry().center() - window.controller.geometry().center()).manhattanLength() < 8);
+        question->checkBox()->setChecked(dontAsk);
+        QCOMPARE(answer("tagQuestion", button),
+            QStringLiteral("Replace the stored digests in %1?").arg(QFileInfo(path).fileName()));
+        if (button == QStringLiteral("Tag"))
+            QVERIFY(window.ended.wait());
+        QCOMPARE(attribute(dir.filePath("a")).has_value(), button == QStringLiteral("Tag"));
+        QCOMPARE(window.ended.count(), button == QStringLiteral("Tag") ? 1 : 0);
+        QCOMPARE(window.report().startsWith("earlier"), button == QStringLiteral("Cancel"));
+        const bool asks = !dontAsk || button == QStringLiteral("Cancel");
+        QCOMPARE(QSettings().value(QLatin1String(ViewController::askBeforeTagKey)).toBool(), asks);
+        window.click(Operation::Tag);
+        if (asks)
+            answer("tagQuestion", QStringLiteral("Cancel"));
+        else
+            QVERIFY(window.ended.wait());
     }
 
     // On a read-only volume Tag's notices reach the window ahead of the run's own text.
