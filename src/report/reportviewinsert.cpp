@@ -59,7 +59,8 @@ void ReportView::insertChunk(qsizetype line, const ReportChunk& chunk, const QTe
     m_text.insert(at, text);
 
     std::vector<qsizetype> starts { at };
-    for (qsizetype feed = text.indexOf(u'\n'); feed >= 0 && feed + 1 < text.size(); feed = text.indexOf(u'\n', feed + 1))
+    for (qsizetype feed = text.indexOf(u'\n'); feed >= 0 && feed + 1 < text.size();
+         feed = text.indexOf(u'\n', feed + 1))
         starts.push_back(at + feed + 1);
     for (auto start = m_lineStarts.begin() + line; start != m_lineStarts.end(); ++start)
         *start += text.size();
@@ -95,7 +96,8 @@ void ReportView::insertChunk(qsizetype line, const ReportChunk& chunk, const QTe
     textInserted(at, text, longer, style);
     // What the user was reading stays where it was.
     if (topLine >= line && verticalScrollBar()->value() > 0)
-        verticalScrollBar()->setValue(int(std::min<qsizetype>(rowOfLine(topLine + count), std::numeric_limits<int>::max())));
+        verticalScrollBar()->setValue(
+            int(std::min<qsizetype>(rowOfLine(topLine + count), std::numeric_limits<int>::max())));
 }
 
 void ReportView::setRunRecord(qsizetype line, RunRecord record)

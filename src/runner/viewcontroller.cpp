@@ -1,9 +1,13 @@
 #include "viewcontroller.h"
 
+#include "integrity/tagstore.h"
+#include "operations/checksumexport.h"
 #include "report/reportfile.h"
 #include "report/reportpane.h"
 #include "report/reportview.h"
+#include "report/savedialog.h"
 #include "runner/itemname.h"
+#include "runner/jobtracker.h"
 #include "runner/runpanel.h"
 
 #include <QCheckBox>
@@ -14,6 +18,8 @@
 #include <QShortcut>
 #include <QShowEvent>
 #include <QVBoxLayout>
+
+#include <exception>
 
 ViewController::ViewController(QWidget* parent)
     : QWidget(parent)
@@ -133,16 +139,70 @@ void ViewController::decFontSize()
 
 void ViewController::exportText()
 {
-    // The bytes of this moment: a run that ends while the dialog is open does not change what is written.
-    const QByteArray bytes = reportBytes();
-    const QByteArray openedFile = m_item && !m_item->isFolder ? QByteArray::fromStdString(m_item->path) : QByteArray();
-    ReportFile::saveWithDialog(
-        this,
+    // The report of this moment: a run that ends while the dialog is open does not change what is written.
+    const QByteArray text = reportBytes();
+    const QByteArray json = ReportFile::jsonLines(*m_reportPane->view());
+    const QList<SaveDialog::FileType> types { { tr("Report (*.txt)"), QStringLiteral("txt") },
+        { tr("JSON Lines (*.jsonl)"), QStringLiteral("jsonl") },
+        { tr("Checksum list (*.sha256)"), QStringLiteral("sha256") } };
+    SaveDialog::open(this,
         tr("Export Report"),
-        window()->windowTitle(),
-        openedFile,
-        [bytes] { return bytes; },
-        [this](const QString& message) { emit errorOccurred(message); });
+        ReportFile::proposedName(window()->windowTitle()),
+        types,
+        [this, text, json](const QString& path, int type) {
+            if (type == 2)
+                exportChecksumList(path);
+            else
+                writeFile(path, type == 0 ? text : json);
+        });
+}
+
+void ViewController::writeFile(const QString& path, const QByteArray& bytes)
+{
+    const QByteArray openedFile = m_item && !m_item->isFolder ? QByteArray::fromStdString(m_item->path) : QByteArray();
+    const QString failure = ReportFile::write(path, bytes, openedFile);
+    if (!failure.isEmpty())
+        emit errorOccurred(failure);
+}
+
+// What orvane-cli export writes for the item: the digests stored on its files now, read off the GUI thread.
+void ViewController::exportChecksumList(const QString& path)
+{
+    struct Listed
+    {
+        QByteArray list;
+        qsizetype unlisted = 0;
+        std::optional<orvane::Failure> failure;
+    };
+    if (!m_item)
+        return;
+    const orvane::Item item = *m_item;
+    JobTracker::start(
+        m_processingQueue,
+        this,
+        [item] {
+            Listed listed;
+            try {
+                orvane::ExportSinks sinks;
+                sinks.line = [&listed](const std::string& line) { listed.list += QByteArray::fromStdString(line); };
+                sinks.problem = [&listed](const std::string&, const std::string&) { ++listed.unlisted; };
+                listed.failure = orvane::exportChecksums(item, false, orvane::theXattrName, sinks);
+            } catch (const std::exception& error) {
+                listed.failure = orvane::Failure { 0, error.what() };
+            }
+            return listed;
+        },
+        [this, path, item](const Listed& listed) {
+            if (listed.failure)
+                return emit errorOccurred(
+                    tr("The folder %1 could not be read: %2.")
+                        .arg(ItemName::shownPath(item.path), QString::fromStdString(listed.failure->reason)));
+            writeFile(path, listed.list);
+            if (listed.unlisted > 0)
+                emit errorOccurred(
+                    tr("The checksum list %1 leaves out %2 with no stored digest.")
+                        .arg(path, listed.unlisted == 1 ? tr("1 file") : tr("%1 files").arg(listed.unlisted)));
+        });
 }
 
 void ViewController::showEvent(QShowEvent* event)

@@ -102,6 +102,7 @@ public slots:
     void appendReportText(const QString& text);
     void incFontSize();
     void decFontSize();
+    /// Export: the report as text or JSON Lines as it is now, or the checksum list of the item's stored digests.
     void exportText();
 
     /// Runs each time the view is shown: a view without a run in progress shows no busy indicator.
@@ -135,6 +136,8 @@ private:
     // The runner; see runner.cpp.
     void runOperation(orvane::Operation operation);
     void askBeforeTag();
+    void writeFile(const QString& path, const QByteArray& bytes);
+    void exportChecksumList(const QString& path);
     void startRun(orvane::Operation operation);
     /// Shows the lines the runs have made since the last look.
     void showPendingLines();

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDBusConnectionInterface>
 #include <QDBusMetaType>
 #include <QDesktopServices>
@@ -403,6 +404,8 @@ private slots:
         const QList<QByteArray> names { "caf\xe9.txt", "ctrl\x01name.txt" };
         for (const QByteArray& name : names)
             makeFile(root, name, name);
+        const QByteArray tagged = root + '/' + names[0];
+        QVERIFY(::setxattr(tagged.constData(), "user.co.sablewickfern.kelmor.hash#S", sha256(names[0]), 32, 0) == 0);
         AppDelegate app;
         DocumentWindow* window = windowOf(app.openItem(root));
         ViewController* controller = window->viewController();
@@ -412,6 +415,22 @@ private slots:
         child<QAction>(window, "saveAction")->trigger();
         confirmFileDialog(controller, dir.filePath("report.text"));
         QCOMPARE(contentsOf(dir.filePath("report.text")), runProgram(CLI_PATH, { "check", dir.filePath("tree") }).out);
+        // Export in each type writes what orvane-cli writes, the extension following the type.
+        const QStringList commands[] = { { "check" }, { "--format=jsonl", "check" }, { "export" } };
+        for (int type = 0; type < 3; ++type) {
+            child<QAction>(window, "exportAction")->trigger();
+            for (int down = 0; down < type; ++down)
+                QTest::keyClick(child<QComboBox>(fileDialog(controller), "fileTypeCombo"), Qt::Key_Down);
+            confirmFileDialog(controller, dir.filePath("export"));
+            const QString file = dir.filePath("export.") + QStringList { "txt", "jsonl", "sha256" }.at(type);
+            QTRY_VERIFY(QFile::exists(file));
+            QCOMPARE(contentsOf(file), runProgram(CLI_PATH, commands[type] + QStringList { dir.filePath("tree") }).out);
+        }
+        QTRY_VERIFY(messageBox("errorAlert"));
+        QCOMPARE(messageBox("errorAlert")->informativeText(),
+            QStringLiteral("The checksum list %1 leaves out 1 file with no stored digest.")
+                .arg(dir.filePath("export.sha256")));
+        answer("errorAlert", "OK");
 
         FakeFileManager files;
         PageCatcher opened;

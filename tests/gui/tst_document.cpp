@@ -81,9 +81,11 @@ private slots:
         command();
         QFileDialog* dialog = fileDialog(controller);
         QCOMPARE(dialog->windowModality(), Qt::WindowModal);
-        QCOMPARE(
-            QFileInfo(dialog->selectedFiles().value(0)).fileName(), QStringLiteral("Orvane_Holiday photos.txt.text"));
-        QCOMPARE(dialog->nameFilters(), QStringList({ "text (*.text)", "txt (*.txt)" }));
+        QCOMPARE(QFileInfo(dialog->selectedFiles().value(0)).fileName(),
+            save ? QStringLiteral("Orvane_Holiday photos.txt.text") : QStringLiteral("Orvane_Holiday photos.txt.txt"));
+        QCOMPARE(dialog->nameFilters(),
+            save ? QStringList({ "text (*.text)", "txt (*.txt)" })
+                 : QStringList({ "Report (*.txt)", "JSON Lines (*.jsonl)", "Checksum list (*.sha256)" }));
         QSignalSpy ended(controller, &ViewController::runEnded);
         press(controller, "theCheckButton");
         QVERIFY(ended.wait());
