@@ -432,18 +432,37 @@ private slots:
                 .arg(dir.filePath("export.sha256")));
         answer("errorAlert", "OK");
 
-        FakeFileManager files;
-        PageCatcher opened;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "openPage");
+        // A stand-in for xdg-open logs what it is asked to open and exits with the status in its .status file.
+        const QString opener = dir.filePath("bin/xdg-open");
+        writeFile(opener, "#!/bin/sh\necho \"$1\" >> \"$0.log\"\nexit $(cat \"$0.status\")\n");
+        writeFile(opener + ".status", "0");
+        QVERIFY(QFile::setPermissions(opener, QFile::ReadOwner | QFile::ExeOwner));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(dir.filePath("bin")) + ':' + path);
+        std::optional<FakeFileManager> files(std::in_place);
         auto* view = child<ReportView>(controller, "outputTextbox");
-        for (const QByteArray& name : names) {
+        QByteArray log;
+        for (int pass = 0; pass < 3; ++pass) { // the last one with nothing to answer
+            const QByteArray& name = names[pass % 2];
             const QByteArray address = "file://" + QByteArray(root + '/' + name).toPercentEncoding("/");
             const QString shown = QString::fromLatin1(name).replace(u'\x01', QStringLiteral("\\x01"));
             const qsizetype line = view->lineOfPosition(view->text().indexOf(name == names[0] ? "caf\\xe9" : shown));
             const QPoint at = view->characterRect(view->lineStart(line)).center();
+            if (pass == 2) {
+                files.reset();
+                writeFile(opener + ".status", "3");
+            }
             QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
-            QTRY_COMPARE(files.shown.value(0), QString::fromLatin1(address));
-            files.shown.clear();
+            if (pass < 2) {
+                QTRY_COMPARE(files->shown.value(0), QString::fromLatin1(address));
+                files->shown.clear();
+            } else {
+                QTRY_VERIFY(messageBox("errorAlert"));
+                QCOMPARE(messageBox("errorAlert")->informativeText(),
+                    dir.filePath("tree/caf\\xe9.txt could not be shown: no file manager answered."));
+                answer("errorAlert", "OK");
+                log += "file://" + QFile::encodeName(dir.filePath("tree")).toPercentEncoding("/") + '\n';
+            }
             for (const QString action : { "Copy &Path", "&Open" }) {
                 QContextMenuEvent menu(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
                 QCoreApplication::sendEvent(view->viewport(), &menu);
@@ -454,9 +473,14 @@ private slots:
                 QApplication::activePopupWidget()->close();
             }
             QCOMPARE(QGuiApplication::clipboard()->mimeData()->urls().value(0).toEncoded(), address);
-            QCOMPARE(opened.opened.takeFirst().toEncoded(), address);
+            log += address + '\n';
+            QTRY_COMPARE(contentsOf(opener + ".log"), log);
         }
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QTRY_VERIFY(messageBox("errorAlert"));
+        QCOMPARE(messageBox("errorAlert")->informativeText(),
+            dir.filePath("tree/caf\\xe9.txt could not be opened: no application or file manager answered."));
+        answer("errorAlert", "OK");
+        qputenv("PATH", path);
     }
 
     // After Stop and Close the program ends once the run has finished the file in hand, starting no other.
