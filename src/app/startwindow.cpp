@@ -59,6 +59,9 @@ void StartWindow::refreshRecentItems()
         auto* item = new QListWidgetItem(ItemName::shownPath(path.toStdString()), m_recentList);
         item->setData(Qt::UserRole, path);
     }
+    // An empty list says so rather than look broken; the line can be neither chosen nor opened.
+    if (m_recentList->count() == 0)
+        (new QListWidgetItem(tr("No recent items"), m_recentList))->setFlags(Qt::NoItemFlags);
 }
 
 void StartWindow::showEvent(QShowEvent* event)

@@ -104,6 +104,7 @@ bool FindBar::find(qsizetype from, bool forward)
             const qsizetype line = m_view->lineOfPosition(at);
             if (m_view->isLineShown(line)) {
                 m_view->select(at, at + needle.size());
+                updateCount();
                 return true;
             }
             from = forward ? m_view->lineEnd(line) + 1 : m_view->lineStart(line) - 1;
@@ -112,28 +113,31 @@ bool FindBar::find(qsizetype from, bool forward)
     return false;
 }
 
-qsizetype FindBar::matchCount() const
-{
-    const QString needle = m_field->text();
-    if (needle.isEmpty())
-        return 0;
-    const QString& text = m_view->text();
-    const Qt::CaseSensitivity sensitivity = m_matchCase->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    qsizetype count = 0;
-    for (qsizetype at = text.indexOf(needle, 0, sensitivity); at >= 0;
-         at = text.indexOf(needle, at + needle.size(), sensitivity))
-        count += m_view->isLineShown(m_view->lineOfPosition(at)) ? 1 : 0;
-    return count;
-}
-
 void FindBar::updateCount()
 {
-    if (isHidden() || m_field->text().isEmpty()) {
+    const QString needle = m_field->text();
+    if (isHidden() || needle.isEmpty()) {
         m_count->clear();
         return;
     }
-    const qsizetype count = matchCount();
-    m_count->setText(count == 0 ? tr("No matches") : count == 1 ? tr("1 match") : tr("%1 matches").arg(count));
+    // The matches in the lines shown, counted without overlaps, and which of them is selected.
+    const QString& text = m_view->text();
+    const Qt::CaseSensitivity sensitivity = m_matchCase->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    const bool selected = m_view->selectionEnd() - m_view->selectionStart() == needle.size();
+    qsizetype count = 0;
+    qsizetype current = 0;
+    for (qsizetype at = text.indexOf(needle, 0, sensitivity); at >= 0;
+         at = text.indexOf(needle, at + needle.size(), sensitivity)) {
+        if (!m_view->isLineShown(m_view->lineOfPosition(at)))
+            continue;
+        ++count;
+        if (selected && at == m_view->selectionStart())
+            current = count;
+    }
+    m_count->setText(count == 0 ? tr("No matches")
+            : current > 0       ? tr("%1 of %2").arg(current).arg(count)
+            : count == 1        ? tr("1 match")
+                                : tr("%1 matches").arg(count));
 }
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event)

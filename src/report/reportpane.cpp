@@ -19,6 +19,7 @@ ReportPane::ReportPane(QWidget* parent)
     , m_fontSize(FontSize::startingSize())
 {
     m_view->setObjectName(QStringLiteral("outputTextbox"));
+    m_view->setPlaceholderText(tr("Check compares every file with its stored digest; Tag stores them."));
     m_problemsLine->setObjectName(QStringLiteral("problemsLine"));
     m_problemsLine->hide();
     m_problemsButton->setObjectName(QStringLiteral("problemsButton"));

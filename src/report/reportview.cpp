@@ -106,6 +106,12 @@ void ReportView::setReportStyle(const QTextCharFormat& style)
     viewport()->update();
 }
 
+void ReportView::setPlaceholderText(const QString& text)
+{
+    m_placeholder = text;
+    viewport()->update();
+}
+
 void ReportView::replaceText(const QString& text, const QTextCharFormat& style)
 {
     if (text.constData() == m_text.constData() && text.size() == m_text.size()) {
@@ -382,6 +388,13 @@ void ReportView::paintEvent(QPaintEvent* /*event*/)
     const qreal x = lineX();
     const qreal widest = m_widest;
     qreal y = margin;
+    if (m_text.isEmpty() && !m_placeholder.isEmpty()) {
+        painter.setPen(colours.color(QPalette::PlaceholderText));
+        painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
+            Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+            m_placeholder);
+        painter.setPen(m_color);
+    }
     for (qsizetype row = verticalScrollBar()->value(); row < rowCount() && y < viewport()->height();
          ++row, y += m_rowHeight) {
         const qsizetype line = lineOfRow(row);

@@ -68,6 +68,8 @@ public:
     [[nodiscard]] orvane::Outcome outcomeOfLine(qsizetype line) const;
     /// Shows the report in another style: its font and its text colour.
     void setReportStyle(const QTextCharFormat& style);
+    /// The hint an empty report shows, dimmed.
+    void setPlaceholderText(const QString& text);
 
     /// The report's characters exactly as they were put in (chunks: as shown).
     [[nodiscard]] const QString& text() const
@@ -222,6 +224,7 @@ private:
     std::vector<qsizetype> m_shownLines { 0 }; // the lines problems only shows, in order
     qsizetype m_problemCount = 0;
     bool m_problemsOnly = false;
+    QString m_placeholder;
     QTextCharFormat m_style;
     QFont m_font;
     QFont m_markFont; // the marks: a colour emoji font first, as the monospace font may have plain ones

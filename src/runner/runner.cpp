@@ -91,7 +91,6 @@ void ViewController::runOperation(Operation operation)
         emit errorOccurred(fromEngine(failure->reason));
         return;
     }
-    m_runPanel->setBusy(true);
     // A run started while others go on keeps their lines: the report is theirs too.
     if (m_runs.empty())
         setReportText(QString());
@@ -205,7 +204,6 @@ void ViewController::finishRun(int id, RunEnd& end)
     const std::unique_ptr<Run> run = std::move(m_runs.at(id));
     m_runs.erase(id);
     if (!m_closed) {
-        m_runPanel->setBusy(false);
         showProgress();
         if (end.result.failure) {
             // Nothing was walked, so no totals: say why rather than leave the window spinning.

@@ -3,7 +3,6 @@
 #include "operations/printablepath.h"
 #include "operations/progresstext.h"
 #include "operations/runprogress.h"
-#include "runner/busyindicator.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -29,7 +28,6 @@ RunPanel::RunPanel(QWidget* parent)
     , m_tagButton(new QPushButton(tr("&Tag"), this))
     , m_retagButton(new QPushButton(tr("&Retag"), this))
     , m_stopButton(new QPushButton(tr("&Stop"), this))
-    , m_busyIndicator(new BusyIndicator(this))
     , m_buttonRow(new QHBoxLayout)
     , m_progressRow(new QWidget(this))
     , m_progressBar(new QProgressBar(m_progressRow))
@@ -45,15 +43,12 @@ RunPanel::RunPanel(QWidget* parent)
     m_stopButton->setObjectName(QStringLiteral("stopButton"));
     m_stopButton->setToolTip(tr("Finish the files in hand and start no other (Alt+S, or Escape in the report)."));
     m_stopButton->setEnabled(false);
-    m_busyIndicator->setObjectName(QStringLiteral("progressSpinner"));
-    m_busyIndicator->hide();
 
     m_buttonRow->addWidget(m_checkButton);
     m_buttonRow->addWidget(m_tagButton);
     m_buttonRow->addWidget(m_retagButton);
     m_buttonRow->addWidget(m_stopButton);
     m_buttonRow->addStretch();
-    m_buttonRow->addWidget(m_busyIndicator);
 
     // The newest run's progress: a bar, one line of figures and the file in hand, while a run is going.
     m_progressRow->setObjectName(QStringLiteral("progressRow"));
@@ -82,20 +77,6 @@ RunPanel::~RunPanel() = default;
 void RunPanel::addToButtonRow(QWidget* widget)
 {
     m_buttonRow->insertWidget(m_buttonRow->indexOf(m_retagButton) + 1, widget);
-}
-
-void RunPanel::setBusy(bool busy)
-{
-    m_busyIndicator->setVisible(busy);
-    if (busy)
-        m_busyIndicator->startAnimation();
-    else
-        m_busyIndicator->stopAnimation();
-}
-
-bool RunPanel::isBusy() const
-{
-    return m_busyIndicator->isVisible() && m_busyIndicator->isAnimating();
 }
 
 void RunPanel::showProgress(const orvane::RunProgress* progress)

@@ -216,8 +216,7 @@ void ViewController::showEvent(QShowEvent* event)
 
 void ViewController::viewDidAppear()
 {
-    if (m_runs.empty())
-        m_runPanel->setBusy(false);
+    showProgress();
 }
 
 void ViewController::windowWillClose()

@@ -105,7 +105,7 @@ public slots:
     /// Export: the report as text or JSON Lines as it is now, or the checksum list of the item's stored digests.
     void exportText();
 
-    /// Runs each time the view is shown: a view without a run in progress shows no busy indicator.
+    /// Runs each time the view is shown: a view without a run in progress shows no progress row.
     void viewDidAppear();
     /// The window has been closed: from now on runs that end leave the widgets alone.
     void windowWillClose();

@@ -20,6 +20,7 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -227,6 +228,7 @@ private slots:
         app.applicationDidFinishLaunching({});
         StartWindow* start = app.startWindow();
         QVERIFY(start && start->isVisible());
+        QCOMPARE(child<QListWidget>(start, "recentList")->item(0)->text(), QStringLiteral("No recent items"));
         child<QAction>(start, "openFolderAction")->trigger();
         QCOMPARE(fileDialog(start)->fileMode(), QFileDialog::Directory);
         confirmFileDialog(start, dir.filePath("tree"));
@@ -273,11 +275,11 @@ private slots:
             QStringList menus;
             for (const QAction* menu : window->menuBar()->actions())
                 menus << menu->text();
-            QCOMPARE(menus, QStringList({ "&File", "&View", "&Help" }));
+            QCOMPARE(menus, QStringList({ "&File", "&Edit", "&View", "&Help" }));
             QAction* status = child<QAction>(window, MainMenu::updateStatusName);
             QCOMPARE(status->text(), QStringLiteral("Update not checked"));
             QVERIFY(app.helpMenus().contains(qobject_cast<QMenu*>(status->parent())));
-            for (const char* name : { "saveAction", "exportAction", "findAction", "problemsOnlyAction" })
+            for (const char* name : { "saveAction", "exportAction", "copyAction", "findAction", "problemsOnlyAction" })
                 QCOMPARE(child<QAction>(window, name)->isEnabled(), window == document);
             QCOMPARE(child<QAction>(window, "biggerAction")->isEnabled(), window != app.startWindow()); // help zooms
         }
@@ -290,6 +292,9 @@ private slots:
             QCOMPARE(controller->fontSize(), 12.0);
             QVERIFY(child<QAction>(document, name)->isEnabled());
         }
+
+        child<QAction>(document, "aboutAction")->trigger();
+        QCOMPARE(answer("aboutBox", "OK"), QStringLiteral("Orvane " ORVANE_VERSION));
 
         PageCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "openPage");
@@ -499,7 +504,7 @@ private slots:
         QTRY_VERIFY(gate.waiting() >= 1);
 
         child<QAction>(window, "quitAction")->trigger();
-        answer("stopQuestion", QStringLiteral("Stop and Close"));
+        QCOMPARE(answer("stopQuestion", QStringLiteral("Stop and Quit")), QStringLiteral("Stop the runs and quit?"));
         QTRY_VERIFY(!window->isVisible());
         QCOMPARE(quit.count(), 0);
         QCOMPARE(app.documents().size(), 1);

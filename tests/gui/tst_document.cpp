@@ -4,11 +4,11 @@
 #include "report/reportfile.h"
 #include "report/reportpane.h"
 #include "report/reportview.h"
-#include "runner/busyindicator.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QProgressBar>
 #include <QScreen>
 
 using namespace guifixtures;
@@ -195,7 +195,7 @@ private slots:
         press(controller, "theHashButton");
         press(controller, "theCheckButton");
         QTRY_VERIFY(gate.waiting() >= 2);
-        QSignalSpy spinner(child<BusyIndicator>(controller, "progressSpinner"), &QProgressBar::valueChanged);
+        QSignalSpy progress(child<QProgressBar>(controller, "progressBar"), &QProgressBar::valueChanged);
         QSignalSpy report(child<ReportView>(controller, "outputTextbox"), &ReportView::textChanged);
         QSignalSpy failed(document.data(), &Document::errorOccurred);
         QSignalSpy ended(controller, &ViewController::runEnded);
@@ -213,7 +213,7 @@ private slots:
         QTRY_VERIFY(!document);
         QVERIFY(!controller);
         QCOMPARE(ended.count(), 2);
-        QCOMPARE(spinner.count() + report.count() + failed.count(), 0);
+        QCOMPARE(progress.count() + report.count() + failed.count(), 0);
         int tagged = 0;
         for (const QString& file : files)
             if (const std::optional<QByteArray> stored = attribute(file); stored && ++tagged)
