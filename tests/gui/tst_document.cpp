@@ -1,5 +1,6 @@
 #include "document/document.h"
 #include "document/documentwindow.h"
+#include "document/windowplace.h"
 #include "guifixtures.h"
 #include "report/reportfile.h"
 #include "report/reportpane.h"
@@ -100,7 +101,7 @@ private slots:
         QCOMPARE(contentsOf(item), QByteArray("item"));
     }
 
-    // A window opens where the last one closed, with its size, on screen; the next one cascades from it.
+    // A window opens exactly where the last one closed, restart after restart, on screen; the next cascades.
     void windowsRemember_data()
     {
         QTest::addColumn<QRect>("closedAt");
@@ -114,19 +115,36 @@ private slots:
         DocumentWindow* closed = openDocument(dir.path())->windowControllers().first(); // goes once closed
         closed->setGeometry(closedAt);
         QVERIFY(closed->close());
-        std::unique_ptr<Document> first(openDocument(dir.path()));
-        std::unique_ptr<Document> second(openDocument(dir.path()));
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        const QRect place = first->windowControllers().first()->geometry();
-        const QRect frame = first->windowControllers().first()->frameGeometry();
-        QCOMPARE(place.width(), qMin(closedAt.width(), screen.width() - (frame.width() - place.width())));
-        QVERIFY(screen.contains(frame));
-        if (screen.contains(closedAt)) {
-            // Restored before the frame is known, the frame takes the place the window had.
-            QCOMPARE(place.size(), closedAt.size());
-            QVERIFY((place.topLeft() - closedAt.topLeft()).manhattanLength() <= 4);
-            QCOMPARE(second->windowControllers().first()->geometry(), place.translated(28, 28));
+        for (int restart = 0; restart < 2; ++restart) {
+            std::unique_ptr<Document> first(openDocument(dir.path()));
+            std::unique_ptr<Document> second(openDocument(dir.path()));
+            DocumentWindow* window = first->windowControllers().first();
+            QVERIFY(screen.contains(window->frameGeometry()));
+            if (screen.contains(closedAt)) {
+                QCOMPARE(window->geometry(), closedAt);
+                QCOMPARE(second->windowControllers().first()->geometry(), closedAt.translated(28, 28));
+            }
+            QVERIFY(second->windowControllers().first()->close());
+            QVERIFY(window->close());
         }
+    }
+
+    // A window larger than the screen, or off it, is shrunk and moved as little as it takes.
+    void clampedToTheScreen_data()
+    {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QRect>("expected");
+        QTest::newRow("inside") << QRect(10, 40, 300, 200) << QRect(10, 40, 300, 200);
+        QTest::newRow("larger than the screen") << QRect(100, 100, 1600, 1000) << QRect(0, 32, 800, 568);
+        QTest::newRow("past the bottom right") << QRect(700, 500, 300, 200) << QRect(500, 400, 300, 200);
+        QTest::newRow("under the top panel, left of the screen") << QRect(-50, 0, 300, 200) << QRect(0, 32, 300, 200);
+    }
+    void clampedToTheScreen()
+    {
+        QFETCH(QRect, frame);
+        QFETCH(QRect, expected);
+        QCOMPARE(WindowPlace::clamped(frame, QRect(0, 32, 800, 568)), expected);
     }
 
     void writeFailures_data()
