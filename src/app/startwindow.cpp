@@ -21,6 +21,9 @@ StartWindow::StartWindow(QWidget* parent)
     m_openFileButton->setObjectName(QStringLiteral("openFileButton"));
     m_openFolderButton->setObjectName(QStringLiteral("openFolderButton"));
     m_recentList->setObjectName(QStringLiteral("recentList"));
+    m_recentList->setAccessibleName(tr("Recent items"));
+    m_openFileButton->setAccessibleName(tr("Open File"));
+    m_openFolderButton->setAccessibleName(tr("Open Folder"));
 
     auto* dropArea = new QLabel(tr("Drop a folder or a file here to check, tag or retag it."));
     dropArea->setAlignment(Qt::AlignCenter);

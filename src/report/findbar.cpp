@@ -31,6 +31,17 @@ FindBar::FindBar(ReportView* view, QWidget* parent)
     closing->setText(QStringLiteral("\u2715"));
     closing->setToolTip(tr("Close (Escape)"));
     closing->setAutoRaise(true);
+    m_field->setAccessibleName(tr("Find"));
+    previous->setAccessibleName(tr("Previous Match"));
+    next->setAccessibleName(tr("Next Match"));
+    m_matchCase->setAccessibleName(tr("Match Case"));
+    closing->setAccessibleName(tr("Close Find Bar"));
+    // Typing, then the ways through the matches, then closing: the order the eye reads them is not the one
+    // the hand needs.
+    setTabOrder(m_field, previous);
+    setTabOrder(previous, next);
+    setTabOrder(next, m_matchCase);
+    setTabOrder(m_matchCase, closing);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

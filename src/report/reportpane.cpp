@@ -23,6 +23,8 @@ ReportPane::ReportPane(QWidget* parent)
     m_problemsLine->setObjectName(QStringLiteral("problemsLine"));
     m_problemsLine->hide();
     m_problemsButton->setObjectName(QStringLiteral("problemsButton"));
+    m_problemsButton->setAccessibleName(tr("Show Problems Only"));
+    m_view->setAccessibleName(tr("Report"));
     m_problemsButton->setCheckable(true);
     m_problemsButton->setToolTip(tr("Hide the lines of files that are fine (Ctrl+Shift+P)."));
 
@@ -32,6 +34,7 @@ ReportPane::ReportPane(QWidget* parent)
     layout->addWidget(m_view);
     layout->addWidget(m_findBar);
     setFocusProxy(m_view);
+    setTabOrder(m_view, m_findBar);
 
     connect(m_problemsButton, &QPushButton::toggled, this, &ReportPane::setProblemsOnly);
     connect(m_problemsLine, &QLabel::linkActivated, this, [this] { setProblemsOnly(!problemsOnly()); });

@@ -34,6 +34,9 @@ RunPanel::RunPanel(QWidget* parent)
     , m_progressText(new QLabel(m_progressRow))
     , m_currentFile(new QLabel(m_progressRow))
 {
+    // Names for assistive tools: the buttons' own words, without their underlined letters.
+    for (QPushButton* button : { m_checkButton, m_tagButton, m_retagButton, m_stopButton })
+        button->setAccessibleName(button->text().remove(u'&'));
     m_checkButton->setObjectName(QStringLiteral("theCheckButton"));
     m_checkButton->setToolTip(tr("Compare every file with the digest stored with it. Writes nothing."));
     m_tagButton->setObjectName(QStringLiteral("theHashButton"));
@@ -53,6 +56,7 @@ RunPanel::RunPanel(QWidget* parent)
     // The newest run's progress: a bar, one line of figures and the file in hand, while a run is going.
     m_progressRow->setObjectName(QStringLiteral("progressRow"));
     m_progressBar->setObjectName(QStringLiteral("progressBar"));
+    m_progressBar->setAccessibleName(tr("Progress"));
     m_progressBar->setTextVisible(false);
     m_progressBar->setFixedWidth(160);
     m_progressText->setObjectName(QStringLiteral("progressText"));

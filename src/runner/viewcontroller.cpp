@@ -29,6 +29,10 @@ ViewController::ViewController(QWidget* parent)
     setObjectName(QStringLiteral("ViewController"));
     m_processingQueue.setMaxThreadCount(8);
     m_runPanel->addToButtonRow(m_reportPane->problemsButton());
+    // Tab goes along the button row as it is shown, then to the report and its find bar.
+    setTabOrder(m_runPanel->retagButton(), m_reportPane->problemsButton());
+    setTabOrder(m_reportPane->problemsButton(), m_runPanel->stopButton());
+    setTabOrder(m_runPanel->stopButton(), m_reportPane);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_runPanel);
     layout->addWidget(m_reportPane, 1);

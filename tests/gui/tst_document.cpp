@@ -6,6 +6,7 @@
 #include "report/reportpane.h"
 #include "report/reportview.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPointer>
@@ -145,6 +146,32 @@ private slots:
         QFETCH(QRect, frame);
         QFETCH(QRect, expected);
         QCOMPARE(WindowPlace::clamped(frame, QRect(0, 32, 800, 568)), expected);
+    }
+
+    // Tab goes through the controls in the order they are read, and each has a name to be read by.
+    void keyboardReachesEveryControl()
+    {
+        QTemporaryDir dir;
+        std::unique_ptr<Document> document(openDocument(dir.path()));
+        DocumentWindow* window = document->windowControllers().first();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        document->viewController()->reportPane()->find();
+        child<QWidget>(window, "theCheckButton")->setFocus();
+        QStringList names;
+        for (int i = 0; i < 11; ++i, QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab))
+            names << QApplication::focusWidget()->accessibleName();
+        QCOMPARE(names,
+            QStringList({ "Check",
+                "Tag",
+                "Retag",
+                "Show Problems Only",
+                "Report",
+                "Find",
+                "Previous Match",
+                "Next Match",
+                "Match Case",
+                "Close Find Bar",
+                "Check" }));
     }
 
     void writeFailures_data()
