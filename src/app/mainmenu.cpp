@@ -114,6 +114,11 @@ QMenu* MainMenu::install(const MenuActions& app, QMainWindow* window, Document* 
         QObject::connect(bigger, &QAction::triggered, help, &HelpViewController::zoomIn);
         QObject::connect(smaller, &QAction::triggered, help, &HelpViewController::zoomOut);
         QObject::connect(actualSize, &QAction::triggered, help, &HelpViewController::resetZoom);
+        QObject::connect(find, &QAction::triggered, help, &HelpViewController::find);
+        QObject::connect(findNext, &QAction::triggered, help, &HelpViewController::findNext);
+        QObject::connect(findPrevious, &QAction::triggered, help, &HelpViewController::findPrevious);
+        for (QAction* action : { find, findNext, findPrevious })
+            action->setEnabled(true);
     } else if (!controller) {
         for (QAction* action : { bigger, smaller, actualSize })
             action->setEnabled(false);
