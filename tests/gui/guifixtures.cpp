@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPixmap>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
@@ -87,6 +89,28 @@ QByteArray engineReport(orvane::Operation operation, const QString& path)
     const orvane::RunResult result = orvane::runItem(operation, item, {}, observer);
     report.finish(item.path, result.counters, result.stopped);
     return QByteArray::fromStdString(report.text());
+}
+
+QString walkedLast(const QString& folder)
+{
+    QString last;
+    const orvane::Item item = orvane::resolveItem(local(folder)).value();
+    orvane::RunObserver observer;
+    observer.fileDone = [&last](const orvane::Outcome& outcome) { last = QFile::decodeName(outcome.path.c_str()); };
+    (void)orvane::runItem(orvane::Operation::Check, item, {}, observer);
+    return last;
+}
+
+void screenshot(QWidget* window, const char* name)
+{
+    const QString folder = qEnvironmentVariable("ORVANE_SCREENSHOTS");
+    if (folder.isEmpty())
+        return;
+    QCoreApplication::processEvents(); // layouts after the last change, then the paint
+    QCoreApplication::processEvents();
+    const QRect frame = window->frameGeometry();
+    const QPixmap shot = window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    QVERIFY(shot.save(folder + u'/' + QLatin1String(name)));
 }
 
 void setItem(ViewController& controller, const QString& path)
