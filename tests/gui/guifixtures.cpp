@@ -56,6 +56,14 @@ QString answer(const char* name, const QString& button)
     return {};
 }
 
+QString alertMessage()
+{
+    (void)QTest::qWaitFor([] { return messageBox("errorAlert") != nullptr; });
+    const QString message = messageBox("errorAlert") ? messageBox("errorAlert")->informativeText() : QString();
+    answer("errorAlert", QStringLiteral("OK"));
+    return message;
+}
+
 QFileDialog* fileDialog(QWidget* parent)
 {
     for (QFileDialog* dialog : parent->window()->findChildren<QFileDialog*>())

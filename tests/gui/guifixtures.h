@@ -24,6 +24,8 @@ void useTestSettings();
 QMessageBox* messageBox(const char* name);
 /// Waits for the message box with this object name and clicks its button with this text; returns the box's text.
 QString answer(const char* name, const QString& button);
+/// Waits for the error alert, dismisses it and returns its message (the informative text).
+QString alertMessage();
 QFileDialog* fileDialog(QWidget* parent);
 /// Types path into that dialog and presses Enter; a question whether to replace a file is answered Yes.
 void confirmFileDialog(QWidget* parent, const QString& path);

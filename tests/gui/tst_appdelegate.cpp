@@ -5,6 +5,7 @@
 #include "app/mainmenu.h"
 #include "app/startwindow.h"
 #include "cannedhttpserver.h"
+#include "desktopfixtures.h"
 #include "document/document.h"
 #include "document/documentwindow.h"
 #include "guifixtures.h"
@@ -18,23 +19,17 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMetaType>
 #include <QDesktopServices>
-#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QPdfDocument>
 #include <QPdfView>
 #include <QProcess>
 #include <QSettings>
 
 #include <csignal>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -42,116 +37,12 @@ using namespace guifixtures;
 
 namespace {
 
-bool dropOn(QWidget* window, const QList<QUrl>& urls)
-{
-    QMimeData data;
-    data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &enter);
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    if (enter.isAccepted())
-        QCoreApplication::sendEvent(window, &drop);
-    return enter.isAccepted() && drop.isAccepted();
-}
-
 DocumentWindow* windowOf(const Document* document)
 {
     return document->windowControllers().first();
 }
 
 } // namespace
-
-// Takes the addresses Orvane asks the desktop to open, instead of starting a browser.
-class PageCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void openPage(const QUrl& url)
-    {
-        opened.append(url);
-    }
-};
-
-// org.freedesktop.Notifications on a connection of its own: records the calls, answers with id 7.
-class FakeNotifications : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-
-public:
-    QStringList calls; // application, icon, summary and actions of each Notify
-    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake"));
-    FakeNotifications()
-    {
-        QVERIFY(bus.registerObject("/org/freedesktop/Notifications", this, QDBusConnection::ExportAllSlots)
-            && bus.registerService("org.freedesktop.Notifications"));
-    }
-
-public slots:
-    uint Notify(QString app, uint, QString icon, QString summary, QString, QStringList actions, QVariantMap, int)
-    {
-        calls.append(QStringList { app, icon, summary, actions.join(u',') }.join(u'|'));
-        return 7;
-    }
-};
-
-// org.freedesktop.FileManager1 on a connection of its own: records the addresses ShowItems is asked to show.
-class FakeFileManager : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
-
-public:
-    QStringList shown;
-    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("files"));
-    FakeFileManager()
-    {
-        QVERIFY(bus.registerObject("/org/freedesktop/FileManager1", this, QDBusConnection::ExportAllSlots)
-            && bus.registerService("org.freedesktop.FileManager1"));
-    }
-    ~FakeFileManager() override
-    {
-        bus.unregisterService("org.freedesktop.FileManager1");
-        QDBusConnection::disconnectFromBus(QStringLiteral("files"));
-    }
-
-public slots:
-    void ShowItems(const QStringList& uris, const QString&)
-    {
-        shown += uris;
-    }
-};
-
-// Makes the file folder/name from bytes (QString paths cannot carry a name that is not UTF-8).
-void makeFile(const QByteArray& folder, const QByteArray& name, const QByteArray& contents)
-{
-    ::mkdir(folder.constData(), 0755);
-    const int fd = ::open(QByteArray(folder + '/' + name).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    QVERIFY(fd >= 0 && ::write(fd, contents.constData(), size_t(contents.size())) == contents.size());
-    ::close(fd);
-}
-
-// Starts program with arguments as they are, bytes and all (QProcess would decode them); 0 if it did not start.
-pid_t spawnBytes(const QByteArray& program, const QList<QByteArray>& arguments)
-{
-    std::vector<char*> argv { const_cast<char*>(program.constData()) };
-    for (const QByteArray& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.constData()));
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    return ::posix_spawn(&child, program.constData(), nullptr, nullptr, argv.data(), environ) == 0 ? child : 0;
-}
-
-// The exit status of the child, once it has ended; -1 when it did not exit by itself.
-int exitStatus(pid_t child)
-{
-    int status = 0;
-    return child && ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 class TestAppDelegate : public QObject
 {
@@ -203,12 +94,9 @@ private slots:
         QVERIFY(app.documents().at(0)->item().isFolder); // the file system says
         QCOMPARE(app.documents().at(1)->item().path, local(dir.filePath("thesis.pdf")));
         QVERIFY(!app.startWindow());
-        QMessageBox* alert = messageBox("errorAlert");
-        QVERIFY(alert);
-        QCOMPARE(alert->text(), QStringLiteral("An error occurred:"));
-        QCOMPARE(alert->informativeText(),
+        QCOMPARE(messageBox("errorAlert")->text(), QStringLiteral("An error occurred:"));
+        QCOMPARE(alertMessage(),
             QStringLiteral("%1 could not be opened: No such file or directory.").arg(dir.filePath("gone")));
-        alert->defaultButton()->click();
         QCOMPARE(app.openItem(QFile::encodeName(dir.path() + "/./thesis.pdf")), app.documents().at(1));
 
         app.showStartWindow();
@@ -445,15 +333,13 @@ private slots:
             QTRY_VERIFY(QFile::exists(file));
             QCOMPARE(contentsOf(file), runProgram(CLI_PATH, commands[type] + QStringList { dir.filePath("tree") }).out);
         }
-        QTRY_VERIFY(messageBox("errorAlert"));
-        QCOMPARE(messageBox("errorAlert")->informativeText(),
+        QCOMPARE(alertMessage(),
             QStringLiteral("The checksum list %1 leaves out 1 file with no stored digest.")
                 .arg(dir.filePath("export.sha256")));
-        answer("errorAlert", "OK");
 
-        // A stand-in for xdg-open logs what it is asked to open and exits with the status in its .status file.
+        // A stand-in for xdg-open exits with the status in its .status file, having logged what it was to open.
         const QString opener = dir.filePath("bin/xdg-open");
-        writeFile(opener, "#!/bin/sh\necho \"$1\" >> \"$0.log\"\nexit $(cat \"$0.status\")\n");
+        writeFile(opener, "#!/bin/sh\nstatus=$(cat \"$0.status\")\necho \"$1\" >> \"$0.log\"\nexit $status\n");
         writeFile(opener + ".status", "0");
         QVERIFY(QFile::setPermissions(opener, QFile::ReadOwner | QFile::ExeOwner));
         const QByteArray path = qgetenv("PATH");
@@ -476,10 +362,8 @@ private slots:
                 QTRY_COMPARE(files->shown.value(0), QString::fromLatin1(address));
                 files->shown.clear();
             } else {
-                QTRY_VERIFY(messageBox("errorAlert"));
-                QCOMPARE(messageBox("errorAlert")->informativeText(),
-                    dir.filePath("tree/caf\\xe9.txt could not be shown: no file manager answered."));
-                answer("errorAlert", "OK");
+                QCOMPARE(
+                    alertMessage(), dir.filePath("tree/caf\\xe9.txt could not be shown: no file manager answered."));
                 log += "file://" + QFile::encodeName(dir.filePath("tree")).toPercentEncoding("/") + '\n';
             }
             for (const QString action : { "Copy &Path", "&Open" }) {
@@ -495,10 +379,8 @@ private slots:
             log += address + '\n';
             QTRY_COMPARE(contentsOf(opener + ".log"), log);
         }
-        QTRY_VERIFY(messageBox("errorAlert"));
-        QCOMPARE(messageBox("errorAlert")->informativeText(),
+        QCOMPARE(alertMessage(),
             dir.filePath("tree/caf\\xe9.txt could not be opened: no application or file manager answered."));
-        answer("errorAlert", "OK");
         qputenv("PATH", path);
     }
 
