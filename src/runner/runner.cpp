@@ -181,15 +181,18 @@ void ViewController::showPendingLines()
     }
 }
 
+qsizetype ViewController::firstLineOf(std::vector<Part>::const_iterator part) const
+{
+    return std::accumulate(
+        m_parts.cbegin(), part, m_firstPartLine, [](qsizetype line, const Part& p) { return line + p.lines; });
+}
+
 void ViewController::showLines(int id, ReportChunk& notices, ReportChunk& lines)
 {
-    if (m_closed || (notices.isEmpty() && lines.isEmpty()))
-        return;
     const auto part = std::find_if(m_parts.begin(), m_parts.end(), [id](const Part& p) { return p.run == id; });
-    if (part == m_parts.end())
+    if (m_closed || part == m_parts.end() || (notices.isEmpty() && lines.isEmpty()))
         return;
-    const qsizetype start = std::accumulate(
-        m_parts.begin(), part, m_firstPartLine, [](qsizetype line, const Part& p) { return line + p.lines; });
+    const qsizetype start = firstLineOf(part);
     Run& run = *m_runs.at(id);
     m_reportPane->insertChunk(start + run.notices, notices);
     run.notices += qsizetype(notices.lines().size());
@@ -211,14 +214,9 @@ void ViewController::finishRun(int id, RunEnd& end)
                                    .arg(ItemName::shownPath(run->item.path), fromEngine(end.result.failure->reason)));
         } else {
             const auto part = std::find_if(m_parts.begin(), m_parts.end(), [id](const Part& p) { return p.run == id; });
-            if (part != m_parts.end() && part->lines > 0) {
-                const qsizetype last =
-                    std::accumulate(m_parts.begin(), part + 1, m_firstPartLine - 1, [](qsizetype line, const Part& p) {
-                        return line + p.lines;
-                    });
-                m_reportPane->view()->setRunRecord(last,
+            if (part != m_parts.end() && part->lines > 0)
+                m_reportPane->view()->setRunRecord(firstLineOf(part) + part->lines - 1,
                     { orvane::commandOf(run->operation), run->item.path, end.result.counters, end.result.stopped });
-            }
             if (run->item.isFolder)
                 emit folderRunEnded(RunSummary::text(
                     run->operation, ItemName::displayName(run->item.path), end.result.counters, end.result.stopped));

@@ -143,6 +143,8 @@ private:
     void showPendingLines();
     /// Puts a run's notices at the top of its part of the report and its lines at the end.
     void showLines(int id, ReportChunk& notices, ReportChunk& lines);
+    /// Where the part begins in the report: after the lines before the first part and the parts before it.
+    [[nodiscard]] qsizetype firstLineOf(std::vector<Part>::const_iterator part) const;
     void finishRun(int id, RunEnd& end);
     /// Shows the newest run's progress, or hides the progress row when no run is going.
     void showProgress();
