@@ -8,6 +8,7 @@
 #include <QStringView>
 #include <QTextCharFormat>
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -218,7 +219,9 @@ private:
     std::vector<qsizetype> m_lineStarts { 0 };
     std::vector<LineInfo> m_info { LineInfo {} }; // one a line
     std::unordered_map<qsizetype, ExactBytes> m_exact; // by line
-    std::vector<orvane::Digest> m_digests; // by line, as far as the last line with one
+    // By line, as far as the last line with one. In blocks, not one array: an array that doubles as a report
+    // grows leaves the heap its old copies, a third of the report again.
+    std::deque<orvane::Digest> m_digests;
     std::map<qsizetype, RunRecord> m_runRecords; // by a run's last line
     qsizetype m_longestLine = 0; // the line with the most characters
     std::vector<qsizetype> m_shownLines { 0 }; // the lines problems only shows, in order
