@@ -17,7 +17,8 @@ endfunction()
 orvane_add_gui_test(tst_runner gui/tst_runner.cpp)
 orvane_add_gui_test(tst_reportview gui/tst_reportview.cpp)
 orvane_add_gui_test(tst_document gui/tst_document.cpp)
-orvane_add_gui_test(tst_appdelegate gui/tst_appdelegate.cpp)
+orvane_add_gui_test(tst_appdelegate gui/tst_appdelegate.cpp gui/desktopfixtures.h)
+orvane_add_gui_test(tst_helpwindow gui/tst_helpwindow.cpp)
 # The maker's pages as the build sets them, to check that Help opens these very addresses.
 target_compile_definitions(tst_appdelegate PRIVATE
     ORVANE_SUPPORT_URL="${ORVANE_SUPPORT_URL}"

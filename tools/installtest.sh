@@ -57,7 +57,8 @@ grep -E "newly installed|^Setting up orvane" "$root/tmp/install.log"
 
 echo "== run"
 # The Check of a changed file must exit 1; the window must still be open when timeout ends it (status 124).
-# orvane --tag on a copy without attributes (cp drops them) must leave it all tagged.
+# orvane --tag on a copy without attributes (cp drops them) must leave it all tagged; its settings say not to
+# ask first, as no one is there to answer.
 # shellcheck disable=SC2016 # the script runs in the chroot's shell
 chroot "$root" sh -eux -c '
 orvane-cli --version
@@ -72,6 +73,8 @@ cp -r /tmp/items /tmp/copy
 orvane-cli --quiet import /tmp/items.sha256 --base /tmp/copy
 orvane-cli --format=jsonl check /tmp/copy | grep -q "\"outcome\":\"matched\""
 cp -r /tmp/items /tmp/fresh
+export XDG_CONFIG_HOME=/tmp/config
+mkdir -p /tmp/config/Orvane && printf "[General]\\naskBeforeTag=false\\n" >/tmp/config/Orvane/Orvane.conf
 status=0 && QT_QPA_PLATFORM=offscreen timeout 10 orvane --tag /tmp/fresh || status=$?
 test "$status" -eq 124
 orvane-cli check /tmp/fresh

@@ -106,6 +106,25 @@ void AppDelegate::openUpdates()
     openPage(updatesPage());
 }
 
+void AppDelegate::openAbout(QWidget* parent)
+{
+    auto* about = new QMessageBox(QMessageBox::Information,
+        tr("About Orvane"),
+        tr("Orvane %1").arg(QCoreApplication::applicationVersion()),
+        QMessageBox::Ok,
+        parent ? parent->window() : nullptr);
+    about->setObjectName(QStringLiteral("aboutBox"));
+    about->setIconPixmap(QApplication::windowIcon().pixmap(64));
+    about->setInformativeText(
+        tr("Keeps each file's SHA-256 digest in an extended attribute of the file and tells you whether its "
+           "contents still match.\n\nCopyright 2026 Sablewickfern. No licence terms have been published yet; "
+           "all rights are reserved.\n\nSupport: %1")
+            .arg(supportPage().toString()));
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->setWindowModality(Qt::WindowModal);
+    about->open();
+}
+
 void AppDelegate::openPage(const QUrl& url)
 {
     if (!QDesktopServices::openUrl(url))
@@ -212,15 +231,17 @@ void AppDelegate::showStartWindow()
 void AppDelegate::quit()
 {
     QList<QPointer<DocumentWindow>> windows;
-    bool running = false;
+    DocumentWindow* running = nullptr; // the one the question stands over: the active one if it runs
     for (Document* document : std::as_const(m_documents))
         for (DocumentWindow* window : document->windowControllers()) {
             windows.append(window);
-            running = running || (window->isVisible() && window->viewController()->runsInFlight() > 0);
+            if (window->isVisible() && window->viewController()->runsInFlight() > 0
+                && (!running || window->isActiveWindow()))
+                running = window;
         }
     // One question for all windows; nothing keeps hashing once the program has gone.
     if (running) {
-        DocumentWindow::askToStopRuns(nullptr, [this, windows] {
+        DocumentWindow::askToStopRuns(running, true, [this, windows] {
             for (const QPointer<DocumentWindow>& window : windows)
                 if (window)
                     window->stopRunsAndClose();
@@ -247,6 +268,7 @@ MenuActions AppDelegate::menuActions()
     actions.help = [this] { openHelp(); };
     actions.support = [this] { openSupport(); };
     actions.updates = [this] { openUpdates(); };
+    actions.about = [this](QWidget* parent) { openAbout(parent); };
     return actions;
 }
 

@@ -72,6 +72,8 @@ public slots:
     void openHelp();
     void openSupport();
     void openUpdates();
+    /// About Orvane: its version, its licence and where to get support, over parent's window.
+    void openAbout(QWidget* parent);
 
     /// Opens the item at path (its own bytes) in a window of its own, or brings its window forward if it is
     /// open already.

@@ -3,12 +3,18 @@
 #include <QString>
 #include <QWidget>
 
+class QLabel;
+class QLineEdit;
+class QPdfBookmarkModel;
 class QPdfDocument;
+class QPdfSearchModel;
 class QPdfView;
+class QTreeView;
 
-/// The content of a help window: the manual, scaled to the window's width until it is zoomed (the View
-/// menu's Bigger, Smaller and Actual Size, or Ctrl and the mouse wheel). The manual takes the keyboard as
-/// the window opens, so the page keys, Home and End scroll it at once.
+/// The content of a help window: the manual, its contents (the PDF's outline) beside it when it has one, and a
+/// find bar above it (Ctrl+F). The manual fills the window's width; Bigger and Smaller (or Ctrl and the mouse
+/// wheel) zoom it between a quarter and the full width, so no text is ever cut off at the right. The manual
+/// takes the keyboard as the window opens, so the page keys, Home and End scroll it at once.
 class HelpViewController : public QWidget
 {
     Q_OBJECT
@@ -34,6 +40,11 @@ public slots:
     void zoomOut();
     /// Back to the manual's width filling the window.
     void resetZoom();
+    /// Shows the find bar with its text selected.
+    void find();
+    /// Goes to the next match, or the previous one, round from the last to the first.
+    void findNext();
+    void findPrevious();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -41,8 +52,19 @@ protected:
 
 private:
     void zoomBy(qreal factor);
+    /// The zoom at which the manual's width fills the view.
+    [[nodiscard]] qreal fittingZoom() const;
+    void goToMatch(int step);
+    void updateCount();
 
     QPdfDocument* thePDFDocument = nullptr;
     QPdfView* helpPDFView;
+    QTreeView* m_contents;
+    QPdfBookmarkModel* m_outline;
+    QWidget* m_findBar;
+    QLineEdit* m_findField;
+    QLabel* m_findCount;
+    QPdfSearchModel* m_search;
+    int m_match = -1; // the match shown, or -1
     QString m_manualPath = QStringLiteral(":/help/OrvaneHelp.pdf");
 };

@@ -5,6 +5,7 @@
 #include "app/recentitems.h"
 #include "document/document.h"
 #include "report/reportpane.h"
+#include "report/reportview.h"
 #include "runner/itemname.h"
 #include "runner/viewcontroller.h"
 
@@ -56,14 +57,20 @@ QMenu* MainMenu::install(const MenuActions& app, QMainWindow* window, Document* 
     file->addAction(tr("&Quit"), QKeySequence(tr("Ctrl+Q")), window, [app] { app.quit(); })
         ->setObjectName(QStringLiteral("quitAction"));
 
-    QMenu* view = bar->addMenu(tr("&View"));
-    QAction* find = view->addAction(tr("&Find…"), QKeySequence(tr("Ctrl+F")));
+    QMenu* edit = bar->addMenu(tr("&Edit"));
+    QAction* copy = edit->addAction(tr("&Copy"), QKeySequence::Copy);
+    copy->setObjectName(QStringLiteral("copyAction"));
+    QAction* selectAll = edit->addAction(tr("Select &All"), QKeySequence::SelectAll);
+    selectAll->setObjectName(QStringLiteral("selectAllAction"));
+    edit->addSeparator();
+    QAction* find = edit->addAction(tr("&Find…"), QKeySequence(tr("Ctrl+F")));
     find->setObjectName(QStringLiteral("findAction"));
-    QAction* findNext = view->addAction(tr("Find &Next"), QKeySequence(tr("F3")));
+    QAction* findNext = edit->addAction(tr("Find &Next"), QKeySequence(tr("F3")));
     findNext->setObjectName(QStringLiteral("findNextAction"));
-    QAction* findPrevious = view->addAction(tr("Find Pre&vious"), QKeySequence(tr("Shift+F3")));
+    QAction* findPrevious = edit->addAction(tr("Find Pre&vious"), QKeySequence(tr("Shift+F3")));
     findPrevious->setObjectName(QStringLiteral("findPreviousAction"));
-    view->addSeparator();
+
+    QMenu* view = bar->addMenu(tr("&View"));
     QAction* bigger = view->addAction(tr("&Bigger"));
     bigger->setObjectName(QStringLiteral("biggerAction"));
     // Ctrl+= is Ctrl++ without Shift on keyboards that put "+" above "=".
@@ -82,6 +89,8 @@ QMenu* MainMenu::install(const MenuActions& app, QMainWindow* window, Document* 
         QObject::connect(exportReport, &QAction::triggered, controller, &ViewController::exportText);
         QObject::connect(bigger, &QAction::triggered, controller, &ViewController::incFontSize);
         QObject::connect(smaller, &QAction::triggered, controller, &ViewController::decFontSize);
+        QObject::connect(copy, &QAction::triggered, report->view(), &ReportView::copy);
+        QObject::connect(selectAll, &QAction::triggered, report->view(), &ReportView::selectAll);
         QObject::connect(find, &QAction::triggered, report, &ReportPane::find);
         QObject::connect(findNext, &QAction::triggered, report, &ReportPane::findNext);
         QObject::connect(findPrevious, &QAction::triggered, report, &ReportPane::findPrevious);
@@ -96,7 +105,7 @@ QMenu* MainMenu::install(const MenuActions& app, QMainWindow* window, Document* 
         QObject::connect(report, &ReportPane::fontSizeChanged, bigger, sizeBounds);
         sizeBounds();
     } else {
-        for (QAction* action : { save, exportReport, find, findNext, findPrevious, problemsOnly })
+        for (QAction* action : { save, exportReport, copy, selectAll, find, findNext, findPrevious, problemsOnly })
             action->setEnabled(false);
     }
     auto* helpWindow = qobject_cast<HelpWindow*>(window);
@@ -105,6 +114,11 @@ QMenu* MainMenu::install(const MenuActions& app, QMainWindow* window, Document* 
         QObject::connect(bigger, &QAction::triggered, help, &HelpViewController::zoomIn);
         QObject::connect(smaller, &QAction::triggered, help, &HelpViewController::zoomOut);
         QObject::connect(actualSize, &QAction::triggered, help, &HelpViewController::resetZoom);
+        QObject::connect(find, &QAction::triggered, help, &HelpViewController::find);
+        QObject::connect(findNext, &QAction::triggered, help, &HelpViewController::findNext);
+        QObject::connect(findPrevious, &QAction::triggered, help, &HelpViewController::findPrevious);
+        for (QAction* action : { find, findNext, findPrevious })
+            action->setEnabled(true);
     } else if (!controller) {
         for (QAction* action : { bigger, smaller, actualSize })
             action->setEnabled(false);
@@ -118,6 +132,9 @@ QMenu* MainMenu::install(const MenuActions& app, QMainWindow* window, Document* 
     help->addAction(tr("&Updates"), window, [app] { app.updates(); })->setObjectName(QStringLiteral("updatesAction"));
     help->addSeparator();
     help->addAction(QStringLiteral("Update not checked"))->setObjectName(QString::fromLatin1(updateStatusName));
+    help->addSeparator();
+    help->addAction(tr("&About Orvane"), window, [app, window] { app.about(window); })
+        ->setObjectName(QStringLiteral("aboutAction"));
     return help;
 }
 

@@ -19,11 +19,13 @@ struct MenuActions
     std::function<void()> help;
     std::function<void()> support;
     std::function<void()> updates;
+    std::function<void(QWidget* parent)> about;
 };
 
 /*!
- * The menu bar every Orvane window carries (Linux has no global menu bar): File, View and Help. Commands that
- * need a report (Save, Export, Find, Show Problems Only) are there but disabled in windows without one;
+ * The menu bar every Orvane window carries (Linux has no global menu bar): File, Edit, View and Help. Commands
+ * that need a report (Save, Export, Copy, Select All, Find, Show Problems Only) are there but disabled in
+ * windows without one;
  * Bigger, Smaller and Actual Size size the report, or zoom the manual in a help window.
  */
 class MainMenu

@@ -1,5 +1,6 @@
 #include "showerror.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -16,5 +17,8 @@ QMessageBox* showError(const QString& message)
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::ApplicationModal);
     alert->show();
+    // Over the window the user is looking at, not in a corner of the screen.
+    if (const QWidget* over = QApplication::activeWindow(); over && over != alert)
+        alert->move(over->frameGeometry().center() - alert->rect().center());
     return alert;
 }

@@ -21,6 +21,9 @@ StartWindow::StartWindow(QWidget* parent)
     m_openFileButton->setObjectName(QStringLiteral("openFileButton"));
     m_openFolderButton->setObjectName(QStringLiteral("openFolderButton"));
     m_recentList->setObjectName(QStringLiteral("recentList"));
+    m_recentList->setAccessibleName(tr("Recent items"));
+    m_openFileButton->setAccessibleName(tr("Open File"));
+    m_openFolderButton->setAccessibleName(tr("Open Folder"));
 
     auto* dropArea = new QLabel(tr("Drop a folder or a file here to check, tag or retag it."));
     dropArea->setAlignment(Qt::AlignCenter);
@@ -59,6 +62,9 @@ void StartWindow::refreshRecentItems()
         auto* item = new QListWidgetItem(ItemName::shownPath(path.toStdString()), m_recentList);
         item->setData(Qt::UserRole, path);
     }
+    // An empty list says so rather than look broken; the line can be neither chosen nor opened.
+    if (m_recentList->count() == 0)
+        (new QListWidgetItem(tr("No recent items"), m_recentList))->setFlags(Qt::NoItemFlags);
 }
 
 void StartWindow::showEvent(QShowEvent* event)

@@ -40,16 +40,17 @@ void DocumentWindow::stopRunsAndClose()
     close();
 }
 
-QMessageBox* DocumentWindow::askToStopRuns(QWidget* parent, std::function<void()> confirmed)
+QMessageBox* DocumentWindow::askToStopRuns(QWidget* parent, bool quitting, std::function<void()> confirmed)
 {
     auto* question = new QMessageBox(QMessageBox::Question,
         QStringLiteral("Orvane"),
-        tr("Stop the run and close?"),
+        quitting ? tr("Stop the runs and quit?") : tr("Stop the run and close?"),
         QMessageBox::NoButton,
         parent ? parent->window() : nullptr);
     question->setObjectName(QStringLiteral("stopQuestion"));
     question->setInformativeText(tr("The files in hand are finished; no other file is read."));
-    QPushButton* stop = question->addButton(tr("Stop and Close"), QMessageBox::AcceptRole);
+    QPushButton* stop =
+        question->addButton(quitting ? tr("Stop and Quit") : tr("Stop and Close"), QMessageBox::AcceptRole);
     QPushButton* cancel = question->addButton(QMessageBox::Cancel);
     question->setDefaultButton(cancel);
     question->setEscapeButton(cancel);
@@ -67,7 +68,7 @@ void DocumentWindow::closeEvent(QCloseEvent* event)
 {
     if (m_viewController->runsInFlight() > 0 && !m_stopConfirmed) {
         event->ignore();
-        askToStopRuns(this, [this] { stopRunsAndClose(); });
+        askToStopRuns(this, false, [this] { stopRunsAndClose(); });
         return;
     }
     QMainWindow::closeEvent(event);

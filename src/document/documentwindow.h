@@ -27,9 +27,9 @@ public:
     /// Stops the window's runs and closes it without asking.
     void stopRunsAndClose();
 
-    /// Asks, without blocking, "Stop the run and close?"; confirmed runs if the user chooses Stop and Close.
-    /// The question is modal to parent's window, or to the application when parent is null.
-    static QMessageBox* askToStopRuns(QWidget* parent, std::function<void()> confirmed);
+    /// Asks, without blocking, "Stop the run and close?" (or, quitting, "Stop the runs and quit?"); confirmed
+    /// runs if the user chooses to stop. The question is modal to parent's window and centred on it.
+    static QMessageBox* askToStopRuns(QWidget* parent, bool quitting, std::function<void()> confirmed);
 
 signals:
     /// The user closed the window; it is hidden now and is deleted by its document later.

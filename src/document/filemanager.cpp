@@ -6,8 +6,8 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QDesktopServices>
-#include <QUrl>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <sys/stat.h>
 
@@ -69,13 +69,38 @@ void FileManager::openFolder(const QByteArray& path)
 {
     const qsizetype slash = path.lastIndexOf('/');
     const QByteArray folder = slash <= 0 ? QByteArray("/") : path.left(slash);
-    if (!QDesktopServices::openUrl(QUrl::fromEncoded(fileAddress(folder))))
-        emit errorOccurred(
-            tr("The folder %1 could not be opened: no file manager is set up to show it.").arg(shown(folder)));
+    launch(fileAddress(folder), tr("%1 could not be shown: no file manager answered.").arg(shown(path)));
 }
 
 void FileManager::open(const QByteArray& path)
 {
-    if (exists(path) && !QDesktopServices::openUrl(QUrl::fromEncoded(fileAddress(path))))
-        emit errorOccurred(tr("%1 could not be opened: no application is set up to open it.").arg(shown(path)));
+    if (exists(path))
+        launch(
+            fileAddress(path), tr("%1 could not be opened: no application or file manager answered.").arg(shown(path)));
+}
+
+// xdg-open, the desktop's opener, says by its exit status whether anything took the address; the desktop
+// services of Qt start it and forget it, and a desktop with nothing set up would show the user nothing.
+void FileManager::launch(const QByteArray& address, const QString& failure)
+{
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        emit errorOccurred(failure);
+        return;
+    }
+    auto* process = new QProcess(this);
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    connect(process, &QProcess::finished, this, [this, process, failure](int code, QProcess::ExitStatus status) {
+        process->deleteLater();
+        if (status != QProcess::NormalExit || code != 0)
+            emit errorOccurred(failure);
+    });
+    connect(process, &QProcess::errorOccurred, this, [this, process, failure](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            process->deleteLater();
+            emit errorOccurred(failure);
+        }
+    });
+    process->start(opener, { QString::fromLatin1(address) });
 }

@@ -32,6 +32,14 @@ void WindowPlace::cascade(QWidget* window, const QWidget* from)
     keepOnScreen(window);
 }
 
+QRect WindowPlace::clamped(const QRect& frame, const QRect& available)
+{
+    const QSize size = frame.size().boundedTo(available.size());
+    const int x = std::clamp(frame.left(), available.left(), available.right() - size.width() + 1);
+    const int y = std::clamp(frame.top(), available.top(), available.bottom() - size.height() + 1);
+    return { QPoint(x, y), size };
+}
+
 void WindowPlace::keepOnScreen(QWidget* window)
 {
     const QScreen* screen = QGuiApplication::screenAt(window->geometry().center());
@@ -39,12 +47,14 @@ void WindowPlace::keepOnScreen(QWidget* window)
         screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    const QRect available = screen->availableGeometry();
     // The frame is known only once the window is shown; until then the window's own rectangle stands for it.
-    const QSize margins = window->isVisible() ? window->frameGeometry().size() - window->size() : QSize();
-    window->resize(window->size().boundedTo(available.size() - margins));
     const QRect frame = window->isVisible() ? window->frameGeometry() : window->geometry();
-    const int x = std::clamp(frame.left(), available.left(), available.right() - frame.width() + 1);
-    const int y = std::clamp(frame.top(), available.top(), available.bottom() - frame.height() + 1);
-    window->move(QPoint(x, y));
+    const QRect inside = clamped(frame, screen->availableGeometry());
+    // Set as the window's own rectangle, which is what the settings keep: moving the frame of a window not
+    // yet shown to where its inside was made it come back a title bar lower each time.
+    if (inside != frame)
+        window->setGeometry(inside.marginsRemoved(QMargins(window->geometry().left() - frame.left(),
+            window->geometry().top() - frame.top(),
+            frame.right() - window->geometry().right(),
+            frame.bottom() - window->geometry().bottom())));
 }

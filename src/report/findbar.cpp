@@ -20,7 +20,6 @@ FindBar::FindBar(ReportView* view, QWidget* parent)
     m_field->setObjectName(QStringLiteral("findField"));
     m_field->setPlaceholderText(tr("Find"));
     m_field->setClearButtonEnabled(true);
-    m_field->installEventFilter(this);
     m_count->setObjectName(QStringLiteral("findCount"));
     auto* previous = new QToolButton(this);
     previous->setText(tr("Previous"));
@@ -32,6 +31,17 @@ FindBar::FindBar(ReportView* view, QWidget* parent)
     closing->setText(QStringLiteral("\u2715"));
     closing->setToolTip(tr("Close (Escape)"));
     closing->setAutoRaise(true);
+    m_field->setAccessibleName(tr("Find"));
+    previous->setAccessibleName(tr("Previous Match"));
+    next->setAccessibleName(tr("Next Match"));
+    m_matchCase->setAccessibleName(tr("Match Case"));
+    closing->setAccessibleName(tr("Close Find Bar"));
+    // Typing, then the ways through the matches, then closing: the order the eye reads them is not the one
+    // the hand needs.
+    setTabOrder(m_field, previous);
+    setTabOrder(previous, next);
+    setTabOrder(next, m_matchCase);
+    setTabOrder(m_matchCase, closing);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -42,6 +52,8 @@ FindBar::FindBar(ReportView* view, QWidget* parent)
     layout->addWidget(next);
     layout->addWidget(m_matchCase);
 
+    for (QWidget* control : std::initializer_list<QWidget*> { closing, m_field, previous, next, m_matchCase })
+        control->installEventFilter(this);
     connect(closing, &QToolButton::clicked, this, &FindBar::dismiss);
     connect(previous, &QToolButton::clicked, this, &FindBar::findPrevious);
     connect(next, &QToolButton::clicked, this, &FindBar::findNext);
@@ -103,6 +115,7 @@ bool FindBar::find(qsizetype from, bool forward)
             const qsizetype line = m_view->lineOfPosition(at);
             if (m_view->isLineShown(line)) {
                 m_view->select(at, at + needle.size());
+                updateCount();
                 return true;
             }
             from = forward ? m_view->lineEnd(line) + 1 : m_view->lineStart(line) - 1;
@@ -111,42 +124,49 @@ bool FindBar::find(qsizetype from, bool forward)
     return false;
 }
 
-qsizetype FindBar::matchCount() const
-{
-    const QString needle = m_field->text();
-    if (needle.isEmpty())
-        return 0;
-    const QString& text = m_view->text();
-    const Qt::CaseSensitivity sensitivity = m_matchCase->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    qsizetype count = 0;
-    for (qsizetype at = text.indexOf(needle, 0, sensitivity); at >= 0;
-         at = text.indexOf(needle, at + needle.size(), sensitivity))
-        count += m_view->isLineShown(m_view->lineOfPosition(at)) ? 1 : 0;
-    return count;
-}
-
 void FindBar::updateCount()
 {
-    if (isHidden() || m_field->text().isEmpty()) {
+    const QString needle = m_field->text();
+    if (isHidden() || needle.isEmpty()) {
         m_count->clear();
         return;
     }
-    const qsizetype count = matchCount();
-    m_count->setText(count == 0 ? tr("No matches") : count == 1 ? tr("1 match") : tr("%1 matches").arg(count));
+    // The matches in the lines shown, counted without overlaps, and which of them is selected.
+    const QString& text = m_view->text();
+    const Qt::CaseSensitivity sensitivity = m_matchCase->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    const bool selected = m_view->selectionEnd() - m_view->selectionStart() == needle.size();
+    qsizetype count = 0;
+    qsizetype current = 0;
+    for (qsizetype at = text.indexOf(needle, 0, sensitivity); at >= 0;
+         at = text.indexOf(needle, at + needle.size(), sensitivity)) {
+        if (!m_view->isLineShown(m_view->lineOfPosition(at)))
+            continue;
+        ++count;
+        if (selected && at == m_view->selectionStart())
+            current = count;
+    }
+    m_count->setText(count == 0 ? tr("No matches")
+            : current > 0       ? tr("%1 of %2").arg(current).arg(count)
+            : count == 1        ? tr("1 match")
+                                : tr("%1 matches").arg(count));
 }
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_field && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Escape) {
+    const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
+    const int pressed = key ? static_cast<QKeyEvent*>(event)->key() : 0;
+    // Escape belongs to the bar while one of its controls has the focus: taken as the window's shortcut, it
+    // would stop the runs instead of closing the bar.
+    if (pressed == Qt::Key_Escape) {
+        event->accept();
+        if (event->type() == QEvent::KeyPress)
             dismiss();
-            return true;
-        }
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            key->modifiers() & Qt::ShiftModifier ? findPrevious() : findNext();
-            return true;
-        }
+        return true;
+    }
+    if (watched == m_field && event->type() == QEvent::KeyPress
+        && (pressed == Qt::Key_Return || pressed == Qt::Key_Enter)) {
+        static_cast<QKeyEvent*>(event)->modifiers() & Qt::ShiftModifier ? findPrevious() : findNext();
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }

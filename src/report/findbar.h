@@ -9,9 +9,9 @@ class ReportView;
 
 /*!
  * The find bar under the report, as text editors have it: it searches as the user types, ignores case
- * unless Match Case is on, says how many matches there are, and goes to the next match (Enter, F3) or
- * the previous one (Shift+Enter, Shift+F3), round from the end to the start. Escape closes it. A match is
- * shown by selecting it; lines the problems filter hides are not searched.
+ * unless Match Case is on, says how many matches there are and which one is selected ("2 of 3"), and goes to the next
+ * match (Enter, F3) or the previous one (Shift+Enter, Shift+F3), round from the end to the start. Escape closes it. A
+ * match is shown by selecting it; lines the problems filter hides are not searched.
  */
 class FindBar : public QWidget
 {
@@ -21,9 +21,6 @@ class FindBar : public QWidget
 public:
     explicit FindBar(ReportView* view, QWidget* parent = nullptr);
     ~FindBar() override;
-
-    /// The matches in the lines shown, counted without overlaps.
-    [[nodiscard]] qsizetype matchCount() const;
 
 public slots:
     /// Shows the bar with the text to find selected, taking a one-line selection of the report as that text.

@@ -22,15 +22,30 @@ std::uint32_t utf16Length(std::string_view utf8)
 void ReportChunk::addOutcome(const orvane::ReportFormat& format, const orvane::Outcome& outcome)
 {
     addNotice(format, outcome);
-    addLine(format, outcome);
+    addLine(format, outcome, orvane::Command::Check);
 }
 
-void ReportChunk::addLine(const orvane::ReportFormat& format, const orvane::Outcome& outcome)
+void ReportChunk::addLine(const orvane::ReportFormat& format, const orvane::Outcome& outcome, orvane::Command command)
 {
     m_bytes.clear();
     m_marks.clear();
     format.appendLine(outcome, m_bytes, &m_marks);
-    take(m_bytes, m_marks, &outcome.path, &outcome);
+    const std::size_t first = m_lines.size();
+    take(m_bytes, m_marks, &outcome.path, outcome.result);
+    if (m_lines.size() == first)
+        return;
+    LineInfo& info = m_lines[first];
+    info.flags = LineInfo::Outcome | (outcome.hasDigest ? LineInfo::HasDigest : 0)
+        | (outcome.sinceTagged == orvane::SinceTagged::Modified ? LineInfo::Modified : 0)
+        | (outcome.sinceTagged == orvane::SinceTagged::NotModified ? LineInfo::NotModified : 0);
+    info.command = std::uint8_t(command);
+    if (outcome.hasDigest)
+        m_digests[first] = outcome.digest;
+    if (!outcome.reason.empty()) {
+        if (m_exact.empty() || m_exact.back().first != first)
+            m_exact.emplace_back(first, ExactBytes {});
+        m_exact.back().second.reason = outcome.reason;
+    }
 }
 
 void ReportChunk::addNotice(const orvane::ReportFormat& format, const orvane::Outcome& outcome)
@@ -38,7 +53,7 @@ void ReportChunk::addNotice(const orvane::ReportFormat& format, const orvane::Ou
     m_bytes.clear();
     m_marks.clear();
     if (format.appendNotice(outcome, m_bytes, &m_marks))
-        take(m_bytes, m_marks, &outcome.path, &outcome);
+        take(m_bytes, m_marks, &outcome.path, outcome.result);
 }
 
 void ReportChunk::addTotals(
@@ -47,24 +62,19 @@ void ReportChunk::addTotals(
     m_bytes.clear();
     m_marks.clear();
     format.appendTotals(subject, counters, stopped, m_bytes, &m_marks);
-    take(m_bytes, m_marks, &subject, nullptr);
+    take(m_bytes, m_marks, &subject, orvane::FileResult::None);
 }
 
 void ReportChunk::take(const std::string& bytes,
     const std::vector<orvane::LineMark>& marks,
     const std::string* path,
-    const orvane::Outcome* outcome)
+    orvane::FileResult result)
 {
     for (std::size_t i = 0; i < marks.size(); ++i) {
         const orvane::LineMark& mark = marks[i];
         const std::size_t end = i + 1 < marks.size() ? marks[i + 1].start : bytes.size();
         const std::string_view line(bytes.data() + mark.start, end - mark.start);
-        LineInfo info;
-        info.kind = mark.kind;
-        if (outcome) {
-            info.result = outcome->result;
-            info.sinceTagged = outcome->sinceTagged;
-        }
+        LineInfo info { 0, 0, mark.kind, std::uint8_t(result) };
         ExactBytes exact;
         // Almost every line is valid UTF-8 and shown as it is; only a name that is not gets escaped.
         const bool valid = orvane::isValidUtf8(line);
@@ -87,6 +97,7 @@ void ReportChunk::take(const std::string& bytes,
         else
             m_shown.append(orvane::shownText(line));
         m_lines.push_back(info);
+        m_digests.emplace_back();
     }
 }
 

@@ -1,5 +1,7 @@
 #include "reportfile.h"
 
+#include "operations/jsonreport.h"
+#include "report/reportview.h"
 #include "report/savedialog.h"
 
 #include <QFile>
@@ -76,7 +78,28 @@ QString write(const QString& path, const QByteArray& bytes, const QByteArray& op
 
 QString proposedName(const QString& itemName)
 {
-    return QStringLiteral("Orvane_") + itemName + QStringLiteral(".text");
+    return QStringLiteral("Orvane_") + itemName;
+}
+
+QByteArray jsonLines(const ReportView& view)
+{
+    std::string out;
+    std::optional<orvane::JsonReport> run; // counts the files of the run the lines belong to
+    for (qsizetype line = 0; line < view.lineCount(); ++line) {
+        const LineInfo& info = view.lineInfo(line);
+        if (info.flags & LineInfo::Outcome) {
+            if (!run)
+                run.emplace(orvane::Command(info.command));
+            out += run->fileObject(view.outcomeOfLine(line));
+        }
+        if (const auto end = view.runRecords().find(line); end != view.runRecords().end()) {
+            const RunRecord& record = end->second;
+            out += (run ? *run : orvane::JsonReport(record.command))
+                       .totalsObject(record.subject, record.counters, record.stopped);
+            run.reset();
+        }
+    }
+    return QByteArray::fromStdString(out);
 }
 
 void saveWithDialog(QWidget* parent,
@@ -86,14 +109,17 @@ void saveWithDialog(QWidget* parent,
     std::function<std::optional<QByteArray>()> bytes,
     std::function<void(const QString& message)> failed)
 {
-    SaveDialog::open(parent, caption, proposedName(itemName), [openedItem, bytes, failed](const QString& path) {
-        const std::optional<QByteArray> data = bytes();
-        if (!data)
-            return;
-        const QString failure = write(path, *data, openedItem);
-        if (!failure.isEmpty())
-            failed(failure);
-    });
+    const QList<SaveDialog::FileType> types { { QStringLiteral("text (*.text)"), QStringLiteral("text") },
+        { QStringLiteral("txt (*.txt)"), QStringLiteral("txt") } };
+    SaveDialog::open(
+        parent, caption, proposedName(itemName), types, [openedItem, bytes, failed](const QString& path, int) {
+            const std::optional<QByteArray> data = bytes();
+            if (!data)
+                return;
+            const QString failure = write(path, *data, openedItem);
+            if (!failure.isEmpty())
+                failed(failure);
+        });
 }
 
 } // namespace ReportFile

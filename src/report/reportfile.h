@@ -7,6 +7,7 @@
 #include <optional>
 
 class QWidget;
+class ReportView;
 
 // Writing a report out: Save and Export both end here.
 namespace ReportFile {
@@ -19,8 +20,12 @@ namespace ReportFile {
  */
 [[nodiscard]] QString write(const QString& path, const QByteArray& bytes, const QByteArray& openedItem = {});
 
-/// The name Save and Export propose for the report of the item called itemName.
+/// The name, without its extension, Save and Export propose for the report of the item called itemName.
 [[nodiscard]] QString proposedName(const QString& itemName);
+
+/// The report as JSON Lines, as orvane-cli --format=jsonl writes it for each run the view shows: an object
+/// for each outcome line, then, once a run has ended, its totals.
+[[nodiscard]] QByteArray jsonLines(const ReportView& view);
 
 /// Shows the save dialog over parent's window and writes what bytes() gives once the user confirms, as
 /// write() does; a failure's message goes to failed. bytes() may give nothing, having reported why itself.

@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 ReportPane::ReportPane(QWidget* parent)
@@ -18,9 +19,12 @@ ReportPane::ReportPane(QWidget* parent)
     , m_fontSize(FontSize::startingSize())
 {
     m_view->setObjectName(QStringLiteral("outputTextbox"));
+    m_view->setPlaceholderText(tr("Check compares every file with its stored digest; Tag stores them."));
     m_problemsLine->setObjectName(QStringLiteral("problemsLine"));
     m_problemsLine->hide();
     m_problemsButton->setObjectName(QStringLiteral("problemsButton"));
+    m_problemsButton->setAccessibleName(tr("Show Problems Only"));
+    m_view->setAccessibleName(tr("Report"));
     m_problemsButton->setCheckable(true);
     m_problemsButton->setToolTip(tr("Hide the lines of files that are fine (Ctrl+Shift+P)."));
 
@@ -30,6 +34,7 @@ ReportPane::ReportPane(QWidget* parent)
     layout->addWidget(m_view);
     layout->addWidget(m_findBar);
     setFocusProxy(m_view);
+    setTabOrder(m_view, m_findBar);
 
     connect(m_problemsButton, &QPushButton::toggled, this, &ReportPane::setProblemsOnly);
     connect(m_problemsLine, &QLabel::linkActivated, this, [this] { setProblemsOnly(!problemsOnly()); });
@@ -129,17 +134,30 @@ void ReportPane::setText(const QString& text)
     m_view->replaceText(text, ReportView::reportStyle(m_fontSize, m_view->palette()));
 }
 
+// The newest lines, and at the end of a run its totals, stay in sight; a user who scrolled up to read is
+// left where they are.
+template <typename Put> void ReportPane::followingTheEnd(Put put)
+{
+    const QScrollBar* bar = m_view->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    put(ReportView::reportStyle(m_fontSize, m_view->palette()));
+    if (atEnd)
+        m_view->scrollToEnd();
+}
+
 void ReportPane::appendText(const QString& text)
 {
-    m_view->appendText(text, ReportView::reportStyle(m_fontSize, m_view->palette()));
-    // The newest lines, and at the end of a run its totals, are in sight.
-    m_view->scrollToEnd();
+    followingTheEnd([&](const QTextCharFormat& style) { m_view->appendText(text, style); });
+}
+
+void ReportPane::insertChunk(qsizetype line, const ReportChunk& chunk)
+{
+    followingTheEnd([&](const QTextCharFormat& style) { m_view->insertChunk(line, chunk, style); });
 }
 
 void ReportPane::appendChunk(const ReportChunk& chunk)
 {
-    m_view->appendChunk(chunk, ReportView::reportStyle(m_fontSize, m_view->palette()));
-    m_view->scrollToEnd();
+    insertChunk(m_view->lineCount() - 1, chunk);
 }
 
 void ReportPane::restyle()

@@ -45,9 +45,10 @@ signals:
 public slots:
     /// Replaces the whole report with text, in the report style.
     void setText(const QString& text);
-    /// Adds text, unchanged, at the end, and scrolls to it.
+    /// Adds text, unchanged, at the end; the view follows the end unless the user has scrolled up.
     void appendText(const QString& text);
-    /// Adds a run's lines at the end, and scrolls to them.
+    /// Puts a run's lines before line (at the end: lineCount() - 1), following the end as appendText does.
+    void insertChunk(qsizetype line, const ReportChunk& chunk);
     void appendChunk(const ReportChunk& chunk);
     void restyle();
     void makeBigger();
@@ -61,6 +62,7 @@ public slots:
 
 private:
     void setFontSize(double size);
+    template <typename Put> void followingTheEnd(Put put);
     void updateProblemsLine();
 
     ReportView* m_view;

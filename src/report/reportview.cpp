@@ -106,6 +106,12 @@ void ReportView::setReportStyle(const QTextCharFormat& style)
     viewport()->update();
 }
 
+void ReportView::setPlaceholderText(const QString& text)
+{
+    m_placeholder = text;
+    viewport()->update();
+}
+
 void ReportView::replaceText(const QString& text, const QTextCharFormat& style)
 {
     if (text.constData() == m_text.constData() && text.size() == m_text.size()) {
@@ -117,6 +123,8 @@ void ReportView::replaceText(const QString& text, const QTextCharFormat& style)
     m_lineStarts.assign(1, 0);
     m_info.assign(1, LineInfo {});
     m_exact.clear();
+    m_digests.clear();
+    m_runRecords.clear();
     m_shownLines.clear();
     m_longestLine = 0;
     m_problemCount = 0;
@@ -140,14 +148,6 @@ void ReportView::appendText(const QString& text, const QTextCharFormat& style)
     append(text, nullptr, style);
 }
 
-void ReportView::appendChunk(const ReportChunk& chunk, const QTextCharFormat& style)
-{
-    const qsizetype first = lineCount() - 1; // the chunk's first line takes the place of the empty last one
-    for (const auto& [line, exact] : chunk.exact())
-        m_exact[first + qsizetype(line)] = exact;
-    append(chunk.text(), &chunk.lines(), style);
-}
-
 void ReportView::append(const QString& text, const std::vector<LineInfo>* infos, const QTextCharFormat& style)
 {
     if (text.isEmpty())
@@ -157,7 +157,11 @@ void ReportView::append(const QString& text, const std::vector<LineInfo>* infos,
         m_text = text; // shares the caller's characters instead of copying them
     else
         m_text += text;
-    const bool longer = indexFrom(end, infos);
+    textInserted(end, text, indexFrom(end, infos), style);
+}
+
+void ReportView::textInserted(qsizetype position, const QString& text, bool longer, const QTextCharFormat& style)
+{
     if (style != m_style) {
         setReportStyle(style);
     } else {
@@ -167,7 +171,7 @@ void ReportView::append(const QString& text, const std::vector<LineInfo>* infos,
         viewport()->update();
     }
     if (QAccessible::isActive()) {
-        QAccessibleTextInsertEvent insert(this, clampToInt(end), text);
+        QAccessibleTextInsertEvent insert(this, clampToInt(position), text);
         QAccessible::updateAccessibility(&insert);
     }
     emit textChanged();
@@ -389,6 +393,13 @@ void ReportView::paintEvent(QPaintEvent* /*event*/)
     const qreal x = lineX();
     const qreal widest = m_widest;
     qreal y = margin;
+    if (m_text.isEmpty() && !m_placeholder.isEmpty()) {
+        painter.setPen(colours.color(QPalette::PlaceholderText));
+        painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
+            Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+            m_placeholder);
+        painter.setPen(m_color);
+    }
     for (qsizetype row = verticalScrollBar()->value(); row < rowCount() && y < viewport()->height();
          ++row, y += m_rowHeight) {
         const qsizetype line = lineOfRow(row);

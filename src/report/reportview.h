@@ -8,6 +8,8 @@
 #include <QStringView>
 #include <QTextCharFormat>
 
+#include <deque>
+#include <map>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -53,8 +55,22 @@ public:
     void appendText(const QString& text, const QTextCharFormat& style);
     /// Adds the lines of a sealed chunk at the end of the report, which ends in a line feed or is empty.
     void appendChunk(const ReportChunk& chunk, const QTextCharFormat& style);
+    /// Puts the lines of a sealed chunk before line; lineCount() - 1 appends. The lines below keep their
+    /// place on screen, and the selection stays on the characters it had.
+    void insertChunk(qsizetype line, const ReportChunk& chunk, const QTextCharFormat& style);
+    /// Keeps how a run ended with its last line, for JSON Lines.
+    void setRunRecord(qsizetype line, RunRecord record);
+    [[nodiscard]] const std::map<qsizetype, RunRecord>& runRecords() const
+    {
+        return m_runRecords;
+    }
+    /// The outcome of the line as JSON Lines give it (path, result, reason, digest); the line must be one of
+    /// an outcome (LineInfo::Outcome).
+    [[nodiscard]] orvane::Outcome outcomeOfLine(qsizetype line) const;
     /// Shows the report in another style: its font and its text colour.
     void setReportStyle(const QTextCharFormat& style);
+    /// The hint an empty report shows, dimmed.
+    void setPlaceholderText(const QString& text);
 
     /// The report's characters exactly as they were put in (chunks: as shown).
     [[nodiscard]] const QString& text() const
@@ -189,6 +205,9 @@ private:
     // Indexes the lines that begin after position, the old end of the text; infos: what they are.
     bool indexFrom(qsizetype position, const std::vector<LineInfo>* infos = nullptr);
     void append(const QString& text, const std::vector<LineInfo>* infos, const QTextCharFormat& style);
+    void takeDigests(qsizetype first, const ReportChunk& chunk);
+    /// Tells the style, the scroll bars, the screen and assistive tools of text put in at position.
+    void textInserted(qsizetype position, const QString& text, bool longer, const QTextCharFormat& style);
     void copyPath(qsizetype line) const;
     [[nodiscard]] std::unique_ptr<QTextLayout> layoutOf(qsizetype line) const;
     [[nodiscard]] qreal lineX() const;
@@ -205,11 +224,16 @@ private:
     std::vector<qsizetype> m_lineStarts { 0 };
     std::vector<LineInfo> m_info { LineInfo {} }; // one a line
     std::unordered_map<qsizetype, ExactBytes> m_exact; // by line
+    // By line, as far as the last line with one. In blocks, not one array: an array that doubles as a report
+    // grows leaves the heap its old copies, a third of the report again.
+    std::deque<orvane::Digest> m_digests;
+    std::map<qsizetype, RunRecord> m_runRecords; // by a run's last line
     qsizetype m_longestLine = 0; // the line with the most characters
     std::vector<qsizetype> m_shownLines { 0 }; // the lines problems only shows, in order
     qsizetype m_problemCount = 0;
     qsizetype m_damagedCount = 0;
     bool m_problemsOnly = false;
+    QString m_placeholder;
     QTextCharFormat m_style;
     QFont m_font;
     QFont m_markFont; // the marks: a colour emoji font first, as the monospace font may have plain ones

@@ -1,7 +1,8 @@
 // The window side of the runner: what Check, Tag and Retag have in common. A run, of a folder or of a single
-// file, works on processingQueue; its lines reach the window in one piece when it ends, and only Tag's notices
-// of failed writes come ahead of them, at once. The per-file steps are the engine's (integrityrun.h), and so
-// are the words of every line (reportformat.h).
+// file, works on processingQueue. Its lines reach the window as files are done: the run leaves them in its
+// Pending lines, and the window takes what is there every tenth of a second, also while the run waits on a
+// large file; its totals come when it ends. Tag's notices of failed writes lead the run's part of the report.
+// The per-file steps are the engine's (integrityrun.h), and so are the words of every line (reportformat.h).
 
 #include "operations/hashnumber.h"
 #include "operations/integrityrun.h"
@@ -9,13 +10,18 @@
 #include "operations/workerpool.h"
 #include "report/reportchunk.h"
 #include "report/reportpane.h"
+#include "report/reportview.h"
 #include "runner/itemname.h"
 #include "runner/jobtracker.h"
 #include "runner/runpanel.h"
 #include "runner/runsummary.h"
 #include "viewcontroller.h"
 
+#include <QSettings>
+
 #include <exception>
+#include <mutex>
+#include <numeric>
 
 using orvane::Operation;
 using orvane::Variant;
@@ -39,11 +45,20 @@ orvane::WorkerPool& hashingPool()
 
 } // namespace
 
+// The lines a run has made and the window has not yet taken, the notices apart; the run and the window lock it.
+struct ViewController::Pending
+{
+    std::mutex mutex;
+    ReportChunk notices;
+    ReportChunk lines;
+};
+
 // What a run hands back when it ends.
 struct ViewController::RunEnd
 {
     orvane::RunResult result;
-    ReportChunk lines; // the run's lines and totals
+    ReportChunk notices; // those the window had not yet taken
+    ReportChunk lines; // the same, and the totals
 };
 
 // A closed window is deleted only after its last run has ended (see Document). Deleted earlier, as at the end
@@ -57,7 +72,10 @@ void ViewController::checkButton()
 
 void ViewController::hashButton()
 {
-    runOperation(Operation::Tag);
+    if (m_item && QSettings().value(QLatin1String(askBeforeTagKey), true).toBool())
+        askBeforeTag();
+    else
+        runOperation(Operation::Tag);
 }
 
 void ViewController::retagButton()
@@ -73,8 +91,9 @@ void ViewController::runOperation(Operation operation)
         emit errorOccurred(fromEngine(failure->reason));
         return;
     }
-    m_runPanel->setBusy(true);
-    setReportText(QString());
+    // A run started while others go on keeps their lines: the report is theirs too.
+    if (m_runs.empty())
+        setReportText(QString());
     startRun(operation);
 }
 
@@ -90,38 +109,38 @@ void ViewController::startRun(Operation operation)
     settings.progress = &run->progress; // the window keeps it until the run has ended
     settings.pool = &hashingPool();
     settings.jobs = orvane::defaultJobs(run->item.path); // 1 on a rotational disk
+    run->pending = std::make_shared<Pending>();
+    m_parts.push_back({ id, 0 });
     showProgress();
 
     // A single file is read off the GUI thread too: a large one would freeze the window for seconds.
-    const QPointer<QObject> receiver(this);
     const orvane::Item item = run->item;
     JobTracker::start(
         m_processingQueue,
         this,
-        [this, operation, item, settings, receiver]() {
-            const orvane::ReportFormat format(
-                orvane::commandOf(operation), item.isFolder ? Variant::Folder : Variant::SingleFile);
+        [operation, item, settings, pending = run->pending]() {
+            const orvane::Command command = orvane::commandOf(operation);
+            const orvane::ReportFormat format(command, item.isFolder ? Variant::Folder : Variant::SingleFile);
             RunEnd end;
             // Nothing may leave by an exception: the pool would take the program down.
             try {
                 orvane::RunObserver observer;
-                observer.fileDone = [&](const orvane::Outcome& outcome) {
-                    ReportChunk notice;
-                    notice.addNotice(format, outcome);
-                    if (!notice.isEmpty()) {
-                        notice.seal();
-                        JobTracker::post(
-                            receiver, std::move(notice), [this](const ReportChunk& notices) { showNotices(notices); });
-                    }
-                    end.lines.addLine(format, outcome);
+                observer.fileDone = [&format, &pending, command](const orvane::Outcome& outcome) {
+                    const std::lock_guard<std::mutex> lock(pending->mutex);
+                    pending->notices.addNotice(format, outcome);
+                    pending->lines.addLine(format, outcome, command);
                 };
                 end.result = orvane::runItem(operation, item, settings, observer);
+                const std::lock_guard<std::mutex> lock(pending->mutex);
+                end.notices = std::exchange(pending->notices, {});
+                end.lines = std::exchange(pending->lines, {});
                 if (!end.result.failure)
                     end.lines.addTotals(format, item.path, end.result.counters, end.result.stopped);
             } catch (const std::exception& error) {
                 end.result.failure = orvane::Failure { 0, error.what() }; // out of memory: the engine throws nothing
             }
-            // Decoded here rather than on the GUI thread: a report may hold millions of lines.
+            // Decoded here rather than on the GUI thread: the last lines of a fast run may be many.
+            end.notices.seal();
             end.lines.seal();
             return end;
         },
@@ -146,25 +165,58 @@ void ViewController::showProgress()
         m_progressTimer.start();
 }
 
-void ViewController::showNotices(const ReportChunk& notices)
+void ViewController::showPendingLines()
 {
-    if (!m_closed)
-        m_reportPane->appendChunk(notices);
+    for (const auto& [id, run] : m_runs) {
+        ReportChunk notices;
+        ReportChunk lines;
+        {
+            const std::lock_guard<std::mutex> lock(run->pending->mutex);
+            notices = std::exchange(run->pending->notices, {});
+            lines = std::exchange(run->pending->lines, {});
+        }
+        notices.seal();
+        lines.seal();
+        showLines(id, notices, lines);
+    }
+}
+
+qsizetype ViewController::firstLineOf(std::vector<Part>::const_iterator part) const
+{
+    return std::accumulate(
+        m_parts.cbegin(), part, m_firstPartLine, [](qsizetype line, const Part& p) { return line + p.lines; });
+}
+
+void ViewController::showLines(int id, ReportChunk& notices, ReportChunk& lines)
+{
+    const auto part = std::find_if(m_parts.begin(), m_parts.end(), [id](const Part& p) { return p.run == id; });
+    if (m_closed || part == m_parts.end() || (notices.isEmpty() && lines.isEmpty()))
+        return;
+    const qsizetype start = firstLineOf(part);
+    Run& run = *m_runs.at(id);
+    m_reportPane->insertChunk(start + run.notices, notices);
+    run.notices += qsizetype(notices.lines().size());
+    part->lines += qsizetype(notices.lines().size());
+    m_reportPane->insertChunk(start + part->lines, lines);
+    part->lines += qsizetype(lines.lines().size());
 }
 
 void ViewController::finishRun(int id, RunEnd& end)
 {
+    showLines(id, end.notices, end.lines);
     const std::unique_ptr<Run> run = std::move(m_runs.at(id));
     m_runs.erase(id);
     if (!m_closed) {
-        m_runPanel->setBusy(false);
         showProgress();
         if (end.result.failure) {
             // Nothing was walked, so no totals: say why rather than leave the window spinning.
             emit errorOccurred(tr("The folder %1 could not be read: %2.")
                                    .arg(ItemName::shownPath(run->item.path), fromEngine(end.result.failure->reason)));
         } else {
-            m_reportPane->appendChunk(end.lines);
+            const auto part = std::find_if(m_parts.begin(), m_parts.end(), [id](const Part& p) { return p.run == id; });
+            if (part != m_parts.end() && part->lines > 0)
+                m_reportPane->view()->setRunRecord(firstLineOf(part) + part->lines - 1,
+                    { orvane::commandOf(run->operation), run->item.path, end.result.counters, end.result.stopped });
             if (run->item.isFolder)
                 emit folderRunEnded(RunSummary::text(
                     run->operation, ItemName::displayName(run->item.path), end.result.counters, end.result.stopped));

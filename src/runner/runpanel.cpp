@@ -3,7 +3,6 @@
 #include "operations/printablepath.h"
 #include "operations/progresstext.h"
 #include "operations/runprogress.h"
-#include "runner/busyindicator.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -28,14 +27,16 @@ RunPanel::RunPanel(QWidget* parent)
     , m_checkButton(new QPushButton(tr("&Check"), this))
     , m_tagButton(new QPushButton(tr("&Tag"), this))
     , m_retagButton(new QPushButton(tr("&Retag"), this))
-    , m_stopButton(new QPushButton(tr("Stop"), this))
-    , m_busyIndicator(new BusyIndicator(this))
+    , m_stopButton(new QPushButton(tr("&Stop"), this))
     , m_buttonRow(new QHBoxLayout)
     , m_progressRow(new QWidget(this))
     , m_progressBar(new QProgressBar(m_progressRow))
     , m_progressText(new QLabel(m_progressRow))
     , m_currentFile(new QLabel(m_progressRow))
 {
+    // Names for assistive tools: the buttons' own words, without their underlined letters.
+    for (QPushButton* button : { m_checkButton, m_tagButton, m_retagButton, m_stopButton })
+        button->setAccessibleName(button->text().remove(u'&'));
     m_checkButton->setObjectName(QStringLiteral("theCheckButton"));
     m_checkButton->setToolTip(tr("Compare every file with the digest stored with it. Writes nothing."));
     m_tagButton->setObjectName(QStringLiteral("theHashButton"));
@@ -43,21 +44,19 @@ RunPanel::RunPanel(QWidget* parent)
     m_retagButton->setObjectName(QStringLiteral("theRetagButton"));
     m_retagButton->setToolTip(tr("Store digests that are missing or differ; leave matching ones alone."));
     m_stopButton->setObjectName(QStringLiteral("stopButton"));
-    m_stopButton->setToolTip(tr("Finish the files in hand and start no other (Escape)."));
+    m_stopButton->setToolTip(tr("Finish the files in hand and start no other (Alt+S, or Escape in the report)."));
     m_stopButton->setEnabled(false);
-    m_busyIndicator->setObjectName(QStringLiteral("progressSpinner"));
-    m_busyIndicator->hide();
 
     m_buttonRow->addWidget(m_checkButton);
     m_buttonRow->addWidget(m_tagButton);
     m_buttonRow->addWidget(m_retagButton);
     m_buttonRow->addWidget(m_stopButton);
     m_buttonRow->addStretch();
-    m_buttonRow->addWidget(m_busyIndicator);
 
     // The newest run's progress: a bar, one line of figures and the file in hand, while a run is going.
     m_progressRow->setObjectName(QStringLiteral("progressRow"));
     m_progressBar->setObjectName(QStringLiteral("progressBar"));
+    m_progressBar->setAccessibleName(tr("Progress"));
     m_progressBar->setTextVisible(false);
     m_progressBar->setFixedWidth(160);
     m_progressText->setObjectName(QStringLiteral("progressText"));
@@ -82,20 +81,6 @@ RunPanel::~RunPanel() = default;
 void RunPanel::addToButtonRow(QWidget* widget)
 {
     m_buttonRow->insertWidget(m_buttonRow->indexOf(m_retagButton) + 1, widget);
-}
-
-void RunPanel::setBusy(bool busy)
-{
-    m_busyIndicator->setVisible(busy);
-    if (busy)
-        m_busyIndicator->startAnimation();
-    else
-        m_busyIndicator->stopAnimation();
-}
-
-bool RunPanel::isBusy() const
-{
-    return m_busyIndicator->isVisible() && m_busyIndicator->isAnimating();
 }
 
 void RunPanel::showProgress(const orvane::RunProgress* progress)

@@ -3,7 +3,6 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
-class BusyIndicator;
 class QBoxLayout;
 class QLabel;
 class QProgressBar;
@@ -14,9 +13,9 @@ struct RunProgress;
 }
 
 /*!
- * The run side of a document window: the buttons Check, Tag and Retag, Stop, the busy indicator, and below
- * them the progress row of the newest run ("n of N files · X of Y GB · Z MB/s · about T left" and the file in
- * hand). It shows what it is told and says what was pressed; the runs are the ViewController's.
+ * The run side of a document window: the buttons Check, Tag and Retag, Stop, and below them the progress
+ * row, the window's one sign of a run going on of the newest run ("n of N files · X of Y GB · Z MB/s · about T left"
+ * and the file in hand). It shows what it is told and says what was pressed; the runs are the ViewController's.
  */
 class RunPanel : public QWidget
 {
@@ -46,9 +45,6 @@ public:
     /// Puts widget in the button row, after Retag.
     void addToButtonRow(QWidget* widget);
 
-    /// Shows the busy indicator moving, or hides it.
-    void setBusy(bool busy);
-    [[nodiscard]] bool isBusy() const;
     /// Shows progress's figures in the progress row, or hides the row (and disables Stop) when it is null.
     void showProgress(const orvane::RunProgress* progress);
 
@@ -57,7 +53,6 @@ private:
     QPushButton* m_tagButton;
     QPushButton* m_retagButton;
     QPushButton* m_stopButton;
-    BusyIndicator* m_busyIndicator;
     QBoxLayout* m_buttonRow;
     QWidget* m_progressRow;
     QProgressBar* m_progressBar;

@@ -6,6 +6,7 @@
 #include "operations/runprogress.h"
 
 #include <QByteArray>
+#include <QPointer>
 #include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
@@ -13,7 +14,9 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
+class QMessageBox;
 class ReportChunk;
 class ReportPane;
 class RunPanel;
@@ -39,6 +42,9 @@ class ViewController : public QWidget
 public:
     explicit ViewController(QWidget* parent = nullptr);
     ~ViewController() override;
+
+    /// The setting that, when false, lets Tag start without asking first ("Don't ask again").
+    static constexpr const char* askBeforeTagKey = "askBeforeTag";
 
     /// The opened item, handed over by its document: its path's own bytes and whether it is a folder.
     void setItem(const orvane::Item& item);
@@ -86,6 +92,7 @@ signals:
 
 public slots:
     void checkButton();
+    /// Tag: asks first whether to replace the stored digests, unless the user said not to ask again.
     void hashButton();
     void retagButton();
     /// Stop (Escape): every run of this window finishes the files in hand and starts no other.
@@ -95,9 +102,10 @@ public slots:
     void appendReportText(const QString& text);
     void incFontSize();
     void decFontSize();
+    /// Export: the report as text or JSON Lines as it is now, or the checksum list of the item's stored digests.
     void exportText();
 
-    /// Runs each time the view is shown: a view without a run in progress shows no busy indicator.
+    /// Runs each time the view is shown: a view without a run in progress shows no progress row.
     void viewDidAppear();
     /// The window has been closed: from now on runs that end leave the widgets alone.
     void windowWillClose();
@@ -106,19 +114,37 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // What the window keeps of a run it started: its progress, which the run updates as it goes.
+    struct Pending;
+    // What the window keeps of a run it started: its progress and the lines it has made and the window not yet
+    // shown, which the run updates as it goes, and how many of its lines lead its part of the report.
     struct Run
     {
         orvane::Operation operation = orvane::Operation::Check;
         orvane::Item item;
         orvane::RunProgress progress;
+        std::shared_ptr<Pending> pending;
+        qsizetype notices = 0;
     };
     struct RunEnd;
+    // A run's part of the report: its lines follow those of the runs started before it.
+    struct Part
+    {
+        int run = 0;
+        qsizetype lines = 0;
+    };
 
     // The runner; see runner.cpp.
     void runOperation(orvane::Operation operation);
+    void askBeforeTag();
+    void writeFile(const QString& path, const QByteArray& bytes);
+    void exportChecksumList(const QString& path);
     void startRun(orvane::Operation operation);
-    void showNotices(const ReportChunk& notices);
+    /// Shows the lines the runs have made since the last look.
+    void showPendingLines();
+    /// Puts a run's notices at the top of its part of the report and its lines at the end.
+    void showLines(int id, ReportChunk& notices, ReportChunk& lines);
+    /// Where the part begins in the report: after the lines before the first part and the parts before it.
+    [[nodiscard]] qsizetype firstLineOf(std::vector<Part>::const_iterator part) const;
     void finishRun(int id, RunEnd& end);
     /// Shows the newest run's progress, or hides the progress row when no run is going.
     void showProgress();
@@ -126,11 +152,14 @@ private:
     RunPanel* m_runPanel;
     ReportPane* m_reportPane;
     QTimer m_progressTimer;
+    QPointer<QMessageBox> m_tagQuestion;
     std::optional<orvane::Item> m_item;
     orvane::ReadFunction m_read;
     bool m_closed = false;
     int m_lastRunId = 0;
     std::map<int, std::unique_ptr<Run>> m_runs; // started and not yet ended
+    qsizetype m_firstPartLine = 0; // the report's lines before the first part are no run's
+    std::vector<Part> m_parts; // in the order the runs started
     // Last, so that it is destroyed first: its destructor waits for the runs, which post to this object.
     QThreadPool m_processingQueue;
 };

@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPixmap>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
@@ -23,6 +25,7 @@ void useTestSettings()
     QVERIFY2(!settings.fileName().startsWith(QDir::homePath() + QStringLiteral("/.config/")),
         "the tests would write the user's own settings");
     settings.clear();
+    settings.setValue(QLatin1String(ViewController::askBeforeTagKey), false);
     QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
     // The update check at launch asks a closed port here: no request leaves the machine.
     qputenv("ORVANE_UPDATE_MANIFEST_URL", "http://127.0.0.1:9/update.plist");
@@ -39,15 +42,26 @@ QMessageBox* messageBox(const char* name)
     return nullptr;
 }
 
-void answerStopQuestion(const QString& button)
+QString answer(const char* name, const QString& button)
 {
-    QTRY_VERIFY(messageBox("stopQuestion"));
-    QMessageBox* question = messageBox("stopQuestion");
-    QCOMPARE(question->text(), QStringLiteral("Stop the run and close?"));
-    for (QAbstractButton* choice : question->buttons())
-        if (choice->text() == button)
-            return choice->click();
-    QFAIL("the question has no such button");
+    (void)QTest::qWaitFor([name] { return messageBox(name) != nullptr; });
+    QMessageBox* box = messageBox(name);
+    for (QAbstractButton* choice : box ? box->buttons() : QList<QAbstractButton*>())
+        if (choice->text() == button) {
+            const QString text = box->text();
+            choice->click();
+            return text;
+        }
+    QTest::qFail("the box has no such button", __FILE__, __LINE__);
+    return {};
+}
+
+QString alertMessage()
+{
+    (void)QTest::qWaitFor([] { return messageBox("errorAlert") != nullptr; });
+    const QString message = messageBox("errorAlert") ? messageBox("errorAlert")->informativeText() : QString();
+    answer("errorAlert", QStringLiteral("OK"));
+    return message;
 }
 
 QFileDialog* fileDialog(QWidget* parent)
@@ -83,6 +97,28 @@ QByteArray engineReport(orvane::Operation operation, const QString& path)
     const orvane::RunResult result = orvane::runItem(operation, item, {}, observer);
     report.finish(item.path, result.counters, result.stopped);
     return QByteArray::fromStdString(report.text());
+}
+
+QString walkedLast(const QString& folder)
+{
+    QString last;
+    const orvane::Item item = orvane::resolveItem(local(folder)).value();
+    orvane::RunObserver observer;
+    observer.fileDone = [&last](const orvane::Outcome& outcome) { last = QFile::decodeName(outcome.path.c_str()); };
+    (void)orvane::runItem(orvane::Operation::Check, item, {}, observer);
+    return last;
+}
+
+void screenshot(QWidget* window, const char* name)
+{
+    const QString folder = qEnvironmentVariable("ORVANE_SCREENSHOTS");
+    if (folder.isEmpty())
+        return;
+    QCoreApplication::processEvents(); // layouts after the last change, then the paint
+    QCoreApplication::processEvents();
+    const QRect frame = window->frameGeometry();
+    const QPixmap shot = window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    QVERIFY(shot.save(folder + u'/' + QLatin1String(name)));
 }
 
 void setItem(ViewController& controller, const QString& path)

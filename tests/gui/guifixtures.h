@@ -16,13 +16,16 @@
 
 namespace guifixtures {
 
-/// Settings go to a test location (never the user's), under Orvane's names, and start empty.
+/// Settings go to a test location (never the user's), under Orvane's names, and start empty but for Tag's
+/// question, which only the tests of that question ask.
 void useTestSettings();
 
 /// The message box on screen with this object name ("errorAlert", "updateOffer", "stopQuestion"), if any.
 QMessageBox* messageBox(const char* name);
-/// Waits for the question "Stop the run and close?" and clicks its button with this text.
-void answerStopQuestion(const QString& button);
+/// Waits for the message box with this object name and clicks its button with this text; returns the box's text.
+QString answer(const char* name, const QString& button);
+/// Waits for the error alert, dismisses it and returns its message (the informative text).
+QString alertMessage();
 QFileDialog* fileDialog(QWidget* parent);
 /// Types path into that dialog and presses Enter; a question whether to replace a file is answered Yes.
 void confirmFileDialog(QWidget* parent, const QString& path);
@@ -31,6 +34,13 @@ void confirmFileDialog(QWidget* parent, const QString& path);
 QByteArray engineReport(orvane::Operation operation, const QString& path);
 
 void setItem(ViewController& controller, const QString& path);
+
+/// The file of folder that a run reaches last, by the engine's own walk.
+QString walkedLast(const QString& folder);
+
+/// Saves a picture of the screen where window is, dialogs over it included, as name in the folder that
+/// ORVANE_SCREENSHOTS names; nothing when it is unset.
+void screenshot(QWidget* window, const char* name);
 
 /// The child of parent with this object name; fails the test when there is none.
 template <typename T> T* child(const QObject* parent, const char* name)

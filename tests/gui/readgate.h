@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // Reads wait until the test opens the gate, or it goes: a run surely walking, without sleeping and hoping.
@@ -17,9 +18,15 @@ public:
         open();
     }
 
-    [[nodiscard]] orvane::ReadFunction reader() const
+    /// Holds the reads of every file, or only those of the file at path.
+    [[nodiscard]] orvane::ReadFunction reader(const char* path = nullptr) const
     {
-        return [state = m_state](int fd, void* buffer, std::size_t count) -> ssize_t {
+        struct stat held = {};
+        const bool all = !path || ::stat(path, &held) != 0;
+        return [state = m_state, all, held](int fd, void* buffer, std::size_t count) -> ssize_t {
+            struct stat file = {};
+            if (!all && (::fstat(fd, &file) != 0 || file.st_ino != held.st_ino || file.st_dev != held.st_dev))
+                return ::read(fd, buffer, count);
             std::unique_lock<std::mutex> lock(state->mutex);
             state->peak = std::max(state->peak, ++state->waiting);
             state->opened.wait(lock, [&state] { return state->isOpen; });

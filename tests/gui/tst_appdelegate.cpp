@@ -5,32 +5,31 @@
 #include "app/mainmenu.h"
 #include "app/startwindow.h"
 #include "cannedhttpserver.h"
+#include "desktopfixtures.h"
 #include "document/document.h"
 #include "document/documentwindow.h"
 #include "guifixtures.h"
 #include "manifestfixtures.h"
 #include "report/reportview.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDBusConnectionInterface>
 #include <QDBusMetaType>
 #include <QDesktopServices>
-#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QPdfDocument>
 #include <QPdfView>
 #include <QProcess>
+#include <QSettings>
 
 #include <csignal>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -38,116 +37,12 @@ using namespace guifixtures;
 
 namespace {
 
-bool dropOn(QWidget* window, const QList<QUrl>& urls)
-{
-    QMimeData data;
-    data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &enter);
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    if (enter.isAccepted())
-        QCoreApplication::sendEvent(window, &drop);
-    return enter.isAccepted() && drop.isAccepted();
-}
-
 DocumentWindow* windowOf(const Document* document)
 {
     return document->windowControllers().first();
 }
 
 } // namespace
-
-// Takes the addresses Orvane asks the desktop to open, instead of starting a browser.
-class PageCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void openPage(const QUrl& url)
-    {
-        opened.append(url);
-    }
-};
-
-// org.freedesktop.Notifications on a connection of its own: records the calls, answers with id 7.
-class FakeNotifications : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-
-public:
-    QStringList calls; // application, icon, summary and actions of each Notify
-    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake"));
-    FakeNotifications()
-    {
-        QVERIFY(bus.registerObject("/org/freedesktop/Notifications", this, QDBusConnection::ExportAllSlots)
-            && bus.registerService("org.freedesktop.Notifications"));
-    }
-
-public slots:
-    uint Notify(QString app, uint, QString icon, QString summary, QString, QStringList actions, QVariantMap, int)
-    {
-        calls.append(QStringList { app, icon, summary, actions.join(u',') }.join(u'|'));
-        return 7;
-    }
-};
-
-// org.freedesktop.FileManager1 on a connection of its own: records the addresses ShowItems is asked to show.
-class FakeFileManager : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
-
-public:
-    QStringList shown;
-    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("files"));
-    FakeFileManager()
-    {
-        QVERIFY(bus.registerObject("/org/freedesktop/FileManager1", this, QDBusConnection::ExportAllSlots)
-            && bus.registerService("org.freedesktop.FileManager1"));
-    }
-    ~FakeFileManager() override
-    {
-        bus.unregisterService("org.freedesktop.FileManager1");
-        QDBusConnection::disconnectFromBus(QStringLiteral("files"));
-    }
-
-public slots:
-    void ShowItems(const QStringList& uris, const QString&)
-    {
-        shown += uris;
-    }
-};
-
-// Makes the file folder/name from bytes (QString paths cannot carry a name that is not UTF-8).
-void makeFile(const QByteArray& folder, const QByteArray& name, const QByteArray& contents)
-{
-    ::mkdir(folder.constData(), 0755);
-    const int fd = ::open(QByteArray(folder + '/' + name).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    QVERIFY(fd >= 0 && ::write(fd, contents.constData(), size_t(contents.size())) == contents.size());
-    ::close(fd);
-}
-
-// Starts program with arguments as they are, bytes and all (QProcess would decode them); 0 if it did not start.
-pid_t spawnBytes(const QByteArray& program, const QList<QByteArray>& arguments)
-{
-    std::vector<char*> argv { const_cast<char*>(program.constData()) };
-    for (const QByteArray& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.constData()));
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    return ::posix_spawn(&child, program.constData(), nullptr, nullptr, argv.data(), environ) == 0 ? child : 0;
-}
-
-// The exit status of the child, once it has ended; -1 when it did not exit by itself.
-int exitStatus(pid_t child)
-{
-    int status = 0;
-    return child && ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 class TestAppDelegate : public QObject
 {
@@ -199,12 +94,9 @@ private slots:
         QVERIFY(app.documents().at(0)->item().isFolder); // the file system says
         QCOMPARE(app.documents().at(1)->item().path, local(dir.filePath("thesis.pdf")));
         QVERIFY(!app.startWindow());
-        QMessageBox* alert = messageBox("errorAlert");
-        QVERIFY(alert);
-        QCOMPARE(alert->text(), QStringLiteral("An error occurred:"));
-        QCOMPARE(alert->informativeText(),
+        QCOMPARE(messageBox("errorAlert")->text(), QStringLiteral("An error occurred:"));
+        QCOMPARE(alertMessage(),
             QStringLiteral("%1 could not be opened: No such file or directory.").arg(dir.filePath("gone")));
-        alert->defaultButton()->click();
         QCOMPARE(app.openItem(QFile::encodeName(dir.path() + "/./thesis.pdf")), app.documents().at(1));
 
         app.showStartWindow();
@@ -226,6 +118,7 @@ private slots:
         app.applicationDidFinishLaunching({});
         StartWindow* start = app.startWindow();
         QVERIFY(start && start->isVisible());
+        QCOMPARE(child<QListWidget>(start, "recentList")->item(0)->text(), QStringLiteral("No recent items"));
         child<QAction>(start, "openFolderAction")->trigger();
         QCOMPARE(fileDialog(start)->fileMode(), QFileDialog::Directory);
         confirmFileDialog(start, dir.filePath("tree"));
@@ -272,13 +165,19 @@ private slots:
             QStringList menus;
             for (const QAction* menu : window->menuBar()->actions())
                 menus << menu->text();
-            QCOMPARE(menus, QStringList({ "&File", "&View", "&Help" }));
+            QCOMPARE(menus, QStringList({ "&File", "&Edit", "&View", "&Help" }));
             QAction* status = child<QAction>(window, MainMenu::updateStatusName);
             QCOMPARE(status->text(), QStringLiteral("Update not checked"));
             QVERIFY(app.helpMenus().contains(qobject_cast<QMenu*>(status->parent())));
-            for (const char* name : { "saveAction", "exportAction", "findAction", "problemsOnlyAction" })
+            for (const char* name : { "saveAction", "exportAction", "copyAction", "problemsOnlyAction" })
                 QCOMPARE(child<QAction>(window, name)->isEnabled(), window == document);
-            QCOMPARE(child<QAction>(window, "biggerAction")->isEnabled(), window != app.startWindow()); // help zooms
+            for (const char* name : { "biggerAction", "findAction" }) // help zooms and finds
+                QCOMPARE(child<QAction>(window, name)->isEnabled(), window != app.startWindow());
+            for (const QWidget* control : window->findChildren<QWidget*>()) // named for assistive tools
+                if ((control->focusPolicy() & Qt::TabFocus) && control->isVisibleTo(window))
+                    QVERIFY(!QAccessible::queryAccessibleInterface(const_cast<QWidget*>(control))
+                                 ->text(QAccessible::Name)
+                                 .isEmpty());
         }
         auto* controller = static_cast<DocumentWindow*>(document)->viewController();
         for (const auto& [name, bound] : { std::pair("biggerAction", 60.0), std::pair("smallerAction", 4.0) }) {
@@ -289,6 +188,9 @@ private slots:
             QCOMPARE(controller->fontSize(), 12.0);
             QVERIFY(child<QAction>(document, name)->isEnabled());
         }
+
+        child<QAction>(document, "aboutAction")->trigger();
+        QCOMPARE(answer("aboutBox", "OK"), QStringLiteral("Orvane " ORVANE_VERSION));
 
         PageCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "openPage");
@@ -305,16 +207,6 @@ private slots:
         QCOMPARE(quit.count(), 0); // a help window is still open
         QVERIFY(app.helpWindows().last()->close());
         QTRY_COMPARE(quit.count(), 1);
-    }
-
-    void manualMissing()
-    {
-        HelpViewController help;
-        help.setManualPath(QStringLiteral("/nonexistent/OrvaneHelp.pdf"));
-        help.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&help));
-        QVERIFY(!help.manual());
-        QVERIFY(!messageBox("errorAlert"));
     }
 
     // Every Help menu, also that of a window opened afterwards, shows the check done.
@@ -363,13 +255,22 @@ private slots:
         }
     }
 
-    // ORVANE_SCREENSHOT names a picture of the window to save (the README shows it).
+    // Tag asks first; a Check shows its problems as it goes, and the find bar finds a file among them.
+    // ORVANE_SCREENSHOTS names a folder for pictures of these moments (the README and docs/ show them).
     void checkFromTheWindow()
     {
         QTemporaryDir dir(QDir::tempPath() + "/orvane-demo-XXXXXX");
         const QString root = dir.filePath("Holiday photos");
-        for (const QString file : { "beach.jpg", "sunset.jpg", "album/cover.png", "notes.txt" })
+        for (const QString file : { "beach.jpg",
+                 "sunset.jpg",
+                 "album/cover.png",
+                 "album/dunes.jpg",
+                 "notes.txt",
+                 "harbour.jpg",
+                 "market.jpg",
+                 "album/lighthouse.jpg" })
             writeFile(root + "/" + file, patternBytes(20000 + int(file.size()), uint(file.size())));
+        QSettings().setValue(QLatin1String(ViewController::askBeforeTagKey), true);
         AppDelegate app;
         DocumentWindow* window = windowOf(app.openItem(QFile::encodeName(root)));
         ViewController* controller = window->viewController();
@@ -377,21 +278,28 @@ private slots:
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
         QTest::keyClick(window->windowHandle(), Qt::Key_T, Qt::AltModifier);
+        QTRY_VERIFY(messageBox("tagQuestion"));
+        screenshot(window, "orvane-tag-question.png");
+        answer("tagQuestion", "Tag");
         QVERIFY(ended.wait());
         QCOMPARE(attribute(root + "/beach.jpg"), digestOfFile(root + "/beach.jpg"));
-        writeFile(root + "/notes.txt", "changed after tagging");
+        for (const QString file : { "notes.txt", "album/dunes.jpg", "market.jpg" })
+            writeFile(root + "/" + file, "changed after tagging");
         writeFile(root + "/new.jpg", "never tagged");
+        ReadGate gate;
+        const QString held = walkedLast(root);
+        controller->setReadFunction(gate.reader(QFile::encodeName(held).constData()));
         press(controller, "theCheckButton");
+        QTRY_COMPARE(gate.waiting(), 1);
+        QTRY_VERIFY(child<QLabel>(controller, "problemsLine")->isVisible());
+        screenshot(window, "orvane-live.png");
+        gate.open();
         QVERIFY(ended.wait());
         QCOMPARE(child<QLabel>(controller, "problemsLine")->text(),
-            "2 lines are warnings or errors. <a href=\"toggle\">Show Problems Only</a>");
+            "4 lines are warnings or errors. <a href=\"toggle\">Show Problems Only</a>");
         child<QAction>(window, "findAction")->trigger();
         QTest::keyClicks(child<QLineEdit>(controller, "findField"), "notes");
-        const QString screenshot = qEnvironmentVariable("ORVANE_SCREENSHOT");
-        if (!screenshot.isEmpty()) {
-            QCoreApplication::processEvents(); // the find bar's layout, after its count has grown
-            QVERIFY(window->grab().save(screenshot));
-        }
+        screenshot(window, "orvane-check.png");
     }
 
     // Names that are not UTF-8 or hold control characters: the window's report, saved, is orvane-cli's byte
@@ -403,6 +311,8 @@ private slots:
         const QList<QByteArray> names { "caf\xe9.txt", "ctrl\x01name.txt" };
         for (const QByteArray& name : names)
             makeFile(root, name, name);
+        const QByteArray tagged = root + '/' + names[0];
+        QVERIFY(::setxattr(tagged.constData(), "user.co.sablewickfern.kelmor.hash#S", sha256(names[0]), 32, 0) == 0);
         AppDelegate app;
         DocumentWindow* window = windowOf(app.openItem(root));
         ViewController* controller = window->viewController();
@@ -412,19 +322,50 @@ private slots:
         child<QAction>(window, "saveAction")->trigger();
         confirmFileDialog(controller, dir.filePath("report.text"));
         QCOMPARE(contentsOf(dir.filePath("report.text")), runProgram(CLI_PATH, { "check", dir.filePath("tree") }).out);
+        // Export in each type writes what orvane-cli writes, the extension following the type.
+        const QStringList commands[] = { { "check" }, { "--format=jsonl", "check" }, { "export" } };
+        for (int type = 0; type < 3; ++type) {
+            child<QAction>(window, "exportAction")->trigger();
+            for (int down = 0; down < type; ++down)
+                QTest::keyClick(child<QComboBox>(fileDialog(controller), "fileTypeCombo"), Qt::Key_Down);
+            confirmFileDialog(controller, dir.filePath("export"));
+            const QString file = dir.filePath("export.") + QStringList { "txt", "jsonl", "sha256" }.at(type);
+            QTRY_VERIFY(QFile::exists(file));
+            QCOMPARE(contentsOf(file), runProgram(CLI_PATH, commands[type] + QStringList { dir.filePath("tree") }).out);
+        }
+        QCOMPARE(alertMessage(),
+            QStringLiteral("The checksum list %1 leaves out 1 file with no stored digest.")
+                .arg(dir.filePath("export.sha256")));
 
-        FakeFileManager files;
-        PageCatcher opened;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "openPage");
+        // A stand-in for xdg-open exits with the status in its .status file, having logged what it was to open.
+        const QString opener = dir.filePath("bin/xdg-open");
+        writeFile(opener, "#!/bin/sh\nstatus=$(cat \"$0.status\")\necho \"$1\" >> \"$0.log\"\nexit $status\n");
+        writeFile(opener + ".status", "0");
+        QVERIFY(QFile::setPermissions(opener, QFile::ReadOwner | QFile::ExeOwner));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(dir.filePath("bin")) + ':' + path);
+        std::optional<FakeFileManager> files(std::in_place);
         auto* view = child<ReportView>(controller, "outputTextbox");
-        for (const QByteArray& name : names) {
+        QByteArray log;
+        for (int pass = 0; pass < 3; ++pass) { // the last one with nothing to answer
+            const QByteArray& name = names[pass % 2];
             const QByteArray address = "file://" + QByteArray(root + '/' + name).toPercentEncoding("/");
             const QString shown = QString::fromLatin1(name).replace(u'\x01', QStringLiteral("\\x01"));
             const qsizetype line = view->lineOfPosition(view->text().indexOf(name == names[0] ? "caf\\xe9" : shown));
             const QPoint at = view->characterRect(view->lineStart(line)).center();
+            if (pass == 2) {
+                files.reset();
+                writeFile(opener + ".status", "3");
+            }
             QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
-            QTRY_COMPARE(files.shown.value(0), QString::fromLatin1(address));
-            files.shown.clear();
+            if (pass < 2) {
+                QTRY_COMPARE(files->shown.value(0), QString::fromLatin1(address));
+                files->shown.clear();
+            } else {
+                QCOMPARE(
+                    alertMessage(), dir.filePath("tree/caf\\xe9.txt could not be shown: no file manager answered."));
+                log += "file://" + QFile::encodeName(dir.filePath("tree")).toPercentEncoding("/") + '\n';
+            }
             for (const QString action : { "Copy &Path", "&Open" }) {
                 QContextMenuEvent menu(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
                 QCoreApplication::sendEvent(view->viewport(), &menu);
@@ -435,9 +376,12 @@ private slots:
                 QApplication::activePopupWidget()->close();
             }
             QCOMPARE(QGuiApplication::clipboard()->mimeData()->urls().value(0).toEncoded(), address);
-            QCOMPARE(opened.opened.takeFirst().toEncoded(), address);
+            log += address + '\n';
+            QTRY_COMPARE(contentsOf(opener + ".log"), log);
         }
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(alertMessage(),
+            dir.filePath("tree/caf\\xe9.txt could not be opened: no application or file manager answered."));
+        qputenv("PATH", path);
     }
 
     // After Stop and Close the program ends once the run has finished the file in hand, starting no other.
@@ -456,7 +400,7 @@ private slots:
         QTRY_VERIFY(gate.waiting() >= 1);
 
         child<QAction>(window, "quitAction")->trigger();
-        answerStopQuestion(QStringLiteral("Stop and Close"));
+        QCOMPARE(answer("stopQuestion", QStringLiteral("Stop and Quit")), QStringLiteral("Stop the runs and quit?"));
         QTRY_VERIFY(!window->isVisible());
         QCOMPARE(quit.count(), 0);
         QCOMPARE(app.documents().size(), 1);
@@ -481,7 +425,8 @@ private slots:
         const QByteArray decoy = QFile::encodeName(dir.path()) + "/caf\xef\xbf\xbd"; // U+FFFD
         makeFile(folder, "a", "a");
         makeFile(decoy, "a", "a");
-        qputenv("XDG_CONFIG_HOME", dir.path().toUtf8()); // their settings
+        qputenv("XDG_CONFIG_HOME", dir.path().toUtf8()); // their settings: Tag starts without its question
+        writeFile(dir.filePath("Orvane/Orvane.conf"), "[General]\naskBeforeTag=false\n");
         const auto tagged = [](const QByteArray& file) {
             char value[64];
             return ::getxattr(file.constData(), "user.co.sablewickfern.kelmor.hash#S", value, sizeof value) == 32;

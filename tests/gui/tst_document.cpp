@@ -1,14 +1,16 @@
 #include "document/document.h"
 #include "document/documentwindow.h"
+#include "document/windowplace.h"
 #include "guifixtures.h"
 #include "report/reportfile.h"
 #include "report/reportpane.h"
 #include "report/reportview.h"
-#include "runner/busyindicator.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QProgressBar>
 #include <QScreen>
 
 using namespace guifixtures;
@@ -81,9 +83,11 @@ private slots:
         command();
         QFileDialog* dialog = fileDialog(controller);
         QCOMPARE(dialog->windowModality(), Qt::WindowModal);
-        QCOMPARE(
-            QFileInfo(dialog->selectedFiles().value(0)).fileName(), QStringLiteral("Orvane_Holiday photos.txt.text"));
-        QCOMPARE(dialog->nameFilters(), QStringList({ "text (*.text)", "txt (*.txt)" }));
+        QCOMPARE(QFileInfo(dialog->selectedFiles().value(0)).fileName(),
+            save ? QStringLiteral("Orvane_Holiday photos.txt.text") : QStringLiteral("Orvane_Holiday photos.txt.txt"));
+        QCOMPARE(dialog->nameFilters(),
+            save ? QStringList({ "text (*.text)", "txt (*.txt)" })
+                 : QStringList({ "Report (*.txt)", "JSON Lines (*.jsonl)", "Checksum list (*.sha256)" }));
         QSignalSpy ended(controller, &ViewController::runEnded);
         press(controller, "theCheckButton");
         QVERIFY(ended.wait());
@@ -98,7 +102,7 @@ private slots:
         QCOMPARE(contentsOf(item), QByteArray("item"));
     }
 
-    // A window opens where the last one closed, with its size, on screen; the next one cascades from it.
+    // A window opens exactly where the last one closed, restart after restart, on screen; the next cascades.
     void windowsRemember_data()
     {
         QTest::addColumn<QRect>("closedAt");
@@ -112,19 +116,62 @@ private slots:
         DocumentWindow* closed = openDocument(dir.path())->windowControllers().first(); // goes once closed
         closed->setGeometry(closedAt);
         QVERIFY(closed->close());
-        std::unique_ptr<Document> first(openDocument(dir.path()));
-        std::unique_ptr<Document> second(openDocument(dir.path()));
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        const QRect place = first->windowControllers().first()->geometry();
-        const QRect frame = first->windowControllers().first()->frameGeometry();
-        QCOMPARE(place.width(), qMin(closedAt.width(), screen.width() - (frame.width() - place.width())));
-        QVERIFY(screen.contains(frame));
-        if (screen.contains(closedAt)) {
-            // Restored before the frame is known, the frame takes the place the window had.
-            QCOMPARE(place.size(), closedAt.size());
-            QVERIFY((place.topLeft() - closedAt.topLeft()).manhattanLength() <= 4);
-            QCOMPARE(second->windowControllers().first()->geometry(), place.translated(28, 28));
+        for (int restart = 0; restart < 2; ++restart) {
+            std::unique_ptr<Document> first(openDocument(dir.path()));
+            std::unique_ptr<Document> second(openDocument(dir.path()));
+            DocumentWindow* window = first->windowControllers().first();
+            QVERIFY(screen.contains(window->frameGeometry()));
+            if (screen.contains(closedAt)) {
+                QCOMPARE(window->geometry(), closedAt);
+                QCOMPARE(second->windowControllers().first()->geometry(), closedAt.translated(28, 28));
+            }
+            QVERIFY(second->windowControllers().first()->close());
+            QVERIFY(window->close());
         }
+    }
+
+    // A window larger than the screen, or off it, is shrunk and moved as little as it takes.
+    void clampedToTheScreen_data()
+    {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QRect>("expected");
+        QTest::newRow("inside") << QRect(10, 40, 300, 200) << QRect(10, 40, 300, 200);
+        QTest::newRow("larger than the screen") << QRect(100, 100, 1600, 1000) << QRect(0, 32, 800, 568);
+        QTest::newRow("past the bottom right") << QRect(700, 500, 300, 200) << QRect(500, 400, 300, 200);
+        QTest::newRow("under the top panel, left of the screen") << QRect(-50, 0, 300, 200) << QRect(0, 32, 300, 200);
+    }
+    void clampedToTheScreen()
+    {
+        QFETCH(QRect, frame);
+        QFETCH(QRect, expected);
+        QCOMPARE(WindowPlace::clamped(frame, QRect(0, 32, 800, 568)), expected);
+    }
+
+    // Tab goes through the controls in the order they are read, and each has a name to be read by.
+    void keyboardReachesEveryControl()
+    {
+        QTemporaryDir dir;
+        std::unique_ptr<Document> document(openDocument(dir.path()));
+        DocumentWindow* window = document->windowControllers().first();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        document->viewController()->reportPane()->find();
+        child<QWidget>(window, "theCheckButton")->setFocus();
+        QStringList names;
+        for (int i = 0; i < 11; ++i, QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab))
+            names << QApplication::focusWidget()->accessibleName();
+        QCOMPARE(names,
+            QStringList({ "Check",
+                "Tag",
+                "Retag",
+                "Show Problems Only",
+                "Report",
+                "Find",
+                "Previous Match",
+                "Next Match",
+                "Match Case",
+                "Close Find Bar",
+                "Check" }));
     }
 
     void writeFailures_data()
@@ -193,16 +240,16 @@ private slots:
         press(controller, "theHashButton");
         press(controller, "theCheckButton");
         QTRY_VERIFY(gate.waiting() >= 2);
-        QSignalSpy spinner(child<BusyIndicator>(controller, "progressSpinner"), &QProgressBar::valueChanged);
+        QSignalSpy progress(child<QProgressBar>(controller, "progressBar"), &QProgressBar::valueChanged);
         QSignalSpy report(child<ReportView>(controller, "outputTextbox"), &ReportView::textChanged);
         QSignalSpy failed(document.data(), &Document::errorOccurred);
         QSignalSpy ended(controller, &ViewController::runEnded);
 
         QVERIFY(!window->close());
-        answerStopQuestion(QStringLiteral("Cancel"));
+        QCOMPARE(answer("stopQuestion", QStringLiteral("Cancel")), QStringLiteral("Stop the run and close?"));
         QVERIFY(window->isVisible());
         QVERIFY(!window->close());
-        answerStopQuestion(QStringLiteral("Stop and Close"));
+        answer("stopQuestion", QStringLiteral("Stop and Close"));
         QTRY_VERIFY(!window->isVisible());
         QVERIFY(document); // kept while its runs finish the files in hand
         QCOMPARE(controller->runsInFlight(), 2);
@@ -211,7 +258,7 @@ private slots:
         QTRY_VERIFY(!document);
         QVERIFY(!controller);
         QCOMPARE(ended.count(), 2);
-        QCOMPARE(spinner.count() + report.count() + failed.count(), 0);
+        QCOMPARE(progress.count() + report.count() + failed.count(), 0);
         int tagged = 0;
         for (const QString& file : files)
             if (const std::optional<QByteArray> stored = attribute(file); stored && ++tagged)

@@ -214,7 +214,7 @@ private slots:
         const auto count = [this] { return guifixtures::child<QLabel>(controller.get(), "findCount")->text(); };
         const auto matchLine = [this] { return view->lineOfPosition(view->selectionStart()); };
         QTest::keyClicks(field, "DIGEST");
-        QCOMPARE(count(), "8 matches");
+        QCOMPARE(count(), "1 of 8");
         QList<qsizetype> lines;
         for (int i = 0; i < 9; ++i, QTest::keyClick(field, Qt::Key_Return))
             lines << matchLine();
@@ -223,9 +223,10 @@ private slots:
         QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
         QCOMPARE(matchLine(), 13);
         controller->reportPane()->setProblemsOnly(true);
-        QCOMPARE(count(), "5 matches");
+        QCOMPARE(count(), "5 of 5");
         QTest::keyClick(field, Qt::Key_Return);
         QCOMPARE(matchLine(), 1);
+        QCOMPARE(count(), "1 of 5");
     }
 
     void writingReportFiles()

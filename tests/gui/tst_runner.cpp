@@ -1,7 +1,11 @@
 #include "guifixtures.h"
-#include "runner/busyindicator.h"
+#include "report/reportpane.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
+#include <QSettings>
 #include <QTimer>
 
 #include <cerrno>
@@ -33,11 +37,6 @@ struct Window
     {
         return controller.reportBytes();
     }
-    [[nodiscard]] bool busy() const
-    {
-        const auto* spinner = child<BusyIndicator>(&controller, "progressSpinner");
-        return spinner->isVisible() && spinner->isAnimating();
-    }
     [[nodiscard]] bool stoppable() const
     {
         return child<QWidget>(&controller, "progressRow")->isVisible()
@@ -61,6 +60,10 @@ private slots:
     {
         useTestSettings();
         SKIP_WITHOUT_USER_ATTRIBUTES();
+    }
+    void cleanup()
+    {
+        QSettings().setValue(QLatin1String(ViewController::askBeforeTagKey), false);
     }
 
     // Files for each outcome Check and Retag tell apart, with names a text view would rewrite.
@@ -115,16 +118,42 @@ private slots:
                 child<QLabel>(&window.controller, "problemsLine")->text().startsWith("1 file is possibly damaged; "));
     }
 
+    // Lines reach the window as files are done: while the read of the file walked last is held, the problems
+    // before it are shown and counted; the totals come when it ends.
+    void linesAsFilesAreDone()
+    {
+        QTemporaryDir dir;
+        for (int i = 0; i < 6; ++i) {
+            const QString file = dir.filePath(QString::number(i));
+            writeFile(file, "tagged");
+            tagCorrectly(file);
+            writeFile(file, "changed");
+        }
+        const QByteArray report = engineReport(Operation::Check, dir.path());
+        const QString held = walkedLast(dir.path());
+        const QByteArray last = report.split('\n').at(5);
+        Window window(dir.path());
+        window.controller.setReadFunction(window.gate.reader(QFile::encodeName(held).constData()));
+        window.click(Operation::Check);
+        QTRY_COMPARE(window.gate.waiting(), 1);
+        QTRY_COMPARE(window.report(), report.left(report.indexOf(last)));
+        QVERIFY(child<QLabel>(&window.controller, "problemsLine")->text().startsWith("5 lines are warnings"));
+        window.gate.open();
+        QVERIFY(window.ended.wait());
+        QCOMPARE(window.report(), report);
+    }
+
     // The run reads off the GUI thread: while a read is held, the window answers.
     void runBeforeDuringAfter_data()
     {
         QTest::addColumn<QString>("item");
-        QTest::addColumn<int>("stop"); // 0: none, 1: the Stop button, 2: Escape
+        QTest::addColumn<int>("stop"); // 0: none, 1: the Stop button, 2: Escape, 3: Escape in the find bar
         QTest::addColumn<int>("tagged"); // -1: the files in hand, fewer than all
         QTest::newRow("folder") << QString() << 0 << 10;
         QTest::newRow("single file") << QStringLiteral("a0") << 0 << 1;
         QTest::newRow("Stop") << QString() << 1 << -1;
         QTest::newRow("Escape") << QString() << 2 << -1;
+        QTest::newRow("Escape closes the find bar, the run goes on") << QString() << 3 << 10;
     }
     void runBeforeDuringAfter()
     {
@@ -141,12 +170,12 @@ private slots:
         for (Operation operation : operations)
             window.click(operation);
         QCOMPARE(window.report(), QByteArray("earlier\n"));
-        QVERIFY(!window.busy() && !window.stoppable());
+        QVERIFY(!window.stoppable());
 
         setItem(window.controller, item.isEmpty() ? dir.path() : dir.filePath(item));
         window.click(Operation::Tag);
         QTRY_VERIFY(window.gate.waiting() >= 1);
-        QVERIFY(window.busy() && window.stoppable());
+        QVERIFY(window.stoppable());
         QCOMPARE(window.report(), QByteArray());
         bool turned = false;
         QTimer::singleShot(0, &window.controller, [&turned] { turned = true; });
@@ -155,9 +184,15 @@ private slots:
             press(&window.controller, "stopButton");
         if (stop == 2)
             QTest::keyClick(&window.controller, Qt::Key_Escape);
+        if (stop == 3) {
+            window.controller.reportPane()->find();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QVERIFY(child<QWidget>(&window.controller, "findBar")->isHidden());
+        }
         window.gate.open();
         QVERIFY(window.ended.wait());
-        QVERIFY(!window.busy() && !window.stoppable());
+        QVERIFY(!window.stoppable());
+        stop = stop == 3 ? 0 : stop;
         const auto stored = std::count_if(files.begin(), files.end(), [](const QString& file) {
             return attribute(file) == std::optional(digestOfFile(file));
         });
@@ -175,7 +210,7 @@ private slots:
         }
     }
 
-    // Quick clicks: up to 8 runs at once; the first end stops the spinner although others still walk.
+    // Quick clicks: up to 8 runs at once; the progress row stays while any still walks.
     void overlappingRuns()
     {
         QTemporaryDir dir;
@@ -188,10 +223,11 @@ private slots:
             errno = EIO;
             return -1;
         });
-        window.click(Operation::Check);
+        window.click(Operation::Check); // keeps the held run's part of the report
         QVERIFY(window.ended.wait());
-        QVERIFY(!window.report().isEmpty());
-        QVERIFY(!window.busy() && window.stoppable());
+        const QByteArray failed = window.report();
+        QVERIFY(!failed.isEmpty());
+        QVERIFY(window.stoppable()); // the other runs go on
 
         window.controller.setReadFunction(window.gate.reader());
         for (int i = 0; i < 8; ++i)
@@ -200,7 +236,48 @@ private slots:
         window.gate.open();
         QTRY_COMPARE(window.ended.count(), 10);
         QCOMPARE(window.gate.peak(), 8);
-        QCOMPARE(window.report(), engineReport(Operation::Check, dir.path()).repeated(9));
+        const QByteArray report = engineReport(Operation::Check, dir.path());
+        QCOMPARE(window.report(), report + failed + report.repeated(8));
+    }
+
+    // Tag asks first, over its window; Cancel, the default, writes nothing, and "Don't ask again" is kept.
+    void tagAsksFirst_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<bool>("tag"); // else Cancel
+        QTest::addColumn<bool>("dontAsk");
+        QTest::newRow("Cancel") << QString() << false << true;
+        QTest::newRow("Tag") << QString() << true << false;
+        QTest::newRow("Tag, don't ask again") << QString() << true << true;
+        QTest::newRow("a single file") << QStringLiteral("a") << true << false;
+    }
+    void tagAsksFirst()
+    {
+        QFETCH(QString, item);
+        QFETCH(bool, tag);
+        QFETCH(bool, dontAsk);
+        QSettings().setValue(QLatin1String(ViewController::askBeforeTagKey), true);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("a"), "a");
+        const QString path = item.isEmpty() ? dir.path() : dir.filePath(item);
+        Window window(path);
+        window.controller.setReportText(QStringLiteral("earlier\n"));
+        window.click(Operation::Tag);
+        window.click(Operation::Tag); // brings the same question forward
+        QTRY_VERIFY(messageBox("tagQuestion"));
+        QMessageBox* question = messageBox("tagQuestion");
+        QCOMPARE(question->defaultButton()->text(), QStringLiteral("Cancel"));
+        QTRY_VERIFY((question->geometry().center() - window.controller.geometry().center()).manhattanLength() < 8);
+        question->checkBox()->setChecked(dontAsk);
+        QCOMPARE(answer("tagQuestion", tag ? "Tag" : "Cancel"),
+            QStringLiteral("Replace the stored digests in %1?").arg(QFileInfo(path).fileName()));
+        QVERIFY(!tag || window.ended.wait());
+        QCOMPARE(attribute(dir.filePath("a")).has_value(), tag);
+        QCOMPARE(window.report().startsWith("earlier"), !tag);
+        const bool asks = !(tag && dontAsk);
+        QCOMPARE(QSettings().value(QLatin1String(ViewController::askBeforeTagKey)).toBool(), asks);
+        window.click(Operation::Tag);
+        QVERIFY(asks ? !answer("tagQuestion", "Cancel").isEmpty() : window.ended.wait());
     }
 
     // On a read-only volume Tag's notices reach the window ahead of the run's own text.
@@ -217,7 +294,7 @@ private slots:
             QVERIFY(failed.wait());
             QCOMPARE(failed.takeFirst().at(0).toString(),
                 QStringLiteral("The folder %1 could not be read: %2.").arg(folder, reason));
-            QVERIFY(!window.busy());
+            QVERIFY(!window.stoppable());
             QCOMPARE(window.report(), QByteArray());
             writeFile(folder, "now a file");
         }
