@@ -29,10 +29,13 @@ void run(QThreadPool& pool, std::function<void()> job);
 
 } // namespace detail
 
-/// Delivers value as deliver(value) on the GUI thread, if receiver is still there; callable from any thread.
-template <typename T, typename Deliver> void post(const QPointer<QObject>& receiver, T value, Deliver deliver)
+/*!
+ * Delivers value as deliver(value) on the GUI thread, if receiver is still there; callable from any thread.
+ * The guard is moved, not copied, so that its count of references is only touched on the GUI thread.
+ */
+template <typename T, typename Deliver> void post(QPointer<QObject> receiver, T value, Deliver deliver)
 {
-    detail::deliver([receiver, value = std::move(value), deliver = std::move(deliver)]() mutable {
+    detail::deliver([receiver = std::move(receiver), value = std::move(value), deliver = std::move(deliver)]() mutable {
         if (receiver)
             deliver(std::move(value));
     });
@@ -42,7 +45,7 @@ template <typename T, typename Deliver> void post(const QPointer<QObject>& recei
 template <typename Job, typename Done> void start(QThreadPool& pool, QObject* receiver, Job job, Done done)
 {
     detail::run(pool, [guard = QPointer<QObject>(receiver), job = std::move(job), done = std::move(done)]() mutable {
-        post(guard, job(), std::move(done));
+        post(std::move(guard), job(), std::move(done));
     });
 }
 
