@@ -11,6 +11,8 @@
 #include "app/updateoffer.h"
 #include "document/document.h"
 #include "document/documentwindow.h"
+#include "document/filemanager.h"
+#include "operations/exclusions.h"
 #include "runner/itemname.h"
 #include "runner/viewcontroller.h"
 
@@ -22,6 +24,11 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -145,14 +152,22 @@ Document* AppDelegate::openItem(const QByteArray& path)
     const QByteArray recent = QByteArray::fromStdString(item.path);
     for (Document* open : std::as_const(m_documents)) {
         const ViewController* controller = open->viewController();
-        if (open->item().path == item.path && controller && !controller->isClosed()) {
+        if (open->item().path == item.path && !open->isComparison() && controller && !controller->isClosed()) {
             bringForward(open->windowControllers().first());
             RecentItems::add(recent);
             return open;
         }
     }
 
-    auto* document = new Document(item, this);
+    Document* document = adoptDocument(new Document(item, this));
+    RecentItems::add(recent);
+    if (m_startWindow)
+        m_startWindow->close();
+    return document;
+}
+
+Document* AppDelegate::adoptDocument(Document* document)
+{
     document->makeWindowControllers();
     m_documents.append(document);
     connect(document, &Document::errorOccurred, this, [](const QString& message) { showError(message); });
@@ -169,10 +184,66 @@ Document* AppDelegate::openItem(const QByteArray& path)
                 m_notifications->notify(window, line);
         });
     }
-    RecentItems::add(recent);
-    if (m_startWindow)
-        m_startWindow->close();
     return document;
+}
+
+Document* AppDelegate::openComparison(const orvane::Item& first, const QByteArray& second)
+{
+    const orvane::Result<orvane::Item> other = orvane::resolveItem(second.toStdString());
+    if (!other || !other.value().isFolder) {
+        showError(tr("%1 could not be compared with: %2.")
+                      .arg(ItemName::shownPath(second.toStdString()),
+                          other ? tr("it is not a folder") : QString::fromStdString(other.failure().reason)));
+        return nullptr;
+    }
+    return adoptDocument(new Document(first, this, other.value()));
+}
+
+void AppDelegate::compareWithDialog(Document* document, QWidget* parent)
+{
+    if (!document || document->isFile())
+        return;
+    auto* dialog = new QFileDialog(parent, tr("Compare %1 With").arg(document->displayName()));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    const orvane::Item first = document->item();
+    connect(dialog, &QFileDialog::accepted, this, [this, dialog, first] {
+        const QList<QByteArray> chosen = localPaths(dialog->selectedUrls());
+        if (!chosen.isEmpty())
+            openComparison(first, chosen.first());
+    });
+    dialog->open();
+}
+
+void AppDelegate::editExclusions(Document* document)
+{
+    if (!document || document->isFile())
+        return;
+    const std::string path = document->item().path + "/" + orvane::theIgnoreFileName;
+    // Made with a few lines that say what goes in it, when the folder has none yet; never written over.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd >= 0) {
+        const std::string header =
+            "# What Orvane leaves out of Check, Tag, Retag, export and compare of this folder, one\n"
+            "# pattern a line: shell globs on the path relative to this folder. * and ? stay\n"
+            "# within a name, ** crosses folders, a trailing / matches folders only, a leading\n"
+            "# / the top of this folder. For example:\n"
+            "#   .cache/\n"
+            "#   *.tmp\n";
+        const bool written = ::write(fd, header.data(), header.size()) == ssize_t(header.size());
+        if (::close(fd) != 0 || !written) {
+            showError(tr("%1 could not be written.").arg(ItemName::shownPath(path)));
+            return;
+        }
+    } else if (errno != EEXIST) {
+        showError(tr("%1 could not be made: %2.")
+                      .arg(ItemName::shownPath(path), QString::fromLocal8Bit(std::strerror(errno))));
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromEncoded(FileManager::fileAddress(QByteArray::fromStdString(path)))))
+        showError(tr("%1 could not be opened: no editor is set up to open it.").arg(ItemName::shownPath(path)));
 }
 
 void AppDelegate::openItems(const QList<QByteArray>& paths)
@@ -269,6 +340,8 @@ MenuActions AppDelegate::menuActions()
     actions.support = [this] { openSupport(); };
     actions.updates = [this] { openUpdates(); };
     actions.about = [this](QWidget* parent) { openAbout(parent); };
+    actions.compareWith = [this](Document* document, QWidget* parent) { compareWithDialog(document, parent); };
+    actions.editExclusions = [this](Document* document) { editExclusions(document); };
     return actions;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/mainmenu.h"
+#include "operations/item.h"
 #include "update/updatecheck.h"
 
 #include <QByteArray>
@@ -84,6 +85,12 @@ public slots:
     void openItemsAndRun(const QList<QByteArray>& paths, const QString& operation);
     void openFileDialog(QWidget* parent);
     void openFolderDialog(QWidget* parent);
+    /// File > Compare With…: asks for a folder and opens the comparison of the document's folder with it.
+    void compareWithDialog(Document* document, QWidget* parent);
+    /// The window of a comparison of the folder first with the folder at second (its own bytes).
+    Document* openComparison(const orvane::Item& first, const QByteArray& second);
+    /// View > Edit Exclusions…: the folder's .orvane-ignore in the user's editor, made first if missing.
+    void editExclusions(Document* document);
     void showStartWindow();
     /// Closes every window; the program ends once the folder runs of the closed windows have ended too.
     void quit();
@@ -93,6 +100,8 @@ protected:
 
 private:
     void adoptWindow(QMainWindow* window, Document* document);
+    /// Makes the document's window and keeps the document until it goes.
+    Document* adoptDocument(Document* document);
     [[nodiscard]] MenuActions menuActions();
     void maybeQuit();
     /// Opens url in the browser, or says that it could not, naming it.

@@ -46,6 +46,12 @@ QMenu* MainMenu::install(const MenuActions& app, QMainWindow* window, Document* 
     QMenu* recent = file->addMenu(tr("Open &Recent"));
     recent->setObjectName(QStringLiteral("recentMenu"));
     QObject::connect(recent, &QMenu::aboutToShow, recent, [recent, app] { fillRecentMenu(recent, app); });
+    // A folder's window compares it with another folder, a backup of it say, in a window of its own.
+    const bool folderWindow = document && !document->isFile() && controller && !controller->isComparison();
+    QAction* compare =
+        file->addAction(tr("Compare &With…"), window, [app, document, window] { app.compareWith(document, window); });
+    compare->setObjectName(QStringLiteral("compareAction"));
+    compare->setEnabled(folderWindow);
     file->addSeparator();
     QAction* save = file->addAction(tr("&Save Report…"), QKeySequence(tr("Ctrl+S")));
     save->setObjectName(QStringLiteral("saveAction"));
@@ -83,6 +89,11 @@ QMenu* MainMenu::install(const MenuActions& app, QMainWindow* window, Document* 
     QAction* problemsOnly = view->addAction(tr("Show &Problems Only"), QKeySequence(tr("Ctrl+Shift+P")));
     problemsOnly->setObjectName(QStringLiteral("problemsOnlyAction"));
     problemsOnly->setCheckable(true);
+    view->addSeparator();
+    QAction* exclusions =
+        view->addAction(tr("Edit &Exclusions…"), window, [app, document] { app.editExclusions(document); });
+    exclusions->setObjectName(QStringLiteral("editExclusionsAction"));
+    exclusions->setEnabled(folderWindow);
 
     if (controller) {
         QObject::connect(save, &QAction::triggered, document, &Document::saveDocument);

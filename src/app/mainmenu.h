@@ -20,6 +20,8 @@ struct MenuActions
     std::function<void()> support;
     std::function<void()> updates;
     std::function<void(QWidget* parent)> about;
+    std::function<void(Document* document, QWidget* parent)> compareWith;
+    std::function<void(Document* document)> editExclusions;
 };
 
 /*!

@@ -6,9 +6,10 @@
 #include "runner/itemname.h"
 #include "runner/viewcontroller.h"
 
-Document::Document(const orvane::Item& item, QObject* parent)
+Document::Document(const orvane::Item& item, QObject* parent, std::optional<orvane::Item> comparedWith)
     : QObject(parent)
     , m_item(item)
+    , m_comparedWith(std::move(comparedWith))
     , m_fileManager(new FileManager(this))
 {
     connect(m_fileManager, &FileManager::errorOccurred, this, &Document::errorOccurred);
@@ -25,6 +26,8 @@ void Document::makeWindowControllers()
     m_windowControllers.append(window);
     ViewController* controller = window->viewController();
     controller->setItem(m_item);
+    if (m_comparedWith)
+        controller->compareWith(*m_comparedWith);
     connect(controller, &ViewController::errorOccurred, this, &Document::errorOccurred);
     connect(controller, &ViewController::showInFilesRequested, m_fileManager, &FileManager::showInFiles);
     connect(controller, &ViewController::openRequested, m_fileManager, &FileManager::open);
@@ -44,6 +47,9 @@ ViewController* Document::viewController() const
 
 QString Document::displayName() const
 {
+    if (m_comparedWith)
+        return tr("%1 compared with %2")
+            .arg(ItemName::displayName(m_item.path), ItemName::displayName(m_comparedWith->path));
     return ItemName::displayName(m_item.path);
 }
 

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class DocumentWindow;
 class FileManager;
 class ViewController;
@@ -23,7 +25,9 @@ class Document : public QObject
     Q_DISABLE_COPY_MOVE(Document)
 
 public:
-    explicit Document(const orvane::Item& item, QObject* parent = nullptr);
+    /// comparedWith: a second folder, for the document of a comparison of item with it.
+    explicit Document(
+        const orvane::Item& item, QObject* parent = nullptr, std::optional<orvane::Item> comparedWith = {});
     ~Document() override;
 
     [[nodiscard]] const orvane::Item& item() const
@@ -34,6 +38,11 @@ public:
     [[nodiscard]] bool isFile() const
     {
         return !m_item.isFolder;
+    }
+    /// Whether this is the document of a comparison of two folders, not of one item.
+    [[nodiscard]] bool isComparison() const
+    {
+        return m_comparedWith.has_value();
     }
 
     /// Makes the document's one window ("Document Window Controller"), not yet shown, and hands it the item.
@@ -62,6 +71,7 @@ private:
     void windowWillClose(DocumentWindow* window);
 
     orvane::Item m_item;
+    std::optional<orvane::Item> m_comparedWith;
     QList<DocumentWindow*> m_windowControllers;
     FileManager* m_fileManager;
 };

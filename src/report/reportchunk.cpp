@@ -56,6 +56,23 @@ void ReportChunk::addNotice(const orvane::ReportFormat& format, const orvane::Ou
         take(m_bytes, m_marks, &outcome.path, outcome.result);
 }
 
+void ReportChunk::addCompareLine(
+    const orvane::CompareFormat& format, const orvane::CompareOutcome& outcome, const std::string& path)
+{
+    m_bytes.clear();
+    m_marks.clear();
+    format.appendLine(outcome, m_bytes, &m_marks);
+    take(m_bytes, m_marks, &path, orvane::FileResult::None);
+}
+
+void ReportChunk::addCompareTotals(const orvane::CompareFormat& format, const orvane::CompareCounts& counts)
+{
+    m_bytes.clear();
+    m_marks.clear();
+    format.appendTotals(counts, m_bytes, &m_marks);
+    take(m_bytes, m_marks, nullptr, orvane::FileResult::None);
+}
+
 void ReportChunk::addTotals(
     const orvane::ReportFormat& format, const std::string& subject, const orvane::RunCounters& counters, bool stopped)
 {
@@ -86,8 +103,8 @@ void ReportChunk::take(const std::string& bytes,
             const std::string shownPath = valid ? std::string() : orvane::shownText(printed);
             info.pathStart = utf16Length(valid ? prefix : std::string_view(orvane::shownText(prefix)));
             info.pathLength = utf16Length(valid ? printed : std::string_view(shownPath));
-            // What the line prints is the path only when nothing in it was escaped.
-            if ((valid ? printed : std::string_view(shownPath)) != *path)
+            // What the line prints is the path only when nothing in it was escaped (and it is not relative).
+            if (path && (valid ? printed : std::string_view(shownPath)) != *path)
                 exact.path = QByteArray(path->data(), qsizetype(path->size()));
         }
         if (!exact.line.isEmpty() || !exact.path.isEmpty())

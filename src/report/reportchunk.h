@@ -76,6 +76,10 @@ public:
     void addLine(const orvane::ReportFormat& format, const orvane::Outcome& outcome, orvane::Command command);
     /// Only the notice of an outcome, if it has one (see orvane::ReportFormat::appendNotice).
     void addNotice(const orvane::ReportFormat& format, const orvane::Outcome& outcome);
+    /// A comparison's line, for a file whose path in its tree is path (Show in Files goes there).
+    void addCompareLine(
+        const orvane::CompareFormat& format, const orvane::CompareOutcome& outcome, const std::string& path);
+    void addCompareTotals(const orvane::CompareFormat& format, const orvane::CompareCounts& counts);
     /// The totals of a run (see orvane::ReportFormat::appendTotals).
     void addTotals(const orvane::ReportFormat& format,
         const std::string& subject,

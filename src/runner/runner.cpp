@@ -7,6 +7,7 @@
 #include "operations/hashnumber.h"
 #include "operations/integrityrun.h"
 #include "operations/reportformat.h"
+#include "operations/treecompare.h"
 #include "operations/workerpool.h"
 #include "report/reportchunk.h"
 #include "report/reportpane.h"
@@ -17,6 +18,7 @@
 #include "runner/runsummary.h"
 #include "viewcontroller.h"
 
+#include <QPushButton>
 #include <QSettings>
 
 #include <exception>
@@ -57,6 +59,7 @@ struct ViewController::Pending
 struct ViewController::RunEnd
 {
     orvane::RunResult result;
+    std::optional<orvane::Failure> ignoreFile; // why the folder's .orvane-ignore was not used
     ReportChunk notices; // those the window had not yet taken
     ReportChunk lines; // the same, and the totals
 };
@@ -118,7 +121,7 @@ void ViewController::startRun(Operation operation)
     JobTracker::start(
         m_processingQueue,
         this,
-        [operation, item, settings, pending = run->pending]() {
+        [operation, item, settings, pending = run->pending]() mutable {
             const orvane::Command command = orvane::commandOf(operation);
             const orvane::ReportFormat format(command, item.isFolder ? Variant::Folder : Variant::SingleFile);
             RunEnd end;
@@ -130,6 +133,11 @@ void ViewController::startRun(Operation operation)
                     pending->notices.addNotice(format, outcome);
                     pending->lines.addLine(format, outcome, command);
                 };
+                // What the folder's .orvane-ignore leaves out, as orvane-cli takes it.
+                orvane::Exclusions exclusions;
+                if (item.isFolder)
+                    end.ignoreFile = exclusions.addIgnoreFile(item.path);
+                settings.exclusions = &exclusions;
                 end.result = orvane::runItem(operation, item, settings, observer);
                 const std::lock_guard<std::mutex> lock(pending->mutex);
                 end.notices = std::exchange(pending->notices, {});
@@ -220,9 +228,66 @@ void ViewController::finishRun(int id, RunEnd& end)
             if (run->item.isFolder)
                 emit folderRunEnded(RunSummary::text(
                     run->operation, ItemName::displayName(run->item.path), end.result.counters, end.result.stopped));
+            if (end.ignoreFile)
+                emit errorOccurred(tr("The list of what to leave out, %1, was not used: %2. Every file was run.")
+                                       .arg(ItemName::shownPath(run->item.path + "/" + orvane::theIgnoreFileName),
+                                           fromEngine(end.ignoreFile->reason)));
         }
     }
     emit runEnded();
     if (m_closed && m_runs.empty())
         emit runsFinished();
+}
+
+void ViewController::compareWith(const orvane::Item& second)
+{
+    if (!m_item || !m_item->isFolder || !second.isFolder)
+        return;
+    m_comparedWith = second;
+    for (QPushButton* button : { m_runPanel->checkButton(), m_runPanel->tagButton(), m_runPanel->retagButton() })
+        button->hide();
+    struct Comparison
+    {
+        ReportChunk lines;
+        std::optional<orvane::Failure> failure;
+        std::string failedTree;
+    };
+    const orvane::Item first = *m_item;
+    JobTracker::start(
+        m_processingQueue,
+        this,
+        [first, second] {
+            Comparison comparison;
+            try {
+                // Each tree's list of what to leave out counts for both, as orvane-cli compare takes them.
+                orvane::Exclusions exclusions;
+                (void)exclusions.addIgnoreFile(first.path);
+                (void)exclusions.addIgnoreFile(second.path);
+                const orvane::CompareFormat format(first.path, second.path);
+                orvane::CompareCounts counts;
+                const auto line = [&](const orvane::CompareOutcome& outcome) {
+                    const std::string& tree = outcome.side == 0 ? first.path : second.path;
+                    comparison.lines.addCompareLine(format, outcome, tree + "/" + outcome.path);
+                };
+                comparison.failure = orvane::compareTrees(
+                    first.path, second.path, orvane::theXattrName, line, counts, &comparison.failedTree, &exclusions);
+                if (!comparison.failure)
+                    comparison.lines.addCompareTotals(format, counts);
+            } catch (const std::exception& error) {
+                comparison.failure = orvane::Failure { 0, error.what() }; // out of memory
+            }
+            comparison.lines.seal();
+            return comparison;
+        },
+        [this](const Comparison& comparison) {
+            if (m_closed)
+                return;
+            if (comparison.failure)
+                emit errorOccurred(
+                    tr("The folder %1 could not be read: %2.")
+                        .arg(ItemName::shownPath(comparison.failedTree), fromEngine(comparison.failure->reason)));
+            else
+                m_reportPane->appendChunk(comparison.lines);
+            emit runEnded();
+        });
 }

@@ -146,9 +146,11 @@ void ViewController::exportText()
     // The report of this moment: a run that ends while the dialog is open does not change what is written.
     const QByteArray text = reportBytes();
     const QByteArray json = ReportFile::jsonLines(*m_reportPane->view());
-    const QList<SaveDialog::FileType> types { { tr("Report (*.txt)"), QStringLiteral("txt") },
+    QList<SaveDialog::FileType> types { { tr("Report (*.txt)"), QStringLiteral("txt") },
         { tr("JSON Lines (*.jsonl)"), QStringLiteral("jsonl") },
         { tr("Checksum list (*.sha256)"), QStringLiteral("sha256") } };
+    if (isComparison())
+        types.resize(1); // a comparison's lines are no run's outcomes, and its item is two folders
     SaveDialog::open(this,
         tr("Export Report"),
         ReportFile::proposedName(window()->windowTitle()),
@@ -190,7 +192,10 @@ void ViewController::exportChecksumList(const QString& path)
                 orvane::ExportSinks sinks;
                 sinks.line = [&listed](const std::string& line) { listed.list += QByteArray::fromStdString(line); };
                 sinks.problem = [&listed](const std::string&, const std::string&) { ++listed.unlisted; };
-                listed.failure = orvane::exportChecksums(item, false, orvane::theXattrName, sinks);
+                orvane::Exclusions exclusions; // as orvane-cli export takes them
+                if (item.isFolder)
+                    (void)exclusions.addIgnoreFile(item.path);
+                listed.failure = orvane::exportChecksums(item, false, orvane::theXattrName, sinks, &exclusions);
             } catch (const std::exception& error) {
                 listed.failure = orvane::Failure { 0, error.what() };
             }

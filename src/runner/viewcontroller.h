@@ -77,6 +77,16 @@ public:
     /// How runs read files; empty means read(2). Tests hold a run mid-file with it.
     void setReadFunction(orvane::ReadFunction read);
 
+    /*!
+     * Makes this the window of a comparison: the item's folder against second, by their stored digests (see
+     * orvane::compareTrees), shown as the report when it ends. Check, Tag and Retag are not offered here.
+     */
+    void compareWith(const orvane::Item& second);
+    [[nodiscard]] bool isComparison() const
+    {
+        return m_comparedWith.has_value();
+    }
+
 signals:
     /// A run has ended (its results shown, or dropped if the window was closed meanwhile).
     void runEnded();
@@ -154,6 +164,7 @@ private:
     QTimer m_progressTimer;
     QPointer<QMessageBox> m_tagQuestion;
     std::optional<orvane::Item> m_item;
+    std::optional<orvane::Item> m_comparedWith;
     orvane::ReadFunction m_read;
     bool m_closed = false;
     int m_lastRunId = 0;

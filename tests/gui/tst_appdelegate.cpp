@@ -302,6 +302,42 @@ private slots:
         screenshot(window, "orvane-check.png");
     }
 
+    // A folder's window leaves out what its .orvane-ignore lists, has it edited (made first, with a few lines
+    // saying what goes in it), and compares the folder with another in a window of its own, as orvane-cli does.
+    void exclusionsAndComparison()
+    {
+        QTemporaryDir dir;
+        const QString a = dir.filePath("A"), b = dir.filePath("B");
+        writeFile(a + "/photo.jpg", "p");
+        writeFile(a + "/scratch.tmp", "s");
+        QCOMPARE(runProgram(CLI_PATH, { "tag", a }).exitCode, 0);
+        QCOMPARE(QProcess::execute("cp", { "-a", a, b }), 0);
+        writeFile(b + "/photo.jpg", "edited");
+        AppDelegate app;
+        DocumentWindow* window = windowOf(app.openItem(QFile::encodeName(a)));
+        PageCatcher editor;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &editor, "openPage");
+        child<QAction>(window, "editExclusionsAction")->trigger();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(editor.opened, QList<QUrl> { QUrl::fromLocalFile(a + "/.orvane-ignore") });
+        QVERIFY(contentsOf(a + "/.orvane-ignore").startsWith("# What Orvane leaves out of Check, Tag, Retag"));
+        writeFile(a + "/.orvane-ignore", contentsOf(a + "/.orvane-ignore") + "*.tmp\n");
+        ViewController* controller = window->viewController();
+        QSignalSpy ended(controller, &ViewController::runEnded);
+        press(controller, "theCheckButton");
+        QVERIFY(ended.wait());
+        QCOMPARE(controller->reportBytes(), runProgram(CLI_PATH, { "check", a }).out);
+        QVERIFY(controller->reportBytes().endsWith("\t1 were excluded.\n"));
+
+        child<QAction>(window, "compareAction")->trigger();
+        confirmFileDialog(window, b);
+        QTRY_COMPARE(app.documents().size(), 2);
+        const ViewController* comparison = app.documents().last()->viewController();
+        QVERIFY(comparison->isComparison());
+        QTRY_COMPARE(comparison->reportBytes(), runProgram(CLI_PATH, { "compare", a, b }).out);
+        QCOMPARE(windowOf(app.documents().last())->windowTitle(), "A compared with B");
+    }
+
     // Names that are not UTF-8 or hold control characters: the window's report, saved, is orvane-cli's byte
     // for byte, and Show in Files, Copy Path and Open name the files themselves.
     void exactFilesEndToEnd()
