@@ -125,16 +125,14 @@ void makeFifo(const QString& path)
         QFAIL(qPrintable("mkfifo " + path + ": " + QString::fromLocal8Bit(std::strerror(errno))));
 }
 
-QString makeDeepTree(const QString& root, int levels, int nameLength)
+void makeDeepTree(const QString& root, int levels, int nameLength)
 {
-    QString path = root;
     int fd = ::open(local(root).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (int level = 0; level < levels && fd >= 0; ++level) {
         const std::string name = QString::number(level).repeated(nameLength).left(nameLength).toStdString();
         const int child = ::mkdirat(fd, name.c_str(), 0755) == 0 ? ::openat(fd, name.c_str(), O_RDONLY) : -1;
         ::close(fd);
         fd = child;
-        path += "/" + QString::fromStdString(name);
     }
     const int file = ::openat(fd, "file", O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
     const QByteArray digest = sha256("");
@@ -143,7 +141,6 @@ QString makeDeepTree(const QString& root, int levels, int nameLength)
         qFatal("cannot build a deep tree");
     ::close(file);
     ::close(fd);
-    return path + "/file";
 }
 
 void makeSymlink(const QString& target, const QString& link)

@@ -45,10 +45,9 @@ void makeFifo(const QString& path);
 
 /*!
  * Builds levels folders named by nameLength digits, one in another, below root through descriptors, so
- * that no path limit applies, and at the bottom an empty "file" tagged with its digest. Returns the
- * file's path.
+ * that no path limit applies, and at the bottom an empty "file" tagged with its digest.
  */
-QString makeDeepTree(const QString& root, int levels, int nameLength);
+void makeDeepTree(const QString& root, int levels, int nameLength);
 
 struct ProgramResult
 {

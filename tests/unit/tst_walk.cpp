@@ -6,12 +6,10 @@
 #include "reports.h"
 
 #include <QDirIterator>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <random>
@@ -57,25 +55,6 @@ private slots:
         QVERIFY(swapped);
         QVERIFY2(files.filter("/inner").size() < 10, "no folder was swapped before it was entered");
         QCOMPARE(files.filter("/secret"), QStringList());
-    }
-
-    // Fault 6: paths longer than PATH_MAX are walked in full, on a bounded number of descriptors.
-    void deepTreeBeyondPathMax()
-    {
-        QTemporaryDir dir;
-        const QString expected = fixtures::makeDeepTree(dir.path(), 300, 20);
-
-        qsizetype mostDescriptors = 0;
-        bool opens = false;
-        const QStringList files = fixtures::walkOrder(dir.path(), [&](int folder, const std::string& name) {
-            mostDescriptors = QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size();
-            opens = bool(OpenedFile::openAt(folder, name));
-        });
-        QProcess::execute("rm", { "-rf", dir.path() }); // QDir cannot remove paths this long
-        QCOMPARE(files, QStringList { expected });
-        QVERIFY(expected.size() > 4096);
-        QVERIFY(opens);
-        QVERIFY2(mostDescriptors < 100, qPrintable(QString::number(mostDescriptors)));
     }
 
     // Tag over a tree another thread keeps changing: no attribute lands outside, none is stale.
