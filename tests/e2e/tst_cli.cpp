@@ -79,20 +79,6 @@ private slots:
                     .out.startsWith(warnMark + "Tagged " + QFile::encodeName(dir.filePath("A/l/f"))));
     }
 
-    void tagThenCheckFolder()
-    {
-        QTemporaryDir dir;
-        const QString root = dir.filePath("photos");
-        writeFile(root + "/2024/img_0001.jpg", patternBytes(900000, 1));
-        writeFile(root + "/notes.txt", "notes");
-        const Result tag = cli({ "--jobs=3", "tag", root });
-        QVERIFY(tag.exitCode == 0 && tag.err.isEmpty() && tag.out.endsWith(tagTotals(root, 2, 0)));
-        QCOMPARE(cli({ "--backend=classic", "--jobs", "auto", "check", root }).exitCode, 0);
-        writeFile(root + "/notes.txt", "notes, edited");
-        const Result found = cli({ "--jobs", "1", "check", root });
-        QVERIFY(found.exitCode == 1 && found.err.isEmpty() && found.out.endsWith(checkTotals(root, 2, 1, 1, 0)));
-    }
-
     // Fault 8: a report that cannot be written whole is a failure of the run, said on standard error.
     void lostReportExitsTwo_data()
     {
@@ -222,7 +208,7 @@ private slots:
         const Result tag = cli({ progress, "--jobs=8", "tag", dir.path() }, {}, limited);
         QCOMPARE(tag.out.count("Digest "), 120);
         QVERIFY(tag.out.endsWith(tagTotals(dir.path(), 120, 0)));
-        const Result check = cli({ progress, "--jobs=8", "check", dir.path() }, {}, limited);
+        const Result check = cli({ progress, "--jobs=8", "--backend=classic", "check", dir.path() }, {}, limited);
         QVERIFY(check.exitCode == 0 && check.out.endsWith(checkTotals(dir.path(), 120, 120, 0, 0)));
     }
 
