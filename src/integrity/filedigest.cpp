@@ -459,6 +459,7 @@ OpenedFile::~OpenedFile()
 OpenedFile::OpenedFile(OpenedFile&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1))
     , m_identity(other.m_identity)
+    , m_links(other.m_links)
 {
 }
 
@@ -469,6 +470,7 @@ OpenedFile& OpenedFile::operator=(OpenedFile&& other) noexcept
             ::close(m_fd);
         m_fd = std::exchange(other.m_fd, -1);
         m_identity = other.m_identity;
+        m_links = other.m_links;
     }
     return *this;
 }
@@ -510,6 +512,7 @@ Result<OpenedFile> OpenedFile::openAt(int folderFd, const std::string& name, boo
     if (kind ? kind->onPseudoFileSystem(file.m_fd, status.st_dev) : onPseudoFileSystem(file.m_fd))
         return Failure { 0, pseudoFileSystemReason };
     file.m_identity = FileIdentity::of(status);
+    file.m_links = status.st_nlink;
     return file;
 }
 

@@ -127,12 +127,18 @@ public:
     {
         return m_identity;
     }
+    /// How many names (hard links) the file had when opened.
+    [[nodiscard]] std::uint64_t links() const
+    {
+        return m_links;
+    }
     /// Whether the file's identity now is still the one it had when opened.
     [[nodiscard]] bool unchangedSinceOpened() const;
 
 private:
     int m_fd = -1;
     FileIdentity m_identity;
+    std::uint64_t m_links = 1;
 };
 
 /*!

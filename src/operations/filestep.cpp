@@ -24,8 +24,21 @@ void FileStep::processFile(
 {
     beginFile(path, out);
     OpenedFile file;
+    if (!open(folderFd, name, knownRegular, file)) {
+        endFile();
+        return;
+    }
+    const LinkedFiles::Claim claim =
+        m_links && file.links() > 1 ? m_links->claim(file, out) : LinkedFiles::Claim::Untracked;
+    if (claim == LinkedFiles::Claim::Reused) {
+        if (m_progress) // its bytes are done too, unread
+            m_progress->bytesDone.fetch_add(file.identity().size, std::memory_order_relaxed);
+        endFile();
+        return;
+    }
     Digest digest;
-    if (computeDigest(folderFd, name, knownRegular, file, digest)) {
+    m_readAgain = false;
+    if (computeDigest(file, digest)) {
         switch (m_operation) {
         case Operation::Check:
             check(file, digest);
@@ -38,6 +51,8 @@ void FileStep::processFile(
             break;
         }
     }
+    if (claim == LinkedFiles::Claim::Claimed)
+        m_links->release(file, out, !m_readAgain);
     endFile();
 }
 
@@ -79,7 +94,7 @@ void setUnreadable(Outcome& out, const Failure& failure)
     out.reason = failure.reason;
 }
 
-bool FileStep::computeDigest(int folderFd, const std::string& name, bool knownRegular, OpenedFile& file, Digest& digest)
+bool FileStep::open(int folderFd, const std::string& name, bool knownRegular, OpenedFile& file)
 {
     Result<OpenedFile> opened = OpenedFile::openAt(folderFd, name, knownRegular, &m_fileSystemKind);
     if (!opened) {
@@ -87,6 +102,11 @@ bool FileStep::computeDigest(int folderFd, const std::string& name, bool knownRe
         return false;
     }
     file = std::move(opened.value());
+    return true;
+}
+
+bool FileStep::computeDigest(const OpenedFile& file, Digest& digest)
+{
     const Result<Digest> computed = m_digester.digest(file);
     if (!computed) {
         setUnreadable(*m_out, computed.failure());
@@ -169,9 +189,10 @@ void FileStep::retag(int folderFd, const std::string& name, const OpenedFile& fi
 
     // One more attempt: the file is opened and read anew, and the fresh digest written.
     m_out->sinceTagged = SinceTagged::Unknown;
+    m_readAgain = true;
     OpenedFile again;
     Digest fresh;
-    if (!computeDigest(folderFd, name, false, again, fresh))
+    if (!open(folderFd, name, false, again) || !computeDigest(again, fresh))
         return;
     if (store(again, fresh)) {
         m_out->result = FileResult::FirstTagged;

@@ -126,6 +126,7 @@ struct FolderJobs::Shared
     RunState* state = nullptr;
     const RunObserver* observer = nullptr;
     int maxWorkers = 0;
+    LinkedFiles links;
 
     std::mutex mutex;
     std::condition_variable walkerWakes;
@@ -283,6 +284,7 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
         if (!step) {
             if (s.idleSteps.empty()) {
                 step = std::make_unique<FileStep>(s.operation, Variant::Folder, s.settings);
+                step->shareLinkedFiles(&s.links);
             } else {
                 step = std::move(s.idleSteps.back());
                 s.idleSteps.pop_back();

@@ -70,6 +70,8 @@ RunResult runFolder(
         stopped = jobs.finish() || stopped;
     } else {
         FileStep step(operation, Variant::Folder, settings);
+        LinkedFiles links;
+        step.shareLinkedFiles(&links);
         Outcome outcome;
         callbacks.visitFile = [&](int folderFd, const std::string& name, const std::string& path, bool regular) {
             step.processFile(folderFd, name, path, regular, outcome);

@@ -14,12 +14,14 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <poll.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 using namespace orvane;
 using namespace fixtures;
@@ -50,13 +52,21 @@ RunSettings parallel(int jobs)
     return settings;
 }
 
-Report run(Operation operation, const QString& item, Variant variant = Variant::Folder, RunSettings settings = {})
+Report run(Operation operation,
+    const QString& item,
+    Variant variant = Variant::Folder,
+    RunSettings settings = {},
+    const std::function<void()>& afterEach = {})
 {
     Report report;
     TextReport text(commandOf(operation), variant);
     text.setNoticeSink([&report](const std::string& notice) { report.direct += QByteArray::fromStdString(notice); });
     RunObserver observer;
-    observer.fileDone = [&text](const orvane::Outcome& outcome) { text.add(outcome); };
+    observer.fileDone = [&text, &afterEach](const orvane::Outcome& outcome) {
+        text.add(outcome);
+        if (afterEach)
+            afterEach();
+    };
     const RunResult result = runItem(operation, Item { local(item), variant == Variant::Folder }, settings, observer);
     text.finish(local(item), result.counters, result.stopped);
     report.text = QByteArray::fromStdString(text.text());
@@ -138,6 +148,8 @@ private slots:
             writeFile(root + "/" + name, name.toUtf8());
             QVERIFY(stored.isNull() || setAttribute(root + "/" + name, stored));
         }
+        for (const char* link : { "matched", "untagged" }) // each name has its line; Retag tags both
+            QCOMPARE(::link(local(root + "/" + link).c_str(), local(root + "/sub/" + link + "-link").c_str()), 0);
         makeFifo(root + "/fifo");
         makeSymlink(root + "/nowhere", root + "/dangling");
         makeSymlink(root + "/sub", root + "/link-to-folder"); // not entered, no line
@@ -156,9 +168,9 @@ private slots:
         QByteArray expected;
         for (const QString& path : order)
             expected += expectedLine(operation, path);
-        const QByteArray totals = operation == Operation::Check ? checkTotals(root, 10, 3, 2, 2)
-            : operation == Operation::Tag                       ? tagTotals(root, 10, 0)
-                                                                : retagTotals(root, 10, 3, 2, 2);
+        const QByteArray totals = operation == Operation::Check ? checkTotals(root, 12, 4, 2, 3)
+            : operation == Operation::Tag                       ? tagTotals(root, 12, 0)
+                                                                : retagTotals(root, 12, 4, 2, 3);
         const Report outcome = run(operation, root, Variant::Folder, parallel(jobs));
         QCOMPARE(outcome.text, expected + totals + "\t4 couldn't be read.\n");
         QVERIFY(outcome.direct.isEmpty());
@@ -564,6 +576,47 @@ private slots:
         const QByteArray one = run(Operation::Check, dir.path(), Variant::Folder, parallel(1)).text;
         QCOMPARE(one.count('\n'), 1500 + 4);
         QCOMPARE(run(Operation::Check, dir.path(), Variant::Folder, parallel(4)).text, one);
+    }
+
+    // A file met again through another name is not read again, and takes the digest of its first name; one
+    // changed in between is read again.
+    void hardLinksReadOnce_data()
+    {
+        QTest::addColumn<int>("jobs");
+        QTest::addColumn<bool>("change");
+        QTest::newRow("1 job") << 1 << false;
+        QTest::newRow("4 jobs") << 4 << false;
+        QTest::newRow("changed between its names") << 1 << true;
+    }
+    void hardLinksReadOnce()
+    {
+        QFETCH(int, jobs);
+        QFETCH(bool, change);
+        QTemporaryDir dir;
+        const QString first = dir.filePath("a/file"), second = dir.filePath("b/link");
+        writeFile(first, patternBytes(3 * 524288, 3));
+        QVERIFY(QDir().mkpath(dir.filePath("b")) && ::link(local(first).c_str(), local(second).c_str()) == 0);
+        RunSettings settings = parallel(jobs);
+        std::atomic<qint64> bytes { 0 };
+        settings.read = [&bytes](int fd, void* buffer, std::size_t count) {
+            const ssize_t n = ::read(fd, buffer, count);
+            bytes += qMax<ssize_t>(n, 0);
+            return n;
+        };
+        const QStringList order = walkOrder(dir.path());
+        const QByteArray before = hashNumberOf(first);
+        bool changed = false; // in place: the second name is the same file, with other contents
+        const Report tag = run(Operation::Tag, dir.path(), Variant::Folder, settings, [&] {
+            if (change && !std::exchange(changed, true))
+                writeFile(first, patternBytes(3 * 524288, 4));
+        });
+        QByteArray expected;
+        for (const QString& path : order)
+            expected += "Digest " + (path == order.last() ? hashNumberOf(path) : before) + " for "
+                + QFile::encodeName(path) + "\n";
+        QCOMPARE(tag.text, expected + tagTotals(dir.path(), 2, 0));
+        QCOMPARE(bytes.load(), (change ? 2 : 1) * 3 * 524288);
+        QCOMPARE(attribute(first).value_or("none"), digestOfFile(first));
     }
 
     // After a folder run on the pool no thread of the process holds anything of the tree open (an open
