@@ -3,6 +3,7 @@
 #include "hashnumber.h"
 #include "printablepath.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace orvane {
@@ -66,6 +67,7 @@ void FileStep::fileNotReached(const std::string& path, const Failure& failure, O
 void FileStep::beginFile(const std::string& path, Outcome& out)
 {
     m_out = &out;
+    m_waitNanos = 0;
     out.clear();
     out.path.assign(path);
     if (m_progress)
@@ -108,6 +110,7 @@ bool FileStep::open(int folderFd, const std::string& name, bool knownRegular, Op
 bool FileStep::computeDigest(const OpenedFile& file, Digest& digest)
 {
     const Result<Digest> computed = m_digester.digest(file);
+    m_waitNanos = std::max(m_waitNanos, m_digester.lastWaitNanos());
     if (!computed) {
         setUnreadable(*m_out, computed.failure());
         return false;

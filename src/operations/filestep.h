@@ -33,10 +33,10 @@ public:
         m_links = links;
     }
 
-    /// Whether the last file's digest waited for the disk, and how long its first read that did took (ns).
+    /// How long the last file's first read that waited for the disk took, in nanoseconds; 0 if none did.
     [[nodiscard]] std::int64_t lastWaitNanos() const
     {
-        return m_digester.lastWaitNanos();
+        return m_waitNanos;
     }
 
     /// Puts in out what processFile() would for path had opening it failed with failure: for a file whose
@@ -73,6 +73,7 @@ private:
     LinkedFiles* m_links = nullptr;
     Outcome* m_out = nullptr; // the outcome of the file in hand
     bool m_readAgain = false; // Retag read the file in hand a second time
+    std::int64_t m_waitNanos = 0;
 };
 
 /// Records in out that the file could not be read, and why.

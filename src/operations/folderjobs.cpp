@@ -35,6 +35,11 @@ constexpr auto idleWait = std::chrono::milliseconds(20);
 // How often the walk's thread looks at the stop request while it waits.
 constexpr auto stopPoll = std::chrono::milliseconds(50);
 
+// The share of the recent files that waited for the disk, in 1/1024, from which a run keeps more files in
+// hand: a quarter. It moves by a sixteenth of the way to each file's 0 or 1024, so that a cold tree is
+// known within a few files, and a file or two that the kernel has dropped among cached ones is not.
+constexpr int coldShareFrom = 256;
+
 // A folder holding queued files, open on a duplicate descriptor of its own: the walk closes its
 // descriptors when it leaves a folder, and the number may then name another folder. The descriptor is in
 // the table of the walk's thread, which alone creates and destroys Folders.
@@ -111,7 +116,9 @@ struct Entry
     std::string name;
     std::string path;
     bool regular = false;
+    ino_t inode = 0;
     EntryState state = EntryState::Queued;
+    std::int64_t waitNanos = 0; // how long the file's first read that waited for the disk took
     Outcome outcome;
 };
 
@@ -125,8 +132,17 @@ struct FolderJobs::Shared
     RunSettings settings;
     RunState* state = nullptr;
     const RunObserver* observer = nullptr;
-    int maxWorkers = 0;
     LinkedFiles links;
+
+    // Files in hand at most: while they come from the page cache, and while their reads wait for the disk.
+    int cachedLimit = 1;
+    int coldLimit = 1;
+    bool fixedLimit = false; // --jobs N: N files in hand, whatever the disk
+    DiskKind disk = DiskKind::SolidState;
+    dev_t device = 0;
+    int coldShare = 0; // of the recent files, the share that waited for the disk (in 1/1024)
+    std::vector<std::int64_t> waits; // the first cold reads, timed, on a disk that claims to be rotational
+    ino_t sweep = 0; // on a rotational disk: the inode number the last file claimed had
 
     std::mutex mutex;
     std::condition_variable walkerWakes;
@@ -171,6 +187,51 @@ struct FolderJobs::Shared
     bool frontFinished()
     {
         return count > 0 && at(0).state >= EntryState::Done;
+    }
+    int limit() const
+    {
+        return coldShare >= coldShareFrom && disk != DiskKind::ClaimsRotational ? coldLimit : cachedLimit;
+    }
+    // The next file to start: the first queued one, or on a rotational disk the queued one with the next
+    // inode number up from the last, so that the reads sweep across the disk. Only while hasQueued().
+    Entry& nextQueued()
+    {
+        if (disk != DiskKind::Rotational)
+            return at(firstQueued++); // stays in place: the ring never grows
+        Entry* next = nullptr;
+        Entry* lowest = nullptr;
+        for (std::size_t i = firstQueued; i < count; ++i) {
+            Entry& entry = at(i);
+            if (entry.state != EntryState::Queued)
+                continue;
+            if (!lowest || entry.inode < lowest->inode)
+                lowest = &entry;
+            if (entry.inode >= sweep && (!next || entry.inode < next->inode))
+                next = &entry;
+        }
+        next = next ? next : lowest;
+        sweep = next->inode;
+        return *next;
+    }
+    // What a finished file says of the disk: whether it waited for it, and on a disk that claims to be
+    // rotational, the time of its first cold read, until there are enough to tell how the disk answers.
+    void noteWait(std::int64_t waitNanos)
+    {
+        coldShare += ((waitNanos > 0 ? 1024 : 0) - coldShare) / 16;
+        if (waitNanos <= 0 || disk != DiskKind::ClaimsRotational)
+            return;
+        waits.push_back(waitNanos);
+        if (waits.size() < std::size_t(probeReads))
+            return;
+        std::nth_element(waits.begin(), waits.begin() + probeReads / 2, waits.end());
+        setDisk(waits[probeReads / 2] >= rotationalWaitNanos ? DiskKind::Rotational : DiskKind::SolidState);
+        noteDiskKind(device, disk);
+    }
+    void setDisk(DiskKind kind)
+    {
+        disk = kind;
+        if (disk == DiskKind::Rotational && !fixedLimit)
+            coldLimit = std::min(coldLimit, rotationalIoDepth);
     }
     // The walk waits for room for a batch, not for each file: it goes on when the window is half empty.
     bool walkerMayGo() const
@@ -238,7 +299,8 @@ FolderJobs::FolderJobs(Operation operation,
     const RunSettings& settings,
     RunState& state,
     const RunObserver& observer,
-    const DescriptorBudget& budget)
+    const DescriptorBudget& budget,
+    dev_t device)
     : m_shared(std::make_shared<Shared>())
 {
     Shared& s = *m_shared;
@@ -246,9 +308,15 @@ FolderJobs::FolderJobs(Operation operation,
     s.settings = settings;
     s.state = &state;
     s.observer = &observer;
-    const int jobs = std::clamp(settings.jobs, 1, std::max(budget.workers, 1));
-    s.maxWorkers = settings.pool ? std::min(jobs, settings.pool->threads()) : 1;
-    s.ring.resize(std::max<std::size_t>(budget.window, 1));
+    const int most = std::min(std::max(budget.workers, 1), settings.pool ? settings.pool->threads() : 1);
+    s.cachedLimit = std::clamp(settings.jobs, 1, most);
+    s.fixedLimit = settings.ioDepth <= 0;
+    s.coldLimit = s.fixedLimit ? s.cachedLimit : std::clamp(settings.ioDepth, 1, most);
+    s.device = device;
+    s.setDisk(diskKind(device));
+    // The window serves the files hashed at once; a few more in hand while the disk is waited for need no more.
+    const std::size_t window = windowPerJob * std::size_t(std::max(s.cachedLimit, 2));
+    s.ring.resize(std::clamp<std::size_t>(budget.window, 1, std::max(window, std::size_t(s.coldLimit))));
 }
 
 FolderJobs::~FolderJobs()
@@ -264,7 +332,7 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
     ReachedFolder reached;
     std::vector<Entry*> claimed;
     int handled = 0;
-    while (!s.runEnded && !s.stopRequested()) {
+    while (!s.runEnded && !s.stopRequested() && s.workers <= s.limit()) {
         if (!s.hasQueued()) {
             if (s.walkEnded)
                 break;
@@ -278,7 +346,7 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
         }
         if (handled >= filesPerTurn) {
             ++s.workers;
-            s.settings.pool->submit([shared] { work(shared); });
+            s.settings.pool->submit([shared] { work(shared); }, false);
             break;
         }
         if (!step) {
@@ -292,10 +360,12 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
         }
         // A few files at a time while many are queued: fewer turns of the lock, the same order.
         const std::size_t queued = s.count - s.firstQueued;
-        const std::size_t share = std::clamp<std::size_t>(queued / (2 * std::size_t(s.maxWorkers)), 1, filesPerClaim);
+        const std::size_t share = s.disk == DiskKind::Rotational
+            ? 1
+            : std::clamp<std::size_t>(queued / (2 * std::size_t(s.limit())), 1, filesPerClaim);
         claimed.clear();
         while (claimed.size() < share && s.hasQueued()) {
-            Entry& entry = s.at(s.firstQueued++); // stays in place: the ring never grows
+            Entry& entry = s.nextQueued();
             entry.state = EntryState::Running;
             claimed.push_back(&entry);
         }
@@ -305,15 +375,26 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
         for (; done < claimed.size() && (done == 0 || !s.stopRequested()); ++done) {
             Entry& entry = *claimed[done];
             const int folderFd = reached.descriptor(*entry.folder);
-            if (folderFd < 0)
+            entry.waitNanos = 0;
+            if (folderFd < 0) {
                 step->fileNotReached(entry.path, errnoFailure(errno), entry.outcome);
-            else
+            } else {
                 step->processFile(folderFd, entry.name, entry.path, entry.regular, entry.outcome);
+                entry.waitNanos = step->lastWaitNanos();
+            }
         }
         lock.lock();
-        for (std::size_t i = 0; i < claimed.size(); ++i)
+        for (std::size_t i = 0; i < claimed.size(); ++i) {
             claimed[i]->state = i < done ? EntryState::Done : EntryState::Skipped;
+            if (i < done)
+                s.noteWait(claimed[i]->waitNanos);
+        }
         handled += static_cast<int>(done);
+        // Files that waited for the disk: more of them in hand, up to the cold limit.
+        while (s.workers < s.limit() && s.count - s.firstQueued > std::size_t(s.workers)) {
+            ++s.workers;
+            s.settings.pool->submit([shared] { work(shared); });
+        }
         s.commitFront(lock);
     }
     if (step)
@@ -327,13 +408,13 @@ void FolderJobs::startWorkers()
     Shared& s = *m_shared;
     if (s.workersWaiting > 0) {
         s.workAdded.notify_one();
-    } else if (s.workers < s.maxWorkers) {
+    } else if (s.workers < s.limit()) {
         ++s.workers;
         s.settings.pool->submit([shared = m_shared] { work(shared); });
     }
 }
 
-void FolderJobs::addFile(int folderFd, const std::string& name, const std::string& path, bool regular)
+void FolderJobs::addFile(int folderFd, const std::string& name, const std::string& path, bool regular, ino_t inode)
 {
     Shared& s = *m_shared;
     std::shared_ptr<Folder>& folder = s.folders[folderFd];
@@ -358,6 +439,7 @@ void FolderJobs::addFile(int folderFd, const std::string& name, const std::strin
     entry.name.assign(name);
     entry.path.assign(path);
     entry.regular = regular;
+    entry.inode = inode;
     entry.state = EntryState::Queued;
     if (m_pending >= filesPerBatch || s.workersWaiting.load(std::memory_order_relaxed) > 0) {
         const std::lock_guard<std::mutex> lock(s.mutex);
@@ -371,7 +453,7 @@ void FolderJobs::publish()
     const std::size_t added = m_pending;
     s.count += added;
     m_pending = 0;
-    for (std::size_t i = 0; i < std::min(added, std::size_t(s.maxWorkers)); ++i)
+    for (std::size_t i = 0; i < std::min(added, std::size_t(s.limit())); ++i)
         startWorkers();
 }
 

@@ -2,15 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <fstream>
-#include <memory>
 #include <sched.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <utility>
 
@@ -69,24 +63,6 @@ int openProcessFd()
 
 constexpr int mostDefaultJobs = 8;
 
-// The contents of /sys/dev/block/MAJ:MIN/queue/rotational for the block device, or of its disk's for a
-// partition: '1' for a rotational disk, '0' otherwise, 0 when the kernel says nothing (tmpfs, NFS, ...).
-char rotationalFlag(dev_t device)
-{
-    const std::string base = "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
-    char flag = 0;
-    if (std::ifstream(base + "/queue/rotational") >> flag)
-        return flag;
-    const std::unique_ptr<char, decltype(&std::free)> device_(::realpath(base.c_str(), nullptr), &std::free);
-    if (!device_)
-        return 0;
-    std::string disk = device_.get();
-    disk.erase(disk.find_last_of('/'));
-    if (std::ifstream(disk + "/queue/rotational") >> flag)
-        return flag;
-    return 0;
-}
-
 } // namespace
 
 WorkerPool::WorkerPool(int threads)
@@ -116,13 +92,12 @@ WorkerPool::~WorkerPool()
         thread.join();
 }
 
-void WorkerPool::submit(std::function<void()> task)
+void WorkerPool::submit(std::function<void()> task, bool wake)
 {
-    bool wake = false;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_tasks.push_back(std::move(task));
-        wake = m_idle > 0;
+        wake = wake && m_idle > 0;
     }
     // Waking a thread costs a system call: only when one is waiting.
     if (wake)
@@ -199,14 +174,6 @@ int usableCpus()
     if (::sched_getaffinity(0, sizeof cpus, &cpus) != 0)
         return 1;
     return std::clamp(CPU_COUNT(&cpus), 1, mostDefaultJobs);
-}
-
-int defaultJobs(const std::string& path)
-{
-    struct stat status = {};
-    if (::stat(path.c_str(), &status) == 0 && rotationalFlag(status.st_dev) == '1')
-        return 1;
-    return usableCpus();
 }
 
 } // namespace orvane

@@ -36,8 +36,12 @@ public:
         return static_cast<int>(m_threads.size());
     }
 
-    /// Queues task; a thread of the pool runs it, after the tasks queued before it.
-    void submit(std::function<void()> task);
+    /*!
+     * Queues task; a thread of the pool runs it, after the tasks queued before it. A task that hands its
+     * thread back and goes on in a new task queues that one with wake false: the thread it is leaving takes
+     * the queue's next task anyway, and waking another would only move the work from thread to thread.
+     */
+    void submit(std::function<void()> task, bool wake = true);
 
     /// Whether the calling thread is one of this pool's.
     [[nodiscard]] bool isPoolThread() const;
@@ -78,14 +82,7 @@ private:
  */
 void raiseDescriptorLimit();
 
-/// The CPUs this process may use (sched_getaffinity), at most 8: the size of a pool shared by every run.
+/// The CPUs this process may use (sched_getaffinity), at most 8: the files a run hashes at once by default.
 [[nodiscard]] int usableCpus();
-
-/*!
- * The default number of files hashed at once for the item at path: the CPUs this process may use
- * (sched_getaffinity), at most 8; 1 when the item lives on a rotational disk, where reading several files
- * at once makes the head seek between them. A partition is followed to its disk.
- */
-[[nodiscard]] int defaultJobs(const std::string& path);
 
 } // namespace orvane

@@ -3,6 +3,7 @@
 // of failed writes come ahead of them, at once. The per-file steps are the engine's (integrityrun.h), and so
 // are the words of every line (reportformat.h).
 
+#include "operations/diskkind.h"
 #include "operations/hashnumber.h"
 #include "operations/integrityrun.h"
 #include "operations/reportformat.h"
@@ -32,7 +33,7 @@ orvane::WorkerPool& hashingPool()
 {
     // Before the first run: a run may hold more folders open than the usual soft limit allows.
     static const bool limitRaised = (orvane::raiseDescriptorLimit(), true);
-    static orvane::WorkerPool pool(orvane::usableCpus());
+    static orvane::WorkerPool pool(orvane::mostDefaultFilesInHand());
     (void)limitRaised;
     return pool;
 }
@@ -89,7 +90,7 @@ void ViewController::startRun(Operation operation)
     settings.read = m_read;
     settings.progress = &run->progress; // the window keeps it until the run has ended
     settings.pool = &hashingPool();
-    settings.jobs = orvane::defaultJobs(run->item.path); // 1 on a rotational disk
+    orvane::setDefaultJobs(settings);
     showProgress();
 
     // A single file is read off the GUI thread too: a large one would freeze the window for seconds.

@@ -1,6 +1,7 @@
 // Check, Tag and Retag over real trees: report lines byte for byte, and only the digest attribute written.
 
 #include "fixtures.h"
+#include "operations/diskkind.h"
 #include "operations/integrityrun.h"
 #include "operations/reportformat.h"
 #include "reports.h"
@@ -564,7 +565,8 @@ private slots:
             expected + warn + "Stopped after " + QByteArray::number(jobs) + " files: the run did not finish.\n");
     }
 
-    // Past the window's first turn round its ring, over folders large and small: the same bytes as one job.
+    // Past the window's first turn round its ring, over folders large and small: the same bytes as one job;
+    // also with more files in hand while the disk is read, and started in inode order as on a spinning disk.
     void manyFilesKeepTheirOrder()
     {
         QTemporaryDir dir;
@@ -576,6 +578,22 @@ private slots:
         const QByteArray one = run(Operation::Check, dir.path(), Variant::Folder, parallel(1)).text;
         QCOMPARE(one.count('\n'), 1500 + 4);
         QCOMPARE(run(Operation::Check, dir.path(), Variant::Folder, parallel(4)).text, one);
+        ::sync();
+        for (const QString& path : walkOrder(dir.path())) {
+            const int fd = ::open(local(path).c_str(), O_RDONLY);
+            QVERIFY(fd >= 0 && ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0 && ::close(fd) == 0);
+        }
+        RunSettings deep = parallel(2);
+        deep.read = {}; // reads that may wait for the disk
+        deep.ioDepth = 8;
+        QCOMPARE(run(Operation::Check, dir.path(), Variant::Folder, deep).text, one);
+        struct stat status = {};
+        QCOMPARE(::stat(local(dir.path()).c_str(), &status), 0);
+        const DiskKind was = diskKind(status.st_dev);
+        noteDiskKind(status.st_dev, DiskKind::Rotational);
+        const QByteArray swept = run(Operation::Check, dir.path(), Variant::Folder, parallel(4)).text;
+        noteDiskKind(status.st_dev, was);
+        QCOMPARE(swept, one);
     }
 
     // A file met again through another name is not read again, and takes the digest of its first name; one
