@@ -319,8 +319,8 @@ private:
 
 /*!
  * The thread that reads a large file's next chunks into buffers of its own while its owner hashes the ones
- * before. Each thread that hashes large files has one, started with the first: it shares its owner's
- * descriptor table, so it reads the very descriptor the owner opened, and it ends with its owner.
+ * before. Each thread that hashes large files has one, started with the first, and it ends with its owner:
+ * a thread of the pool keeps it for all the runs it serves.
  */
 class FileDigester::ReadAhead
 {

@@ -41,14 +41,13 @@ constexpr auto stopPoll = std::chrono::milliseconds(50);
 constexpr int coldShareFrom = 256;
 
 // A folder holding queued files, open on a duplicate descriptor of its own: the walk closes its
-// descriptors when it leaves a folder, and the number may then name another folder. The descriptor is in
-// the table of the walk's thread, which alone creates and destroys Folders.
+// descriptors when it leaves a folder, and the number may then name another folder. The walk's thread
+// alone creates and destroys Folders.
 struct Folder
 {
-    Folder(int descriptor, std::uint64_t number)
+    explicit Folder(int descriptor)
         : fd(::fcntl(descriptor, F_DUPFD_CLOEXEC, 0))
         , error(fd < 0 ? errno : 0)
-        , id(number)
     {
     }
     ~Folder()
@@ -61,45 +60,6 @@ struct Folder
 
     int fd;
     int error; // why there is no descriptor (too many open, most likely)
-    std::uint64_t id; // never used again within a run
-};
-
-// The folder a pool thread with a descriptor table of its own is hashing in, open in that table. It is
-// closed when the thread's turn ends: an idle thread holds no folder open (which would keep its file
-// system busy).
-class ReachedFolder
-{
-public:
-    ReachedFolder() = default;
-    ~ReachedFolder()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    ReachedFolder(const ReachedFolder&) = delete;
-    ReachedFolder& operator=(const ReachedFolder&) = delete;
-
-    // The descriptor to open the files of folder through on this thread; -1 with errno set when none.
-    int descriptor(const Folder& folder)
-    {
-        if (folder.fd < 0) {
-            errno = folder.error;
-            return -1;
-        }
-        if (!WorkerPool::hasOwnDescriptors())
-            return folder.fd;
-        if (m_fd >= 0 && m_id == folder.id)
-            return m_fd;
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_id = folder.id;
-        m_fd = WorkerPool::fetchDescriptor(folder.fd);
-        return m_fd;
-    }
-
-private:
-    std::uint64_t m_id = 0;
-    int m_fd = -1;
 };
 
 enum class EntryState
@@ -163,11 +123,9 @@ struct FolderJobs::Shared
     bool committing = false; // a thread is committing outcomes; no other may, or the order could change
     bool skipped = false;
 
-    // The walk's thread only: the folders by the walk's descriptor, and the last Folder's number. The
-    // entries keep theirs until they are used again or the run finishes, so that no Folder is destroyed,
-    // and its descriptor closed, on a pool thread, whose table may be another.
+    // The walk's thread only: the folders by the walk's descriptor. The entries keep theirs until they are
+    // used again or the run finishes.
     std::unordered_map<int, std::shared_ptr<Folder>> folders;
-    std::uint64_t lastFolderId = 0;
 
     Entry& at(std::size_t offset)
     {
@@ -329,7 +287,6 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
     Shared& s = *shared;
     std::unique_lock<std::mutex> lock(s.mutex);
     std::unique_ptr<FileStep> step;
-    ReachedFolder reached;
     std::vector<Entry*> claimed;
     int handled = 0;
     while (!s.runEnded && !s.stopRequested() && s.workers <= s.limit()) {
@@ -374,12 +331,12 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
         // The run cannot end while entries of it are running, so its progress is there to ask.
         for (; done < claimed.size() && (done == 0 || !s.stopRequested()); ++done) {
             Entry& entry = *claimed[done];
-            const int folderFd = reached.descriptor(*entry.folder);
+            const Folder& folder = *entry.folder;
             entry.waitNanos = 0;
-            if (folderFd < 0) {
-                step->fileNotReached(entry.path, errnoFailure(errno), entry.outcome);
+            if (folder.fd < 0) {
+                step->fileNotReached(entry.path, errnoFailure(folder.error), entry.outcome);
             } else {
-                step->processFile(folderFd, entry.name, entry.path, entry.regular, entry.outcome);
+                step->processFile(folder.fd, entry.name, entry.path, entry.regular, entry.outcome);
                 entry.waitNanos = step->lastWaitNanos();
             }
         }
@@ -419,7 +376,7 @@ void FolderJobs::addFile(int folderFd, const std::string& name, const std::strin
     Shared& s = *m_shared;
     std::shared_ptr<Folder>& folder = s.folders[folderFd];
     if (!folder)
-        folder = std::make_shared<Folder>(folderFd, ++s.lastFolderId);
+        folder = std::make_shared<Folder>(folderFd);
     if (m_room == 0) {
         std::unique_lock<std::mutex> lock(s.mutex);
         publish();

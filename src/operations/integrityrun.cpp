@@ -39,10 +39,8 @@ RunResult runFolder(
     // On a thread of the pool itself, waiting for the pool could wait for ever: the run stays on it.
     const int inHand = std::max(settings.jobs, settings.ioDepth);
     const bool parallel = inHand > 1 && settings.pool && !settings.pool->isPoolThread();
-    const DescriptorBudget budget = descriptorBudget(freeDescriptors(),
-        parallel ? inHand : 1,
-        !parallel || settings.pool->sharesDescriptors(),
-        progress && settings.countTotals);
+    const DescriptorBudget budget =
+        descriptorBudget(freeDescriptors(), parallel ? inHand : 1, progress && settings.countTotals);
     std::atomic<bool> countCancelled { false };
     std::thread counter;
     if (progress && budget.countFolders > 0) {

@@ -114,7 +114,7 @@ std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& ca
     // Folders above the ones being walked have their descriptors closed beyond this many open ones, and are
     // reopened through ".." on the way back up.
     const std::size_t openFolderLimit =
-        openFolders > 0 ? openFolders : descriptorBudget(freeDescriptors(), 1, true, false).walkFolders;
+        openFolders > 0 ? openFolders : descriptorBudget(freeDescriptors(), 1, false).walkFolders;
     const auto unreadable = [&callbacks](const std::string& path, const Failure& failure) {
         if (callbacks.unreadableFolder)
             callbacks.unreadableFolder(path, failure);
