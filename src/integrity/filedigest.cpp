@@ -289,6 +289,10 @@ public:
     {
         return m_total;
     }
+    [[nodiscard]] std::uint64_t size() const
+    {
+        return m_size;
+    }
     [[nodiscard]] std::int64_t waitNanos() const
     {
         return m_waitNanos;
@@ -537,7 +541,7 @@ Result<Digest> FileDigester::digest(const OpenedFile& file)
     std::uint64_t total = 0;
     {
         ChunkReader reader(fd, size, m_read, *this);
-        failure = size > 2 * capacity ? hashAhead(reader) : hashInline(reader);
+        failure = size > 2 * capacity && m_spareCpu ? hashAhead(reader) : hashInline(reader, size > 2 * capacity);
         total = reader.total();
         m_waitNanos = reader.waitNanos();
     }
@@ -552,9 +556,13 @@ Result<Digest> FileDigester::digest(const OpenedFile& file)
     return digest;
 }
 
-std::optional<Failure> FileDigester::hashInline(ChunkReader& reader)
+std::optional<Failure> FileDigester::hashInline(ChunkReader& reader, bool large)
 {
+    const auto capacity = static_cast<std::uint64_t>(m_bufferSize);
     for (;;) {
+        // Once the disk is waited for, the hash of one chunk may as well overlap the wait for the next.
+        if (large && reader.waitNanos() > 0 && reader.total() + 2 * capacity < reader.size())
+            return hashAhead(reader);
         const ChunkReader::Chunk chunk = reader.next(m_buffer.get(), static_cast<std::size_t>(m_bufferSize));
         if (chunk.count < 0)
             return errnoFailure(chunk.error);
@@ -569,7 +577,7 @@ std::optional<Failure> FileDigester::hashAhead(ChunkReader& reader)
 {
     ReadAhead& ahead = ReadAhead::ofThisThread();
     if (!ahead.start(reader, static_cast<std::size_t>(m_bufferSize)))
-        return hashInline(reader);
+        return hashInline(reader, false);
     std::optional<Failure> failure;
     for (;;) {
         const auto [bytes, chunk] = ahead.next();

@@ -149,7 +149,7 @@ private:
  *
  * A file larger than two buffers is read ahead of the hash: a second thread, one for each thread that
  * hashes such files, fills a few more buffers of the same size while this one hashes, so that reading
- * (from the disk, or the copy out of the page cache) and hashing overlap.
+ * (from the disk, or the copy out of the page cache) and hashing overlap (see setSpareCpu).
  *
  * The page cache is left as it was found. The first reads of a file take only what is cached already
  * (RWF_NOWAIT); from the first one that would have to wait for the disk on, the pages the digest brings in
@@ -188,6 +188,16 @@ public:
         return m_waitNanos;
     }
 
+    /*!
+     * Whether a CPU is to spare for reading large files ahead of the hash (the default). When every CPU
+     * hashes a file of its own, copying out of the page cache on another thread only adds hand-overs, and a
+     * large file is read ahead only once one of its reads has waited for the disk.
+     */
+    void setSpareCpu(bool spare)
+    {
+        m_spareCpu = spare;
+    }
+
     /// Adds the count of every read's bytes to counter as they arrive (null: counts nothing), so that a
     /// watcher on another thread sees a long file advance.
     void setReadCounter(std::atomic<std::int64_t>* counter)
@@ -201,7 +211,7 @@ private:
     class ReadAhead;
 
     /// Feeds the chunks of reader to the hash, read on this thread or ahead of it on another.
-    [[nodiscard]] std::optional<Failure> hashInline(ChunkReader& reader);
+    [[nodiscard]] std::optional<Failure> hashInline(ChunkReader& reader, bool large);
     [[nodiscard]] std::optional<Failure> hashAhead(ChunkReader& reader);
 
     Backend m_backend;
@@ -212,6 +222,7 @@ private:
     std::atomic<std::int64_t>* m_readCounter = nullptr;
     std::int64_t m_waitNanos = 0;
     bool m_noWaitRefused = false; // the file system has no reads that only take what is cached
+    bool m_spareCpu = true;
 };
 
 /// Copies the digest into a byte buffer, the form in which it is stored and compared.

@@ -18,6 +18,9 @@ FileStep::FileStep(Operation operation, Variant variant, const RunSettings& sett
 {
     if (m_progress)
         m_digester.setReadCounter(&m_progress->bytesDone);
+    // A folder run that hashes a file on every CPU has none to spare for reading ahead from the cache.
+    const int atOnce = variant == Variant::Folder && settings.pool ? std::max(settings.jobs, 1) : 1;
+    m_digester.setSpareCpu(atOnce < usableCpus());
 }
 
 void FileStep::processFile(

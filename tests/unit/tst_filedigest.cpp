@@ -18,13 +18,17 @@ using namespace fixtures;
 namespace {
 
 // The digest as bytes, or the failure's reason prefixed with "failed: ".
-QByteArray digestOf(
-    const QString& path, Backend backend, std::int64_t bufferSize = realBufferSize, ReadFunction read = {})
+QByteArray digestOf(const QString& path,
+    Backend backend,
+    std::int64_t bufferSize = realBufferSize,
+    ReadFunction read = {},
+    bool spareCpu = true)
 {
     Result<OpenedFile> file = OpenedFile::open(fixtures::local(path));
     if (!file)
         return "failed: " + QByteArray::fromStdString(file.failure().reason);
     FileDigester digester(backend, bufferSize, std::move(read));
+    digester.setSpareCpu(spareCpu);
     const Result<Digest> digest = digester.digest(file.value());
     if (!digest)
         return "failed: " + QByteArray::fromStdString(digest.failure().reason);
@@ -89,19 +93,24 @@ private slots:
     }
 
     // A file that was not in the page cache leaves none of itself there, one that was stays: read in one
-    // go, and read ahead of the hash with its pages dropped behind the read.
+    // go, and read ahead of the hash (from the start, or from the first read that waits for the disk when no
+    // CPU is to spare) with its pages dropped behind the read.
     void pageCacheLeftAsFound_data()
     {
         QTest::addColumn<qsizetype>("size");
         QTest::addColumn<bool>("cached");
+        QTest::addColumn<bool>("spareCpu");
         for (qsizetype size : { 8192, 20 << 20 })
             for (bool cached : { false, true })
-                QTest::addRow("%lld bytes%s", static_cast<long long>(size), cached ? ", cached" : "") << size << cached;
+                QTest::addRow("%lld bytes%s", static_cast<long long>(size), cached ? ", cached" : "")
+                    << size << cached << true;
+        QTest::newRow("read ahead once the disk is waited for") << qsizetype(20 << 20) << false << false;
     }
     void pageCacheLeftAsFound()
     {
         QFETCH(qsizetype, size);
         QFETCH(bool, cached);
+        QFETCH(bool, spareCpu);
         const QString path = m_dir.filePath("cache");
         const QByteArray contents = patternBytes(size, 5);
         writeFile(path, contents);
@@ -120,7 +129,7 @@ private slots:
         QVERIFY(cached || ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0);
         if (inCache() != (cached ? size : 0))
             QSKIP("the temporary folder's file system keeps its files in memory");
-        QCOMPARE(digestOf(path, Backend::Modern), sha256(contents));
+        QCOMPARE(digestOf(path, Backend::Modern, realBufferSize, {}, spareCpu), sha256(contents));
         QCOMPARE(inCache(), cached ? size : 0);
         ::close(fd);
     }
