@@ -42,6 +42,7 @@ void FileStep::processFile(
     }
     Digest digest;
     m_readAgain = false;
+    m_wrote = false;
     if (computeDigest(file, digest)) {
         switch (m_operation) {
         case Operation::Check:
@@ -56,7 +57,7 @@ void FileStep::processFile(
         }
     }
     if (claim == LinkedFiles::Claim::Claimed)
-        m_links->release(file, out, !m_readAgain);
+        m_links->release(file, out, m_wrote, !m_readAgain);
     endFile();
 }
 
@@ -127,6 +128,7 @@ bool FileStep::computeDigest(const OpenedFile& file, Digest& digest)
 bool FileStep::store(const OpenedFile& file, const Digest& value)
 {
     // The time beside the digest is the one the file had when it was opened for the read that gave the digest.
+    m_wrote = true;
     const std::optional<Failure> failure =
         storeDigest(file.descriptor(), value, file.identity().modified, m_xattrName, m_timeName);
     if (failure)

@@ -73,6 +73,7 @@ private:
     LinkedFiles* m_links = nullptr;
     Outcome* m_out = nullptr; // the outcome of the file in hand
     bool m_readAgain = false; // Retag read the file in hand a second time
+    bool m_wrote = false; // the step wrote the attributes of the file in hand
     std::int64_t m_waitNanos = 0;
 };
 

@@ -10,7 +10,13 @@ LinkedFiles::Claim LinkedFiles::claim(const OpenedFile& file, Outcome& out)
     const FileIdentity& identity = file.identity();
     const Key key { identity.device, identity.inode };
     std::unique_lock<std::mutex> lock(m_mutex);
-    auto known = m_files.find(key);
+    if (m_files.empty())
+        m_files.reserve(4096); // no rehash for the first thousands
+    if (m_files.size() >= mostFiles && m_files.count(key) == 0)
+        return Claim::Untracked;
+    auto [known, added] = m_files.try_emplace(key);
+    if (added)
+        return Claim::Claimed;
     while (known != m_files.end() && known->second.inHand) {
         m_released.wait(lock);
         known = m_files.find(key);
@@ -20,39 +26,51 @@ LinkedFiles::Claim LinkedFiles::claim(const OpenedFile& file, Outcome& out)
     struct stat now = {};
     if (known != m_files.end() && ::fstat(file.descriptor(), &now) == 0
         && FileIdentity::of(now) == known->second.after) {
-        std::string path = std::move(out.path);
-        out = known->second.outcome;
-        out.path = std::move(path);
+        const Known& entry = known->second;
+        out.result = entry.result;
+        out.reason = entry.reason;
+        out.hasDigest = true;
+        out.digest = entry.digest;
+        out.hashNumber = entry.hashNumber;
+        out.sinceTagged = entry.sinceTagged;
         if (--known->second.namesLeft <= 0)
             m_files.erase(known);
         return Claim::Reused;
     }
-    if (known == m_files.end() && m_files.size() >= mostFiles)
-        return Claim::Untracked;
-    Known& entry = m_files[key];
-    entry.inHand = true;
+    m_files[key] = Known {};
     return Claim::Claimed;
 }
 
-void LinkedFiles::release(const OpenedFile& file, const Outcome& out, bool reusable)
+void LinkedFiles::release(const OpenedFile& file, const Outcome& out, bool wrote, bool reusable)
 {
+    // The file as it is now: as it was opened unless the step wrote its attributes (the digest's check that
+    // it did not change while read ends with the read).
     const FileIdentity& opened = file.identity();
+    FileIdentity after = opened;
+    std::uint64_t links = file.links();
     struct stat status = {};
-    const bool gotAfter = ::fstat(file.descriptor(), &status) == 0;
-    const FileIdentity after = gotAfter ? FileIdentity::of(status) : FileIdentity {};
+    if (wrote) {
+        reusable = reusable && ::fstat(file.descriptor(), &status) == 0;
+        after = FileIdentity::of(status);
+        links = status.st_nlink;
+    }
+    // Only a digest of contents that did not change since: the step's own attribute writes move the change
+    // time, not the size or the modification time.
+    reusable = reusable && out.hasDigest && after.inode == opened.inode && after.size == opened.size
+        && after.modified == opened.modified;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         const auto known = m_files.find(Key { opened.device, opened.inode });
-        // Only a digest of contents that did not change since: the step's own attribute writes move the
-        // change time, not the size or the modification time.
-        if (reusable && gotAfter && out.hasDigest && after.inode == opened.inode && after.size == opened.size
-            && after.modified == opened.modified) {
+        if (reusable) {
             Known& entry = known->second;
             entry.inHand = false;
             entry.after = after;
-            entry.outcome = out;
-            entry.outcome.path = std::string();
-            entry.namesLeft = std::int64_t(status.st_nlink) - 1;
+            entry.digest = out.digest;
+            entry.hashNumber = out.hashNumber;
+            entry.reason = out.reason;
+            entry.result = out.result;
+            entry.sinceTagged = out.sinceTagged;
+            entry.namesLeft = std::int64_t(links) - 1;
         } else {
             m_files.erase(known);
         }

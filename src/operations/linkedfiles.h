@@ -37,10 +37,11 @@ public:
     /// For file, opened through one of its several names: its outcome from another name, or the step's turn.
     [[nodiscard]] Claim claim(const OpenedFile& file, Outcome& out);
     /*!
-     * The step on a Claimed file has ended with out. Later names take it when the file is still as it is
-     * now, and when reusable: out is about file itself (not about another file read again in its place).
+     * The step on a Claimed file has ended with out; wrote: it wrote the file's attributes.
+     * Later names take out when the file is still as it is now, and when reusable: out is about file itself
+     * (not about another file read again in its place).
      */
-    void release(const OpenedFile& file, const Outcome& out, bool reusable = true);
+    void release(const OpenedFile& file, const Outcome& out, bool wrote, bool reusable);
 
 private:
     struct Key
@@ -59,12 +60,17 @@ private:
             return std::hash<ino_t>()(key.inode) ^ (std::hash<dev_t>()(key.device) << 1);
         }
     };
+    // A file's outcome without its path, and the file as it was when the step on it ended.
     struct Known
     {
-        bool inHand = true;
-        FileIdentity after; // the file when the step on it ended
-        Outcome outcome; // without a path
+        FileIdentity after;
+        Digest digest {};
+        std::int64_t hashNumber = 0;
+        std::string reason;
         std::int64_t namesLeft = 0;
+        FileResult result = FileResult::None;
+        SinceTagged sinceTagged = SinceTagged::Unknown;
+        bool inHand = true;
     };
 
     std::mutex m_mutex;
