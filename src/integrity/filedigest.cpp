@@ -322,9 +322,10 @@ private:
 };
 
 /*!
- * The thread that reads a large file's next chunks into buffers of its own while its owner hashes the ones
- * before. Each thread that hashes large files has one, started with the first, and it ends with its owner:
- * a thread of the pool keeps it for all the runs it serves.
+ * The thread that reads a large file's next chunks into buffers while its owner hashes the ones before.
+ * Each thread that hashes large files has one, started with the first, and it ends with its owner: a
+ * thread of the pool keeps it for all the runs it serves. The buffers are the digester's, so that they go
+ * with the run.
  */
 class FileDigester::ReadAhead
 {
@@ -350,15 +351,14 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    /// Starts reading reader's chunks of capacity bytes; false when no thread could be started.
-    [[nodiscard]] bool start(ChunkReader& reader, std::size_t capacity)
+    /// Starts reading reader's chunks into space (buffers chunks of capacity bytes, one after another);
+    /// false when no thread could be started.
+    [[nodiscard]] bool start(ChunkReader& reader, unsigned char* space, std::size_t capacity)
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_capacity != capacity) {
-            for (Slot& slot : m_slots)
-                slot.bytes.reset(new unsigned char[capacity]);
-            m_capacity = capacity;
-        }
+        for (std::size_t i = 0; i < buffers; ++i)
+            m_slots[i].bytes = space + i * capacity;
+        m_capacity = capacity;
         m_filled = m_taken = 0;
         m_stop = false;
         m_job = &reader;
@@ -380,7 +380,7 @@ public:
         std::unique_lock<std::mutex> lock(m_mutex);
         m_wakeOwner.wait(lock, [this] { return m_filled > m_taken; });
         const Slot& slot = m_slots[m_taken % buffers];
-        return { slot.bytes.get(), slot.chunk };
+        return { slot.bytes, slot.chunk };
     }
     void release()
     {
@@ -402,7 +402,7 @@ public:
 private:
     struct Slot
     {
-        std::unique_ptr<unsigned char[]> bytes;
+        unsigned char* bytes = nullptr;
         ChunkReader::Chunk chunk;
     };
 
@@ -421,7 +421,7 @@ private:
             Slot& slot = m_slots[m_filled % buffers];
             ChunkReader* job = m_job;
             lock.unlock();
-            slot.chunk = job->next(slot.bytes.get(), m_capacity);
+            slot.chunk = job->next(slot.bytes, m_capacity);
             lock.lock();
             ++m_filled;
             if (slot.chunk.last)
@@ -575,8 +575,11 @@ std::optional<Failure> FileDigester::hashInline(ChunkReader& reader, bool large)
 
 std::optional<Failure> FileDigester::hashAhead(ChunkReader& reader)
 {
+    const auto capacity = static_cast<std::size_t>(m_bufferSize);
+    if (!m_aheadBuffers)
+        m_aheadBuffers.reset(new unsigned char[ReadAhead::buffers * capacity]);
     ReadAhead& ahead = ReadAhead::ofThisThread();
-    if (!ahead.start(reader, static_cast<std::size_t>(m_bufferSize)))
+    if (!ahead.start(reader, m_aheadBuffers.get(), capacity))
         return hashInline(reader, false);
     std::optional<Failure> failure;
     for (;;) {

@@ -218,6 +218,7 @@ private:
     std::int64_t m_bufferSize;
     ReadFunction m_read;
     std::unique_ptr<unsigned char[]> m_buffer;
+    std::unique_ptr<unsigned char[]> m_aheadBuffers; // the read-ahead thread's, from the first large file on
     std::unique_ptr<HashState> m_hash;
     std::atomic<std::int64_t>* m_readCounter = nullptr;
     std::int64_t m_waitNanos = 0;
