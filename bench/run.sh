@@ -3,6 +3,10 @@
 # --progress against themselves, and what two processes on two cores give, all from the page cache.
 # Prints hyperfine tables, peak memory, and the ratios again with the commands taking turns.
 #
+# Every timed run reads its tree once before, untimed: the kernel may drop cached pages of its own accord
+# (proactive reclaim), and orvane-cli leaves a file it had to read from the disk out of the page cache, so
+# without it a benchmark of cached files would drift toward the disk. bench/cold.sh measures the disk.
+#
 #   bench/run.sh                 build the release preset, make the trees (once) and measure
 #   BENCH_DIR=/path bench/run.sh put the trees elsewhere (default /var/tmp/orvane-bench; ~2.2 GiB)
 #   RUNS=10 bench/run.sh         more runs per command (default 5)
@@ -25,37 +29,11 @@ cmake --preset release >/dev/null
 cmake --build --preset release --target orvane-cli >/dev/null
 cli=$top/build/release/src/cli/orvane-cli
 
-# Splits n*4096 random bytes into n files of 4 KiB, 100 to a folder, in folders d*/e* below $1.
-small_files() {
-    mkdir -p "$1.part"
-    head -c $(($2 * 4096)) /dev/urandom | (
-        cd "$1.part" && split -a 5 -d -b 4096 - f
-        a=0
-        while ls | grep -q '^f'; do
-            mkdir -p "d$((a / 20))/e$((a % 20))"
-            ls | grep '^f' | head -n 100 | xargs mv -t "d$((a / 20))/e$((a % 20))"
-            a=$((a + 1))
-        done
-    )
-    mv "$1.part" "$1"
-}
-
-mkdir -p "$work"
+. bench/trees.sh
+make_trees
 big=$work/big.bin
 small=$work/small
 mixed=$work/mixed
-if [ ! -f "$big" ]; then
-    echo "making $big (1 GiB of random bytes)"
-    head -c 1073741824 /dev/urandom >"$big.part" && mv "$big.part" "$big"
-fi
-[ -d "$small" ] || { echo "making $small (20,000 files of 4 KiB)"; small_files "$small" 20000; }
-if [ ! -d "$mixed" ]; then
-    echo "making $mixed (100 files of 10 MiB and 10,000 of 4 KiB)"
-    mkdir -p "$mixed.part/large"
-    for i in $(seq -w 1 100); do head -c 10485760 /dev/urandom >"$mixed.part/large/$i.bin"; done
-    small_files "$mixed.part/small" 10000
-    mv "$mixed.part" "$mixed"
-fi
 
 echo "warming the page cache"
 cat "$big" >/dev/null
@@ -64,10 +42,14 @@ find "$small" "$mixed" -type f -exec cat {} + >/dev/null
 "$cli" tag "$mixed" >/dev/null
 "$cli" tag "$big" >/dev/null
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) CPUs"
+warm_big="cat $big"
+warm_small="find $small -type f -exec cat {} + >/dev/null"
+warm_both="find $small $mixed -type f -exec cat {} + >/dev/null"
+warm_mixed="find $mixed -type f -exec cat {} + >/dev/null"
 
 echo
 echo "## (a) one file of 1 GiB"
-hyperfine --style basic --warmup 1 --runs "$runs" -N \
+hyperfine --style basic --warmup 1 --runs "$runs" -N --prepare "$warm_big" \
     "openssl dgst -sha256 $big" \
     "rhash --sha256 $big" \
     "$cli --jobs 1 check $big" \
@@ -75,7 +57,7 @@ hyperfine --style basic --warmup 1 --runs "$runs" -N \
 
 echo
 echo "## (b) 20,000 files of 4 KiB"
-hyperfine --style basic --warmup 1 --runs "$runs" \
+hyperfine --style basic --warmup 1 --runs "$runs" --prepare "$warm_small" \
     "rhash -r --sha256 $small >/dev/null" \
     "hashdeep -j0 -r -c sha256 $small >/dev/null" \
     "$cli --jobs 1 check $small >/dev/null" \
@@ -85,13 +67,13 @@ hyperfine --style basic --warmup 1 --runs "$runs" \
 
 echo
 echo "## (c) mixed: 100 files of 10 MiB and 10,000 of 4 KiB"
-hyperfine --style basic --warmup 1 --runs "$runs" \
+hyperfine --style basic --warmup 1 --runs "$runs" --prepare "$warm_mixed" \
     "$cli --jobs 1 check $mixed >/dev/null" \
     "$cli --jobs 2 check $mixed >/dev/null"
 
 echo
 echo "## (d) progress on a terminal (script -qc gives it a pty) against none"
-hyperfine --style basic --warmup 1 --runs "$runs" \
+hyperfine --style basic --warmup 1 --runs "$runs" --prepare "$warm_both" \
     "script -qc '$cli --no-progress check $small' /dev/null >/dev/null" \
     "script -qc '$cli --progress check $small' /dev/null >/dev/null" \
     "script -qc '$cli --no-progress check $mixed' /dev/null >/dev/null" \
@@ -119,7 +101,7 @@ if [ ! -d "$halves" ]; then
 fi
 for command in check tag; do
     one="$cli --no-progress --jobs 1 $command"
-    hyperfine --style basic --warmup 1 --runs "$runs" \
+    hyperfine --style basic --warmup 1 --runs "$runs" --prepare "$warm_small" \
         "sh -c '$one $halves/a >/dev/null; $one $halves/b >/dev/null'" \
         "sh -c '$one $halves/a >/dev/null & $one $halves/b >/dev/null & wait'" \
         "$cli --no-progress --jobs 2 $command $small"
@@ -135,6 +117,7 @@ trap 'rm -f "$timings"' EXIT
 commands=(
     "check-1|$cli --jobs 1 check $small"
     "check-2|$cli --jobs 2 check $small"
+    "check-default|$cli check $small"
     "check-1-cpu0|taskset -c 0 $cli --jobs 1 check $small"
     "check-1-cpu1|taskset -c 1 $cli --jobs 1 check $small"
     "tag-1|$cli --jobs 1 tag $small"
@@ -148,6 +131,7 @@ commands=(
 )
 for entry in "${commands[@]}"; do eval "${entry#*|}" >/dev/null 2>&1; done # warm-up
 for ((round = 0; round < runs * 2; round++)); do
+    eval "$warm_small"
     for entry in "${commands[@]}"; do
         start=$EPOCHREALTIME
         eval "${entry#*|}" >/dev/null 2>&1
@@ -166,6 +150,7 @@ END {
     printf "medians (ms): check %.1f / %.1f, tag %.1f / %.1f (--jobs 1 / 2), rhash -r %.1f, pty off %.1f on %.1f\n",
         m["check-1"], m["check-2"], m["tag-1"], m["tag-2"], m["rhash"], m["pty-off"], m["pty-on"]
     printf "check --jobs 1 held to one CPU: %.1f ms on CPU 0, %.1f ms on CPU 1\n", m["check-1-cpu0"], m["check-1-cpu1"]
+    printf "check with the default settings: %.1f ms\n", m["check-default"]
     printf "check: --jobs 2 %.2fx --jobs 1, %.2fx rhash\n", m["check-1"] / m["check-2"], m["rhash"] / m["check-2"]
     printf "tag:   --jobs 2 %.2fx --jobs 1, %.2fx rhash\n", m["tag-1"] / m["tag-2"], m["rhash"] / m["tag-2"]
     printf "progress on a pty: %+.1f %%\n", (m["pty-on"] / m["pty-off"] - 1) * 100

@@ -3,6 +3,7 @@
 // would show (or its JSON Lines form, or a checksum list); diagnostics go to standard error.
 
 #include "operations/checksumexport.h"
+#include "operations/diskkind.h"
 #include "operations/hashnumber.h"
 #include "operations/importrun.h"
 #include "operations/integrityrun.h"
@@ -16,6 +17,7 @@
 #include "session.h"
 #include "usage.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <csignal>
@@ -194,10 +196,16 @@ int operationCommand(Options& options, Operation operation, const std::string& p
     if (cryptoMissing())
         return exitTrouble;
     RunSettings& settings = options.settings;
-    settings.jobs = options.jobs > 0 ? options.jobs : defaultJobs(item->path);
+    if (options.jobs > 0) {
+        settings.jobs = options.jobs;
+        settings.ioDepth = 0;
+    } else {
+        setDefaultJobs(settings);
+    }
     std::unique_ptr<WorkerPool> pool;
-    if (item->isFolder && settings.jobs > 1) {
-        pool = std::make_unique<WorkerPool>(settings.jobs);
+    const int inHand = std::max(settings.jobs, settings.ioDepth);
+    if (item->isFolder && inHand > 1) {
+        pool = std::make_unique<WorkerPool>(inHand);
         settings.pool = pool.get();
     }
     Session session(commandOf(operation), item->isFolder ? Variant::Folder : Variant::SingleFile, options.session);

@@ -127,12 +127,18 @@ public:
     {
         return m_identity;
     }
+    /// How many names (hard links) the file had when opened.
+    [[nodiscard]] std::uint64_t links() const
+    {
+        return m_links;
+    }
     /// Whether the file's identity now is still the one it had when opened.
     [[nodiscard]] bool unchangedSinceOpened() const;
 
 private:
     int m_fd = -1;
     FileIdentity m_identity;
+    std::uint64_t m_links = 1;
 };
 
 /*!
@@ -140,6 +146,16 @@ private:
  *
  * One FileDigester serves one run: it owns the read buffer and the hash state, so computing the digest of
  * many files costs one allocation, not one per file. It is not shared between threads.
+ *
+ * A file larger than two buffers is read ahead of the hash: a second thread, one for each thread that
+ * hashes such files, fills a few more buffers of the same size while this one hashes, so that reading
+ * (from the disk, or the copy out of the page cache) and hashing overlap (see setSpareCpu).
+ *
+ * The page cache is left as it was found. The first reads of a file take only what is cached already
+ * (RWF_NOWAIT); from the first one that would have to wait for the disk on, the pages the digest brings in
+ * are dropped again (POSIX_FADV_DONTNEED) behind the read and at the end. A file cached before stays cached;
+ * one that was not leaves no more than a few MiB of itself behind at any time. A test's read function
+ * reads everything, and nothing is dropped then.
  */
 class FileDigester
 {
@@ -161,6 +177,27 @@ public:
         return m_backend;
     }
 
+    /// Whether the last digest() waited for the disk: part of its file was not in the page cache.
+    [[nodiscard]] bool lastDigestWaited() const
+    {
+        return m_waitNanos > 0;
+    }
+    /// How long the first read of the last digest() that waited for the disk took, in nanoseconds; 0 if none.
+    [[nodiscard]] std::int64_t lastWaitNanos() const
+    {
+        return m_waitNanos;
+    }
+
+    /*!
+     * Whether a CPU is to spare for reading large files ahead of the hash (the default). When every CPU
+     * hashes a file of its own, copying out of the page cache on another thread only adds hand-overs, and a
+     * large file is read ahead only once one of its reads has waited for the disk.
+     */
+    void setSpareCpu(bool spare)
+    {
+        m_spareCpu = spare;
+    }
+
     /// Adds the count of every read's bytes to counter as they arrive (null: counts nothing), so that a
     /// watcher on another thread sees a long file advance.
     void setReadCounter(std::atomic<std::int64_t>* counter)
@@ -170,13 +207,23 @@ public:
 
 private:
     class HashState;
+    class ChunkReader;
+    class ReadAhead;
+
+    /// Feeds the chunks of reader to the hash, read on this thread or ahead of it on another.
+    [[nodiscard]] std::optional<Failure> hashInline(ChunkReader& reader, bool large);
+    [[nodiscard]] std::optional<Failure> hashAhead(ChunkReader& reader);
 
     Backend m_backend;
     std::int64_t m_bufferSize;
     ReadFunction m_read;
     std::unique_ptr<unsigned char[]> m_buffer;
+    std::unique_ptr<unsigned char[]> m_aheadBuffers; // the read-ahead thread's, from the first large file on
     std::unique_ptr<HashState> m_hash;
     std::atomic<std::int64_t>* m_readCounter = nullptr;
+    std::int64_t m_waitNanos = 0;
+    bool m_noWaitRefused = false; // the file system has no reads that only take what is cached
+    bool m_spareCpu = true;
 };
 
 /// Copies the digest into a byte buffer, the form in which it is stored and compared.

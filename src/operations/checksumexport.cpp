@@ -45,7 +45,7 @@ std::optional<Failure> exportChecksums(
     }
     const std::size_t prefix = item.path.back() == '/' ? item.path.size() : item.path.size() + 1;
     WalkCallbacks callbacks;
-    callbacks.visitFile = [&](int folderFd, const std::string& name, const std::string& path, bool regular) {
+    callbacks.visitFile = [&](int folderFd, const std::string& name, const std::string& path, bool regular, ino_t) {
         list(folderFd, name, path, path.substr(prefix), regular);
     };
     callbacks.unreadableFolder = [&sinks](const std::string& path, const Failure& failure) {

@@ -18,9 +18,9 @@ constexpr std::size_t countFolders = 8;
 // its target, /proc/self for the pseudo file system check.
 constexpr std::size_t reserve = 3;
 
-// A pool thread in the process's table holds the file it hashes, and for a while a second one (Retag's
-// second attempt) or a link's folder.
-constexpr std::size_t perSharedWorker = 3;
+// A pool thread holds the file it hashes, and for a while a second one (Retag's second attempt) or a
+// link's folder.
+constexpr std::size_t perWorker = 3;
 
 } // namespace
 
@@ -41,18 +41,14 @@ std::size_t freeDescriptors()
     return limit.rlim_cur > open ? static_cast<std::size_t>(limit.rlim_cur - open) : 0;
 }
 
-DescriptorBudget descriptorBudget(std::size_t free, int jobs, bool sharedTable, bool counting)
+DescriptorBudget descriptorBudget(std::size_t free, int jobs, bool counting)
 {
     const int wantedJobs = std::max(jobs, 1);
     std::size_t left = free > reserve ? free - reserve : 0;
     DescriptorBudget budget;
     // Workers take at most half; the rest goes to the walk and the files in flight.
-    budget.workers = wantedJobs;
-    if (sharedTable) {
-        budget.workers =
-            static_cast<int>(std::clamp<std::size_t>(left / 2 / perSharedWorker, 1, std::size_t(wantedJobs)));
-        left -= std::min(left, budget.workers * perSharedWorker);
-    }
+    budget.workers = static_cast<int>(std::clamp<std::size_t>(left / 2 / perWorker, 1, std::size_t(wantedJobs)));
+    left -= std::min(left, budget.workers * perWorker);
     // A count is a courtesy of the progress display: only where it is cheap.
     if (counting && left >= 8 * mostWalkFolders) {
         budget.countFolders = countFolders;

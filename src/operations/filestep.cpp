@@ -3,6 +3,7 @@
 #include "hashnumber.h"
 #include "printablepath.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace orvane {
@@ -17,6 +18,9 @@ FileStep::FileStep(Operation operation, Variant variant, const RunSettings& sett
 {
     if (m_progress)
         m_digester.setReadCounter(&m_progress->bytesDone);
+    // A folder run that hashes a file on every CPU has none to spare for reading ahead from the cache.
+    const int atOnce = variant == Variant::Folder && settings.pool ? std::max(settings.jobs, 1) : 1;
+    m_digester.setSpareCpu(atOnce < usableCpus());
 }
 
 void FileStep::processFile(
@@ -24,8 +28,22 @@ void FileStep::processFile(
 {
     beginFile(path, out);
     OpenedFile file;
+    if (!open(folderFd, name, knownRegular, file)) {
+        endFile();
+        return;
+    }
+    const LinkedFiles::Claim claim =
+        m_links && file.links() > 1 ? m_links->claim(file, out) : LinkedFiles::Claim::Untracked;
+    if (claim == LinkedFiles::Claim::Reused) {
+        if (m_progress) // its bytes are done too, unread
+            m_progress->bytesDone.fetch_add(file.identity().size, std::memory_order_relaxed);
+        endFile();
+        return;
+    }
     Digest digest;
-    if (computeDigest(folderFd, name, knownRegular, file, digest)) {
+    m_readAgain = false;
+    m_wrote = false;
+    if (computeDigest(file, digest)) {
         switch (m_operation) {
         case Operation::Check:
             check(file, digest);
@@ -38,6 +56,8 @@ void FileStep::processFile(
             break;
         }
     }
+    if (claim == LinkedFiles::Claim::Claimed)
+        m_links->release(file, out, m_wrote, !m_readAgain);
     endFile();
 }
 
@@ -51,6 +71,7 @@ void FileStep::fileNotReached(const std::string& path, const Failure& failure, O
 void FileStep::beginFile(const std::string& path, Outcome& out)
 {
     m_out = &out;
+    m_waitNanos = 0;
     out.clear();
     out.path.assign(path);
     if (m_progress)
@@ -79,7 +100,7 @@ void setUnreadable(Outcome& out, const Failure& failure)
     out.reason = failure.reason;
 }
 
-bool FileStep::computeDigest(int folderFd, const std::string& name, bool knownRegular, OpenedFile& file, Digest& digest)
+bool FileStep::open(int folderFd, const std::string& name, bool knownRegular, OpenedFile& file)
 {
     Result<OpenedFile> opened = OpenedFile::openAt(folderFd, name, knownRegular, &m_fileSystemKind);
     if (!opened) {
@@ -87,7 +108,13 @@ bool FileStep::computeDigest(int folderFd, const std::string& name, bool knownRe
         return false;
     }
     file = std::move(opened.value());
+    return true;
+}
+
+bool FileStep::computeDigest(const OpenedFile& file, Digest& digest)
+{
     const Result<Digest> computed = m_digester.digest(file);
+    m_waitNanos = std::max(m_waitNanos, m_digester.lastWaitNanos());
     if (!computed) {
         setUnreadable(*m_out, computed.failure());
         return false;
@@ -101,6 +128,7 @@ bool FileStep::computeDigest(int folderFd, const std::string& name, bool knownRe
 bool FileStep::store(const OpenedFile& file, const Digest& value)
 {
     // The time beside the digest is the one the file had when it was opened for the read that gave the digest.
+    m_wrote = true;
     const std::optional<Failure> failure =
         storeDigest(file.descriptor(), value, file.identity().modified, m_xattrName, m_timeName);
     if (failure)
@@ -169,9 +197,10 @@ void FileStep::retag(int folderFd, const std::string& name, const OpenedFile& fi
 
     // One more attempt: the file is opened and read anew, and the fresh digest written.
     m_out->sinceTagged = SinceTagged::Unknown;
+    m_readAgain = true;
     OpenedFile again;
     Digest fresh;
-    if (!computeDigest(folderFd, name, false, again, fresh))
+    if (!open(folderFd, name, false, again) || !computeDigest(again, fresh))
         return;
     if (store(again, fresh)) {
         m_out->result = FileResult::FirstTagged;

@@ -2,6 +2,7 @@
 
 #include "integrity/filedigest.h"
 #include "integrity/pseudofilesystem.h"
+#include "linkedfiles.h"
 #include "outcome.h"
 #include "runsettings.h"
 
@@ -26,6 +27,18 @@ public:
      */
     void processFile(int folderFd, const std::string& name, const std::string& path, bool knownRegular, Outcome& out);
 
+    /// Files of several names take the outcome of another name from links (null: every name is read).
+    void shareLinkedFiles(LinkedFiles* links)
+    {
+        m_links = links;
+    }
+
+    /// How long the last file's first read that waited for the disk took, in nanoseconds; 0 if none did.
+    [[nodiscard]] std::int64_t lastWaitNanos() const
+    {
+        return m_waitNanos;
+    }
+
     /// Puts in out what processFile() would for path had opening it failed with failure: for a file whose
     /// folder could not be reached from the calling thread.
     void fileNotReached(const std::string& path, const Failure& failure, Outcome& out);
@@ -43,9 +56,10 @@ private:
     void mismatched(const OpenedFile& file);
     void tag(const OpenedFile& file, const Digest& digest);
     void retag(int folderFd, const std::string& name, const OpenedFile& file, const Digest& digest);
-    /// Opens the file and computes its digest; on failure the outcome says why it could not be read.
-    [[nodiscard]] bool computeDigest(
-        int folderFd, const std::string& name, bool knownRegular, OpenedFile& file, Digest& digest);
+    /// Opens the file; on failure the outcome says why it could not be read.
+    [[nodiscard]] bool open(int folderFd, const std::string& name, bool knownRegular, OpenedFile& file);
+    /// Computes the open file's digest; on failure the outcome says why it could not be read.
+    [[nodiscard]] bool computeDigest(const OpenedFile& file, Digest& digest);
     /// Stores value on the open file; on failure the outcome keeps the reason.
     [[nodiscard]] bool store(const OpenedFile& file, const Digest& value);
 
@@ -56,7 +70,11 @@ private:
     FileDigester m_digester;
     FileSystemKind m_fileSystemKind;
     RunProgress* m_progress;
+    LinkedFiles* m_links = nullptr;
     Outcome* m_out = nullptr; // the outcome of the file in hand
+    bool m_readAgain = false; // Retag read the file in hand a second time
+    bool m_wrote = false; // the step wrote the attributes of the file in hand
+    std::int64_t m_waitNanos = 0;
 };
 
 /// Records in out that the file could not be read, and why.

@@ -35,15 +35,19 @@ constexpr auto idleWait = std::chrono::milliseconds(20);
 // How often the walk's thread looks at the stop request while it waits.
 constexpr auto stopPoll = std::chrono::milliseconds(50);
 
+// The share of the recent files that waited for the disk, in 1/1024, from which a run keeps more files in
+// hand: a quarter. It moves by a sixteenth of the way to each file's 0 or 1024, so that a cold tree is
+// known within a few files, and a file or two that the kernel has dropped among cached ones is not.
+constexpr int coldShareFrom = 256;
+
 // A folder holding queued files, open on a duplicate descriptor of its own: the walk closes its
-// descriptors when it leaves a folder, and the number may then name another folder. The descriptor is in
-// the table of the walk's thread, which alone creates and destroys Folders.
+// descriptors when it leaves a folder, and the number may then name another folder. The walk's thread
+// alone creates and destroys Folders.
 struct Folder
 {
-    Folder(int descriptor, std::uint64_t number)
+    explicit Folder(int descriptor)
         : fd(::fcntl(descriptor, F_DUPFD_CLOEXEC, 0))
         , error(fd < 0 ? errno : 0)
-        , id(number)
     {
     }
     ~Folder()
@@ -56,45 +60,6 @@ struct Folder
 
     int fd;
     int error; // why there is no descriptor (too many open, most likely)
-    std::uint64_t id; // never used again within a run
-};
-
-// The folder a pool thread with a descriptor table of its own is hashing in, open in that table. It is
-// closed when the thread's turn ends: an idle thread holds no folder open (which would keep its file
-// system busy).
-class ReachedFolder
-{
-public:
-    ReachedFolder() = default;
-    ~ReachedFolder()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    ReachedFolder(const ReachedFolder&) = delete;
-    ReachedFolder& operator=(const ReachedFolder&) = delete;
-
-    // The descriptor to open the files of folder through on this thread; -1 with errno set when none.
-    int descriptor(const Folder& folder)
-    {
-        if (folder.fd < 0) {
-            errno = folder.error;
-            return -1;
-        }
-        if (!WorkerPool::hasOwnDescriptors())
-            return folder.fd;
-        if (m_fd >= 0 && m_id == folder.id)
-            return m_fd;
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_id = folder.id;
-        m_fd = WorkerPool::fetchDescriptor(folder.fd);
-        return m_fd;
-    }
-
-private:
-    std::uint64_t m_id = 0;
-    int m_fd = -1;
 };
 
 enum class EntryState
@@ -111,7 +76,9 @@ struct Entry
     std::string name;
     std::string path;
     bool regular = false;
+    ino_t inode = 0;
     EntryState state = EntryState::Queued;
+    std::int64_t waitNanos = 0; // how long the file's first read that waited for the disk took
     Outcome outcome;
 };
 
@@ -125,7 +92,17 @@ struct FolderJobs::Shared
     RunSettings settings;
     RunState* state = nullptr;
     const RunObserver* observer = nullptr;
-    int maxWorkers = 0;
+    LinkedFiles links;
+
+    // Files in hand at most: while they come from the page cache, and while their reads wait for the disk.
+    int cachedLimit = 1;
+    int coldLimit = 1;
+    bool fixedLimit = false; // --jobs N: N files in hand, whatever the disk
+    DiskKind disk = DiskKind::SolidState;
+    dev_t device = 0;
+    int coldShare = 0; // of the recent files, the share that waited for the disk (in 1/1024)
+    std::vector<std::int64_t> waits; // the first cold reads, timed, on a disk that claims to be rotational
+    ino_t sweep = 0; // on a rotational disk: the inode number the last file claimed had
 
     std::mutex mutex;
     std::condition_variable walkerWakes;
@@ -146,11 +123,9 @@ struct FolderJobs::Shared
     bool committing = false; // a thread is committing outcomes; no other may, or the order could change
     bool skipped = false;
 
-    // The walk's thread only: the folders by the walk's descriptor, and the last Folder's number. The
-    // entries keep theirs until they are used again or the run finishes, so that no Folder is destroyed,
-    // and its descriptor closed, on a pool thread, whose table may be another.
+    // The walk's thread only: the folders by the walk's descriptor. The entries keep theirs until they are
+    // used again or the run finishes.
     std::unordered_map<int, std::shared_ptr<Folder>> folders;
-    std::uint64_t lastFolderId = 0;
 
     Entry& at(std::size_t offset)
     {
@@ -170,6 +145,51 @@ struct FolderJobs::Shared
     bool frontFinished()
     {
         return count > 0 && at(0).state >= EntryState::Done;
+    }
+    int limit() const
+    {
+        return coldShare >= coldShareFrom && disk != DiskKind::ClaimsRotational ? coldLimit : cachedLimit;
+    }
+    // The next file to start: the first queued one, or on a rotational disk the queued one with the next
+    // inode number up from the last, so that the reads sweep across the disk. Only while hasQueued().
+    Entry& nextQueued()
+    {
+        if (disk != DiskKind::Rotational)
+            return at(firstQueued++); // stays in place: the ring never grows
+        Entry* next = nullptr;
+        Entry* lowest = nullptr;
+        for (std::size_t i = firstQueued; i < count; ++i) {
+            Entry& entry = at(i);
+            if (entry.state != EntryState::Queued)
+                continue;
+            if (!lowest || entry.inode < lowest->inode)
+                lowest = &entry;
+            if (entry.inode >= sweep && (!next || entry.inode < next->inode))
+                next = &entry;
+        }
+        next = next ? next : lowest;
+        sweep = next->inode;
+        return *next;
+    }
+    // What a finished file says of the disk: whether it waited for it, and on a disk that claims to be
+    // rotational, the time of its first cold read, until there are enough to tell how the disk answers.
+    void noteWait(std::int64_t waitNanos)
+    {
+        coldShare += ((waitNanos > 0 ? 1024 : 0) - coldShare) / 16;
+        if (waitNanos <= 0 || disk != DiskKind::ClaimsRotational)
+            return;
+        waits.push_back(waitNanos);
+        if (waits.size() < std::size_t(probeReads))
+            return;
+        std::nth_element(waits.begin(), waits.begin() + probeReads / 2, waits.end());
+        setDisk(waits[probeReads / 2] >= rotationalWaitNanos ? DiskKind::Rotational : DiskKind::SolidState);
+        noteDiskKind(device, disk);
+    }
+    void setDisk(DiskKind kind)
+    {
+        disk = kind;
+        if (disk == DiskKind::Rotational && !fixedLimit)
+            coldLimit = std::min(coldLimit, rotationalIoDepth);
     }
     // The walk waits for room for a batch, not for each file: it goes on when the window is half empty.
     bool walkerMayGo() const
@@ -237,7 +257,8 @@ FolderJobs::FolderJobs(Operation operation,
     const RunSettings& settings,
     RunState& state,
     const RunObserver& observer,
-    const DescriptorBudget& budget)
+    const DescriptorBudget& budget,
+    dev_t device)
     : m_shared(std::make_shared<Shared>())
 {
     Shared& s = *m_shared;
@@ -245,9 +266,15 @@ FolderJobs::FolderJobs(Operation operation,
     s.settings = settings;
     s.state = &state;
     s.observer = &observer;
-    const int jobs = std::clamp(settings.jobs, 1, std::max(budget.workers, 1));
-    s.maxWorkers = settings.pool ? std::min(jobs, settings.pool->threads()) : 1;
-    s.ring.resize(std::max<std::size_t>(budget.window, 1));
+    const int most = std::min(std::max(budget.workers, 1), settings.pool ? settings.pool->threads() : 1);
+    s.cachedLimit = std::clamp(settings.jobs, 1, most);
+    s.fixedLimit = settings.ioDepth <= 0;
+    s.coldLimit = s.fixedLimit ? s.cachedLimit : std::clamp(settings.ioDepth, 1, most);
+    s.device = device;
+    s.setDisk(diskKind(device));
+    // The window serves the files hashed at once; a few more in hand while the disk is waited for need no more.
+    const std::size_t window = windowPerJob * std::size_t(std::max(s.cachedLimit, 2));
+    s.ring.resize(std::clamp<std::size_t>(budget.window, 1, std::max(window, std::size_t(s.coldLimit))));
 }
 
 FolderJobs::~FolderJobs()
@@ -260,10 +287,9 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
     Shared& s = *shared;
     std::unique_lock<std::mutex> lock(s.mutex);
     std::unique_ptr<FileStep> step;
-    ReachedFolder reached;
     std::vector<Entry*> claimed;
     int handled = 0;
-    while (!s.runEnded && !s.stopRequested()) {
+    while (!s.runEnded && !s.stopRequested() && s.workers <= s.limit()) {
         if (!s.hasQueued()) {
             if (s.walkEnded)
                 break;
@@ -277,12 +303,13 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
         }
         if (handled >= filesPerTurn) {
             ++s.workers;
-            s.settings.pool->submit([shared] { work(shared); });
+            s.settings.pool->submit([shared] { work(shared); }, false);
             break;
         }
         if (!step) {
             if (s.idleSteps.empty()) {
                 step = std::make_unique<FileStep>(s.operation, Variant::Folder, s.settings);
+                step->shareLinkedFiles(&s.links);
             } else {
                 step = std::move(s.idleSteps.back());
                 s.idleSteps.pop_back();
@@ -290,10 +317,12 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
         }
         // A few files at a time while many are queued: fewer turns of the lock, the same order.
         const std::size_t queued = s.count - s.firstQueued;
-        const std::size_t share = std::clamp<std::size_t>(queued / (2 * std::size_t(s.maxWorkers)), 1, filesPerClaim);
+        const std::size_t share = s.disk == DiskKind::Rotational
+            ? 1
+            : std::clamp<std::size_t>(queued / (2 * std::size_t(s.limit())), 1, filesPerClaim);
         claimed.clear();
         while (claimed.size() < share && s.hasQueued()) {
-            Entry& entry = s.at(s.firstQueued++); // stays in place: the ring never grows
+            Entry& entry = s.nextQueued();
             entry.state = EntryState::Running;
             claimed.push_back(&entry);
         }
@@ -302,16 +331,27 @@ void FolderJobs::work(const std::shared_ptr<Shared>& shared)
         // The run cannot end while entries of it are running, so its progress is there to ask.
         for (; done < claimed.size() && (done == 0 || !s.stopRequested()); ++done) {
             Entry& entry = *claimed[done];
-            const int folderFd = reached.descriptor(*entry.folder);
-            if (folderFd < 0)
-                step->fileNotReached(entry.path, errnoFailure(errno), entry.outcome);
-            else
-                step->processFile(folderFd, entry.name, entry.path, entry.regular, entry.outcome);
+            const Folder& folder = *entry.folder;
+            entry.waitNanos = 0;
+            if (folder.fd < 0) {
+                step->fileNotReached(entry.path, errnoFailure(folder.error), entry.outcome);
+            } else {
+                step->processFile(folder.fd, entry.name, entry.path, entry.regular, entry.outcome);
+                entry.waitNanos = step->lastWaitNanos();
+            }
         }
         lock.lock();
-        for (std::size_t i = 0; i < claimed.size(); ++i)
+        for (std::size_t i = 0; i < claimed.size(); ++i) {
             claimed[i]->state = i < done ? EntryState::Done : EntryState::Skipped;
+            if (i < done)
+                s.noteWait(claimed[i]->waitNanos);
+        }
         handled += static_cast<int>(done);
+        // Files that waited for the disk: more of them in hand, up to the cold limit.
+        while (s.workers < s.limit() && s.count - s.firstQueued > std::size_t(s.workers)) {
+            ++s.workers;
+            s.settings.pool->submit([shared] { work(shared); });
+        }
         s.commitFront(lock);
     }
     if (step)
@@ -325,18 +365,18 @@ void FolderJobs::startWorkers()
     Shared& s = *m_shared;
     if (s.workersWaiting > 0) {
         s.workAdded.notify_one();
-    } else if (s.workers < s.maxWorkers) {
+    } else if (s.workers < s.limit()) {
         ++s.workers;
         s.settings.pool->submit([shared = m_shared] { work(shared); });
     }
 }
 
-void FolderJobs::addFile(int folderFd, const std::string& name, const std::string& path, bool regular)
+void FolderJobs::addFile(int folderFd, const std::string& name, const std::string& path, bool regular, ino_t inode)
 {
     Shared& s = *m_shared;
     std::shared_ptr<Folder>& folder = s.folders[folderFd];
     if (!folder)
-        folder = std::make_shared<Folder>(folderFd, ++s.lastFolderId);
+        folder = std::make_shared<Folder>(folderFd);
     if (m_room == 0) {
         std::unique_lock<std::mutex> lock(s.mutex);
         publish();
@@ -356,6 +396,7 @@ void FolderJobs::addFile(int folderFd, const std::string& name, const std::strin
     entry.name.assign(name);
     entry.path.assign(path);
     entry.regular = regular;
+    entry.inode = inode;
     entry.state = EntryState::Queued;
     if (m_pending >= filesPerBatch || s.workersWaiting.load(std::memory_order_relaxed) > 0) {
         const std::lock_guard<std::mutex> lock(s.mutex);
@@ -369,7 +410,7 @@ void FolderJobs::publish()
     const std::size_t added = m_pending;
     s.count += added;
     m_pending = 0;
-    for (std::size_t i = 0; i < std::min(added, std::size_t(s.maxWorkers)); ++i)
+    for (std::size_t i = 0; i < std::min(added, std::size_t(s.limit())); ++i)
         startWorkers();
 }
 

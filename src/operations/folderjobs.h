@@ -1,6 +1,7 @@
 #pragma once
 
 #include "descriptorbudget.h"
+#include "diskkind.h"
 #include "filestep.h"
 #include "runsettings.h"
 #include "runstate.h"
@@ -17,6 +18,12 @@ namespace orvane {
  * step and commit each outcome as soon as every outcome before it has been committed, one thread at a
  * time, so the report, the notices and the counts are those of a run on one thread.
  *
+ * While files are found missing from the page cache, up to RunSettings::ioDepth of them are in hand at
+ * once, so that the disk has reads enough to serve while the processors wait; when most recent files are
+ * found cached again, the run goes back to RunSettings::jobs. On a disk that claims to be rotational the first cold
+ * reads are timed before more are in hand: one that answers like a spinning disk (DiskKind) gets at most
+ * rotationalIoDepth, and its files are started in the order of their inode numbers, not in walk order.
+ *
  * Memory is bounded: one per-file step (and so one read buffer) per job; at most windowPerJob files per
  * job between being met by the walk and being committed (the walk waits while that many are waiting), or
  * fewer when the limit of open descriptors is low;
@@ -27,19 +34,20 @@ class FolderJobs
 public:
     static constexpr int windowPerJob = 128;
 
-    /// budget gives the window's size and the most pool threads hashing at once.
+    /// budget gives the window's size and the most pool threads hashing at once; device is the folder's.
     FolderJobs(Operation operation,
         const RunSettings& settings,
         RunState& state,
         const RunObserver& observer,
-        const DescriptorBudget& budget);
+        const DescriptorBudget& budget,
+        dev_t device);
     /// Waits as finish() does.
     ~FolderJobs();
     FolderJobs(const FolderJobs&) = delete;
     FolderJobs& operator=(const FolderJobs&) = delete;
 
     /// A file the walk met (see WalkCallbacks::visitFile). Returns at once unless the window is full.
-    void addFile(int folderFd, const std::string& name, const std::string& path, bool regular);
+    void addFile(int folderFd, const std::string& name, const std::string& path, bool regular, ino_t inode);
     /// An outcome known already (a folder that could not be listed), for its place in the report.
     void addOutcome(Outcome outcome);
     /// The walk is about to close folderFd: files still to be opened in it get a duplicate.

@@ -6,6 +6,7 @@
 #include "treecount.h"
 #include "walk.h"
 
+#include <algorithm>
 #include <atomic>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -36,11 +37,10 @@ RunResult runFolder(
         return { failure, {}, false };
     RunProgress* progress = settings.progress;
     // On a thread of the pool itself, waiting for the pool could wait for ever: the run stays on it.
-    const bool parallel = settings.jobs > 1 && settings.pool && !settings.pool->isPoolThread();
-    const DescriptorBudget budget = descriptorBudget(freeDescriptors(),
-        parallel ? settings.jobs : 1,
-        !parallel || settings.pool->sharesDescriptors(),
-        progress && settings.countTotals);
+    const int inHand = std::max(settings.jobs, settings.ioDepth);
+    const bool parallel = inHand > 1 && settings.pool && !settings.pool->isPoolThread();
+    const DescriptorBudget budget =
+        descriptorBudget(freeDescriptors(), parallel ? inHand : 1, progress && settings.countTotals);
     std::atomic<bool> countCancelled { false };
     std::thread counter;
     if (progress && budget.countFolders > 0) {
@@ -66,10 +66,13 @@ RunResult runFolder(
     };
     std::optional<Failure> failure;
     if (parallel) {
-        FolderJobs jobs(operation, settings, state, observer, budget);
-        callbacks.visitFile = [&jobs](int folderFd, const std::string& name, const std::string& path, bool regular) {
-            jobs.addFile(folderFd, name, path, regular);
-        };
+        struct stat status = {};
+        FolderJobs jobs(
+            operation, settings, state, observer, budget, ::stat(folder.c_str(), &status) == 0 ? status.st_dev : 0);
+        callbacks.visitFile =
+            [&jobs](int folderFd, const std::string& name, const std::string& path, bool regular, ino_t inode) {
+                jobs.addFile(folderFd, name, path, regular, inode);
+            };
         callbacks.unreadableFolder = [&jobs](const std::string& path, const Failure& why) {
             jobs.addOutcome(FileStep::unreadableFolder(path, why));
         };
@@ -78,8 +81,10 @@ RunResult runFolder(
         stopped = jobs.finish() || stopped;
     } else {
         FileStep step(operation, Variant::Folder, settings);
+        LinkedFiles links;
+        step.shareLinkedFiles(&links);
         Outcome outcome;
-        callbacks.visitFile = [&](int folderFd, const std::string& name, const std::string& path, bool regular) {
+        callbacks.visitFile = [&](int folderFd, const std::string& name, const std::string& path, bool regular, ino_t) {
             step.processFile(folderFd, name, path, regular, outcome);
             commitOutcome(outcome, state, observer);
         };

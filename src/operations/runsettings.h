@@ -20,7 +20,10 @@ struct RunSettings
     std::string xattrName = theXattrName;
     std::string timeXattrName = theTimeXattrName;
     ReadFunction read; ///< empty: read(2); tests put a failing reader here. Called from the pool's threads.
-    int jobs = 1; ///< files hashed at once; 1, or no pool: all on the calling thread
+    int jobs = 1; ///< files hashed at once; 1 (and an ioDepth of 1 or less), or no pool: all on the calling thread
+    /// Files in hand at most while their reads wait for the disk: a run that finds files missing from the
+    /// page cache keeps up to this many in hand, one that finds them cached jobs; 0: always jobs.
+    int ioDepth = 0;
     WorkerPool* pool = nullptr;
     RunProgress* progress = nullptr; ///< null: nobody watches, and nothing can stop the run
     bool countTotals = true; ///< with progress: count the tree alongside, for RunProgress's totals

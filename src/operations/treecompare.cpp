@@ -98,7 +98,7 @@ std::optional<Failure> walkDigests(const std::string& root,
     const std::size_t prefix = root.back() == '/' ? root.size() : root.size() + 1;
     WalkCallbacks callbacks;
     FileSystemKind kind;
-    callbacks.visitFile = [&](int folderFd, const std::string& name, const std::string& path, bool regular) {
+    callbacks.visitFile = [&](int folderFd, const std::string& name, const std::string& path, bool regular, ino_t) {
         file(std::string_view(path).substr(prefix), storedDigest(folderFd, name, regular, xattrName, &kind));
     };
     callbacks.unreadableFolder = [&](const std::string& path, const Failure& failure) {

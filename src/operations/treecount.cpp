@@ -21,7 +21,7 @@ void countTree(const std::string& root,
     std::int64_t files = 0;
     std::int64_t bytes = 0;
     WalkCallbacks callbacks;
-    callbacks.visitFile = [&](int folderFd, const std::string& name, const std::string&, bool) {
+    callbacks.visitFile = [&](int folderFd, const std::string& name, const std::string&, bool, ino_t) {
         ++files;
         struct stat status = {};
         if (::fstatat(folderFd, name.c_str(), &status, 0) == 0 && S_ISREG(status.st_mode))

@@ -22,6 +22,7 @@ struct Entry
 {
     std::string name;
     unsigned char type;
+    ino_t inode;
 };
 
 // A folder of the walk's stack. It keeps no path of its own: a path per level would make memory grow with
@@ -72,7 +73,7 @@ std::optional<Failure> enter(Level& level, int fd)
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
-        level.entries.push_back({ name, entry->d_type });
+        level.entries.push_back({ name, entry->d_type, entry->d_ino });
     }
     const int error = errno;
     ::closedir(folder);
@@ -113,7 +114,7 @@ std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& ca
     // Folders above the ones being walked have their descriptors closed beyond this many open ones, and are
     // reopened through ".." on the way back up.
     const std::size_t openFolderLimit =
-        openFolders > 0 ? openFolders : descriptorBudget(freeDescriptors(), 1, true, false).walkFolders;
+        openFolders > 0 ? openFolders : descriptorBudget(freeDescriptors(), 1, false).walkFolders;
     const auto unreadable = [&callbacks](const std::string& path, const Failure& failure) {
         if (callbacks.unreadableFolder)
             callbacks.unreadableFolder(path, failure);
@@ -207,7 +208,7 @@ std::optional<Failure> walkTree(const std::string& root, const WalkCallbacks& ca
         entryPath.assign(folderPath);
         appendName(entryPath, entry.name);
         if (callbacks.visitFile && !excluded(entryPath, false))
-            callbacks.visitFile(folderFd, entry.name, entryPath, entry.type == DT_REG);
+            callbacks.visitFile(folderFd, entry.name, entryPath, entry.type == DT_REG, entry.inode);
     }
     return std::nullopt;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace orvane {
 
@@ -17,9 +18,10 @@ struct WalkCallbacks
      * entry is in and name its name there, so the file opens with openat whatever the length of its path;
      * path is the root's path, a slash and the entry's relative path, for the report. Links to files,
      * dangling links, FIFOs and other special files come here. regular is true when the folder listed the
-     * entry as a regular file (not a link).
+     * entry as a regular file (not a link); inode is the entry's inode number as the folder lists it.
      */
-    std::function<void(int folderFd, const std::string& name, const std::string& path, bool regular)> visitFile;
+    std::function<void(int folderFd, const std::string& name, const std::string& path, bool regular, ino_t inode)>
+        visitFile;
     /// Called for a folder whose contents could not be listed (or only in part), with the reason; the walk
     /// goes on without the part it could not list.
     std::function<void(const std::string& path, const Failure& failure)> unreadableFolder;

@@ -4,6 +4,7 @@
 // large file; its totals come when it ends. Tag's notices of failed writes lead the run's part of the report.
 // The per-file steps are the engine's (integrityrun.h), and so are the words of every line (reportformat.h).
 
+#include "operations/diskkind.h"
 #include "operations/hashnumber.h"
 #include "operations/integrityrun.h"
 #include "operations/reportformat.h"
@@ -40,7 +41,7 @@ orvane::WorkerPool& hashingPool()
 {
     // Before the first run: a run may hold more folders open than the usual soft limit allows.
     static const bool limitRaised = (orvane::raiseDescriptorLimit(), true);
-    static orvane::WorkerPool pool(orvane::usableCpus());
+    static orvane::WorkerPool pool(orvane::mostDefaultFilesInHand());
     (void)limitRaised;
     return pool;
 }
@@ -111,7 +112,7 @@ void ViewController::startRun(Operation operation)
     settings.read = m_read;
     settings.progress = &run->progress; // the window keeps it until the run has ended
     settings.pool = &hashingPool();
-    settings.jobs = orvane::defaultJobs(run->item.path); // 1 on a rotational disk
+    orvane::setDefaultJobs(settings);
     run->pending = std::make_shared<Pending>();
     m_parts.push_back({ id, 0 });
     showProgress();

@@ -35,7 +35,7 @@ QStringList walkOrder(const QString& folder, const std::function<void(int, const
 {
     QStringList files;
     orvane::WalkCallbacks callbacks;
-    callbacks.visitFile = [&](int at, const std::string& name, const std::string& path, bool) {
+    callbacks.visitFile = [&](int at, const std::string& name, const std::string& path, bool, ino_t) {
         files << QFile::decodeName(path.c_str());
         if (onVisit)
             onVisit(at, name);

@@ -7,6 +7,9 @@
 #include <QTest>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 using namespace orvane;
@@ -15,13 +18,17 @@ using namespace fixtures;
 namespace {
 
 // The digest as bytes, or the failure's reason prefixed with "failed: ".
-QByteArray digestOf(
-    const QString& path, Backend backend, std::int64_t bufferSize = realBufferSize, ReadFunction read = {})
+QByteArray digestOf(const QString& path,
+    Backend backend,
+    std::int64_t bufferSize = realBufferSize,
+    ReadFunction read = {},
+    bool spareCpu = true)
 {
     Result<OpenedFile> file = OpenedFile::open(fixtures::local(path));
     if (!file)
         return "failed: " + QByteArray::fromStdString(file.failure().reason);
     FileDigester digester(backend, bufferSize, std::move(read));
+    digester.setSpareCpu(spareCpu);
     const Result<Digest> digest = digester.digest(file.value());
     if (!digest)
         return "failed: " + QByteArray::fromStdString(digest.failure().reason);
@@ -44,7 +51,7 @@ private slots:
             QTest::addRow("%lld bytes", static_cast<long long>(size)) << size << realBufferSize;
         for (std::int64_t buffer : { 63, 64, 65, 4096, 1 << 20 })
             QTest::addRow("buffer %lld", static_cast<long long>(buffer)) << qsizetype((1 << 20) + 1) << buffer;
-        QTest::newRow("short and interrupted reads") << qsizetype(300000) << std::int64_t(0);
+        QTest::newRow("short and interrupted reads, read ahead") << qsizetype(3 * 524288 + 5) << std::int64_t(0);
     }
     void independentOfReadSplit()
     {
@@ -83,6 +90,48 @@ private slots:
         if (!QFile::exists(kind))
             QSKIP("this machine has no such file");
         QCOMPARE(digestOf(kind, Backend::Modern), "failed: " + reason);
+    }
+
+    // A file that was not in the page cache leaves none of itself there, one that was stays: read in one
+    // go, and read ahead of the hash (from the start, or from the first read that waits for the disk when no
+    // CPU is to spare) with its pages dropped behind the read.
+    void pageCacheLeftAsFound_data()
+    {
+        QTest::addColumn<qsizetype>("size");
+        QTest::addColumn<bool>("cached");
+        QTest::addColumn<bool>("spareCpu");
+        for (qsizetype size : { 8192, 20 << 20 })
+            for (bool cached : { false, true })
+                QTest::addRow("%lld bytes%s", static_cast<long long>(size), cached ? ", cached" : "")
+                    << size << cached << true;
+        QTest::newRow("read ahead once the disk is waited for") << qsizetype(20 << 20) << false << false;
+    }
+    void pageCacheLeftAsFound()
+    {
+        QFETCH(qsizetype, size);
+        QFETCH(bool, cached);
+        QFETCH(bool, spareCpu);
+        const QString path = m_dir.filePath("cache");
+        const QByteArray contents = patternBytes(size, 5);
+        writeFile(path, contents);
+        const int fd = ::open(local(path).c_str(), O_RDONLY);
+        const auto inCache = [fd, size] {
+            void* map = ::mmap(nullptr, size_t(size), PROT_READ, MAP_SHARED, fd, 0);
+            std::vector<unsigned char> pages(size_t(size) / 4096);
+            (void)::mincore(map, size_t(size), pages.data());
+            ::munmap(map, size_t(size));
+            return std::count_if(pages.begin(), pages.end(), [](unsigned char page) { return page & 1; }) * 4096;
+        };
+        char byte = 0;
+        iovec one { &byte, 1 };
+        if (::fdatasync(fd) != 0 || ::preadv2(fd, &one, 1, 0, RWF_NOWAIT) != 1)
+            QSKIP("the temporary folder's file system has no reads that take only what is cached");
+        QVERIFY(cached || ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0);
+        if (inCache() != (cached ? size : 0))
+            QSKIP("the temporary folder's file system keeps its files in memory");
+        QCOMPARE(digestOf(path, Backend::Modern, realBufferSize, {}, spareCpu), sha256(contents));
+        QCOMPARE(inCache(), cached ? size : 0);
+        ::close(fd);
     }
 
 private:
