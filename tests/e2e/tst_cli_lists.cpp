@@ -171,93 +171,93 @@ private slots:
         QTemporaryDir dir;
         writeFile(dir.filePath("a"), "a");
         writeFile(dir.filePath("b"), "b");
-        QProcess import;
-        import.setChildProcessModifier([] { ::fcntl(STDIN_FILENO, F_SETPIPE_SZ, 4096);
-    });
-    import.start(CLI_PATH, { "import", "-", "--base", dir.path() });
-    import.write(sha256("a").toHex() + "  a\n" + QByteArray(128 << 20, signal ? '\0' : 'x'));
-    // In a pipe of one page: once all is written, the import has read all but a page, so it has taken
-    // the first line and reads the second.
-    while (import.bytesToWrite() > 0)
-        QVERIFY(import.waitForBytesWritten(60000));
-    const long peak = peakKiB(import.processId());
-    QVERIFY2(peak > 0 && peak < 100 * 1024, qPrintable(QString::number(peak)));
-    if (signal)
-        ::kill(pid_t(import.processId()), signal);
-    else
-        import.write("\n" + sha256("b").toHex() + "  b\n");
-    import.closeWriteChannel();
-    QVERIFY(import.waitForFinished(60000));
-    QCOMPARE(import.exitCode(), exitCode);
-    QCOMPARE(import.readAllStandardOutput(), lines.replace("@", QFile::encodeName(dir.path()) + "/"));
-}
+        QProcess importer;
+        importer.setChildProcessModifier([] { ::fcntl(STDIN_FILENO, F_SETPIPE_SZ, 4096); });
+        importer.start(CLI_PATH, { "import", "-", "--base", dir.path() });
+        importer.write(sha256("a").toHex() + "  a\n" + QByteArray(128 << 20, signal ? '\0' : 'x'));
+        // In a pipe of one page: once all is written, the import has read all but a page, so it has taken
+        // the first line and reads the second.
+        while (importer.bytesToWrite() > 0)
+            QVERIFY(importer.waitForBytesWritten(60000));
+        const long peak = peakKiB(importer.processId());
+        QVERIFY2(peak > 0 && peak < 100 * 1024, qPrintable(QString::number(peak)));
+        if (signal)
+            ::kill(pid_t(importer.processId()), signal);
+        else
+            importer.write("\n" + sha256("b").toHex() + "  b\n");
+        importer.closeWriteChannel();
+        QVERIFY(importer.waitForFinished(60000));
+        QCOMPARE(importer.exitCode(), exitCode);
+        QCOMPARE(importer.readAllStandardOutput(), lines.replace("@", QFile::encodeName(dir.path()) + "/"));
+    }
 
     // Every JSON line parses, one object per file, and the totals are the text report's; --quiet keeps the
     // text report's problem lines, notices and totals, and nothing else.
     void jsonLinesAndQuiet_data()
-{
-    QTest::addColumn<QString>("command");
-    for (const char* command : { "check", "tag", "retag", "import" })
-        QTest::newRow(command) << command;
-}
-void jsonLinesAndQuiet()
-{
-    QFETCH(QString, command);
-    QTemporaryDir dir;
-    const QString tree = dir.filePath("tree");
-    const QByteArray odd = QFile::encodeName(tree) + "/odd\xff";
-    const QString subject = command == "import" ? dir.filePath("list") : tree;
-    const auto run = [&](const QStringList& options) {
-        ::unlink(odd.constData()); // QDir and QTemporaryDir cannot name it
-        QDir(tree).removeRecursively();
-        writeFile(tree + "/good", "g");
-        tagCorrectly(tree + "/good");
-        writeFile(tree + "/changed", "c");
-        setAttribute(tree + "/changed", sha256("other"));
-        writeFile(tree + "/none", "n");
-        makeFifo(tree + "/fifo");
-        ::close(::open(odd.constData(), O_CREAT | O_WRONLY, 0644));
-        writeFile(dir.filePath("list"),
-            sha256("g").toHex() + "  good\n" + sha256("x").toHex() + "  none\nno\n" + sha256("x").toHex() + "  fifo\n");
-        return cli(options + QStringList { command, subject, command == "import" ? "--base=" + tree : "--" });
-    };
-    const ProgramResult text = run({});
-    const ProgramResult json = run({ "--format=jsonl" }), quiet = run({ "--quiet" });
-    ::unlink(odd.constData());
-    QVERIFY(json.exitCode == text.exitCode && quiet.exitCode == text.exitCode);
-    QByteArray problems;
-    for (const QByteArray& line : text.out.split('\n'))
-        problems += line.startsWith(okMark) || line.startsWith("Digest ") || line.isEmpty() ? "" : line + "\n";
-    QVERIFY(problems.size() < text.out.size() && problems.contains(warnMark + "Couldn't read "));
-    QCOMPARE(quiet.out, problems);
-    QMap<QString, int> outcomes;
-    const QList<QByteArray> lines = json.out.trimmed().split('\n');
-    for (const QByteArray& line : lines) {
-        const QJsonObject object = QJsonDocument::fromJson(line).object();
-        QVERIFY2(object["version"].toInt() == 1, line.constData());
-        ++outcomes[object["outcome"].toString()];
-        if (object.contains("path_base64"))
-            QCOMPARE(QByteArray::fromBase64(object["path_base64"].toString().toLatin1()), odd);
+    {
+        QTest::addColumn<QString>("command");
+        for (const char* command : { "check", "tag", "retag", "import" })
+            QTest::newRow(command) << command;
     }
-    QCOMPARE(json.out.count("\"path_base64\""), command == "import" ? 0 : 1);
-    const QJsonObject totals = QJsonDocument::fromJson(lines.last()).object();
-    QVERIFY(totals["type"] == "totals" && totals["stopped"] == false);
-    const auto n = [&totals](const char* key) { return totals[key].toInt(); };
-    QByteArray expected;
-    if (command == "check")
-        expected = checkTotals(tree, n("files"), n("matched"), n("mismatched"), n("no_digest"));
-    else if (command == "tag")
-        expected = tagTotals(tree, n("files"), n("not_tagged"));
-    else if (command == "retag")
-        expected = retagTotals(tree, n("files"), n("matched"), n("retagged"), n("tagged_first_time"));
-    else
-        expected = importTotals(subject, n("files"), n("imported"), n("mismatched"), n("unreadable"), n("malformed"));
-    QVERIFY2(text.out.contains(expected), text.out.constData());
-    QCOMPARE(outcomes.value("unreadable"), n("unreadable"));
-    QCOMPARE(n("files") + outcomes.value("malformed"), lines.size() - 1);
-}
-}
-;
+    void jsonLinesAndQuiet()
+    {
+        QFETCH(QString, command);
+        QTemporaryDir dir;
+        const QString tree = dir.filePath("tree");
+        const QByteArray odd = QFile::encodeName(tree) + "/odd\xff";
+        const QString subject = command == "import" ? dir.filePath("list") : tree;
+        const auto run = [&](const QStringList& options) {
+            ::unlink(odd.constData()); // QDir and QTemporaryDir cannot name it
+            QDir(tree).removeRecursively();
+            writeFile(tree + "/good", "g");
+            tagCorrectly(tree + "/good");
+            writeFile(tree + "/changed", "c");
+            setAttribute(tree + "/changed", sha256("other"));
+            writeFile(tree + "/none", "n");
+            makeFifo(tree + "/fifo");
+            ::close(::open(odd.constData(), O_CREAT | O_WRONLY, 0644));
+            writeFile(dir.filePath("list"),
+                sha256("g").toHex() + "  good\n" + sha256("x").toHex() + "  none\nno\n" + sha256("x").toHex()
+                    + "  fifo\n");
+            return cli(options + QStringList { command, subject, command == "import" ? "--base=" + tree : "--" });
+        };
+        const ProgramResult text = run({});
+        const ProgramResult json = run({ "--format=jsonl" }), quiet = run({ "--quiet" });
+        ::unlink(odd.constData());
+        QVERIFY(json.exitCode == text.exitCode && quiet.exitCode == text.exitCode);
+        QByteArray problems;
+        for (const QByteArray& line : text.out.split('\n'))
+            problems += line.startsWith(okMark) || line.startsWith("Digest ") || line.isEmpty() ? "" : line + "\n";
+        QVERIFY(problems.size() < text.out.size() && problems.contains(warnMark + "Couldn't read "));
+        QCOMPARE(quiet.out, problems);
+        QMap<QString, int> outcomes;
+        const QList<QByteArray> lines = json.out.trimmed().split('\n');
+        for (const QByteArray& line : lines) {
+            const QJsonObject object = QJsonDocument::fromJson(line).object();
+            QVERIFY2(object["version"].toInt() == 1, line.constData());
+            ++outcomes[object["outcome"].toString()];
+            if (object.contains("path_base64"))
+                QCOMPARE(QByteArray::fromBase64(object["path_base64"].toString().toLatin1()), odd);
+        }
+        QCOMPARE(json.out.count("\"path_base64\""), command == "import" ? 0 : 1);
+        const QJsonObject totals = QJsonDocument::fromJson(lines.last()).object();
+        QVERIFY(totals["type"] == "totals" && totals["stopped"] == false);
+        const auto n = [&totals](const char* key) { return totals[key].toInt(); };
+        QByteArray expected;
+        if (command == "check")
+            expected = checkTotals(tree, n("files"), n("matched"), n("mismatched"), n("no_digest"));
+        else if (command == "tag")
+            expected = tagTotals(tree, n("files"), n("not_tagged"));
+        else if (command == "retag")
+            expected = retagTotals(tree, n("files"), n("matched"), n("retagged"), n("tagged_first_time"));
+        else
+            expected =
+                importTotals(subject, n("files"), n("imported"), n("mismatched"), n("unreadable"), n("malformed"));
+        QVERIFY2(text.out.contains(expected), text.out.constData());
+        QCOMPARE(outcomes.value("unreadable"), n("unreadable"));
+        QCOMPARE(n("files") + outcomes.value("malformed"), lines.size() - 1);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestCliLists)
 #include "tst_cli_lists.moc"

@@ -92,6 +92,7 @@ private slots:
         press(controller, "theCheckButton");
         QVERIFY(ended.wait());
         const QByteArray after = controller->reportBytes();
+        writeFile(dir.filePath("report.text"), QByteArray(5000, 'o')); // longer than the report: no tail is left
         confirmFileDialog(controller, dir.filePath("report.text"));
         QCOMPARE(contentsOf(dir.filePath("report.text")), save ? after : before.toUtf8());
 
@@ -160,18 +161,8 @@ private slots:
         QStringList names;
         for (int i = 0; i < 11; ++i, QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab))
             names << QApplication::focusWidget()->accessibleName();
-        QCOMPARE(names,
-            QStringList({ "Check",
-                "Tag",
-                "Retag",
-                "Show Problems Only",
-                "Report",
-                "Find",
-                "Previous Match",
-                "Next Match",
-                "Match Case",
-                "Close Find Bar",
-                "Check" }));
+        QCOMPARE(names.join(u'|'),
+            "Check|Tag|Retag|Show Problems Only|Report|Find|Previous Match|Next Match|Match Case|Close Find Bar|Check");
     }
 
     void writeFailures_data()

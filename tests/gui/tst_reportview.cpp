@@ -3,7 +3,6 @@
 #include "guifixtures.h"
 #include "report/fontsize.h"
 #include "report/reportchunk.h"
-#include "report/reportfile.h"
 #include "report/reportpane.h"
 #include "report/reportview.h"
 
@@ -227,18 +226,6 @@ private slots:
         QTest::keyClick(field, Qt::Key_Return);
         QCOMPARE(matchLine(), 1);
         QCOMPARE(count(), "1 of 5");
-    }
-
-    void writingReportFiles()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("Orvane_photos.text");
-        fixtures::writeFile(path, QByteArray(5000, 'o')); // longer than the report: must not leave a tail
-        const QByteArray report = "\u2705 Digests for /a\n\t1 matched digest correctly\n";
-        QCOMPARE(ReportFile::write(path, report), QString());
-        QCOMPARE(fixtures::contentsOf(path), report); // no byte-order mark, nothing else
-        QCOMPARE(ReportFile::write(path, QByteArray()), QString());
-        QCOMPARE(fixtures::contentsOf(path), QByteArray());
     }
 };
 
