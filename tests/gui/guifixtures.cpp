@@ -1,7 +1,6 @@
 #include "guifixtures.h"
 
 #include "operations/integrityrun.h"
-#include "operations/reportformat.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -89,24 +88,8 @@ void confirmFileDialog(QWidget* parent, const QString& path)
 
 QByteArray engineReport(orvane::Operation operation, const QString& path)
 {
-    const orvane::Item item = orvane::resolveItem(local(path)).value();
-    orvane::TextReport report(
-        orvane::commandOf(operation), item.isFolder ? orvane::Variant::Folder : orvane::Variant::SingleFile);
-    orvane::RunObserver observer;
-    observer.fileDone = [&report](const orvane::Outcome& outcome) { report.add(outcome); };
-    const orvane::RunResult result = orvane::runItem(operation, item, {}, observer);
-    report.finish(item.path, result.counters, result.stopped);
-    return QByteArray::fromStdString(report.text());
-}
-
-QString walkedLast(const QString& folder)
-{
-    QString last;
-    const orvane::Item item = orvane::resolveItem(local(folder)).value();
-    orvane::RunObserver observer;
-    observer.fileDone = [&last](const orvane::Outcome& outcome) { last = QFile::decodeName(outcome.path.c_str()); };
-    (void)orvane::runItem(orvane::Operation::Check, item, {}, observer);
-    return last;
+    const fixtures::EngineReport report = fixtures::engineReport(operation, orvane::resolveItem(local(path)).value());
+    return report.direct + report.text;
 }
 
 void screenshot(QWidget* window, const char* name)

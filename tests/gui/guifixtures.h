@@ -35,9 +35,6 @@ QByteArray engineReport(orvane::Operation operation, const QString& path);
 
 void setItem(ViewController& controller, const QString& path);
 
-/// The file of folder that a run reaches last, by the engine's own walk.
-QString walkedLast(const QString& folder);
-
 /// Saves a picture of the screen where window is, dialogs over it included, as name in the folder that
 /// ORVANE_SCREENSHOTS names; nothing when it is unset.
 void screenshot(QWidget* window, const char* name);

@@ -1,6 +1,5 @@
 #include "document/document.h"
 #include "document/documentwindow.h"
-#include "document/windowplace.h"
 #include "guifixtures.h"
 #include "report/reportfile.h"
 #include "report/reportpane.h"
@@ -130,23 +129,6 @@ private slots:
             QVERIFY(second->windowControllers().first()->close());
             QVERIFY(window->close());
         }
-    }
-
-    // A window larger than the screen, or off it, is shrunk and moved as little as it takes.
-    void clampedToTheScreen_data()
-    {
-        QTest::addColumn<QRect>("frame");
-        QTest::addColumn<QRect>("expected");
-        QTest::newRow("inside") << QRect(10, 40, 300, 200) << QRect(10, 40, 300, 200);
-        QTest::newRow("larger than the screen") << QRect(100, 100, 1600, 1000) << QRect(0, 32, 800, 568);
-        QTest::newRow("past the bottom right") << QRect(700, 500, 300, 200) << QRect(500, 400, 300, 200);
-        QTest::newRow("under the top panel, left of the screen") << QRect(-50, 0, 300, 200) << QRect(0, 32, 300, 200);
-    }
-    void clampedToTheScreen()
-    {
-        QFETCH(QRect, frame);
-        QFETCH(QRect, expected);
-        QCOMPARE(WindowPlace::clamped(frame, QRect(0, 32, 800, 568)), expected);
     }
 
     // Tab goes through the controls in the order they are read, and each has a name to be read by.

@@ -130,7 +130,7 @@ private slots:
             writeFile(file, "changed");
         }
         const QByteArray report = engineReport(Operation::Check, dir.path());
-        const QString held = walkedLast(dir.path());
+        const QString held = walkOrder(dir.path()).last();
         const QByteArray last = report.split('\n').at(5);
         Window window(dir.path());
         window.controller.setReadFunction(window.gate.reader(QFile::encodeName(held).constData()));

@@ -2,6 +2,7 @@
 
 #include "fixtures.h"
 #include "operations/hashnumber.h"
+#include "operations/reportformat.h"
 #include "operations/walk.h"
 
 #include <QFile>
@@ -45,6 +46,27 @@ QStringList walkOrder(const QString& folder, const std::function<void(int, const
     };
     (void)orvane::walkTree(local(folder), callbacks);
     return files;
+}
+
+EngineReport engineReport(orvane::Operation operation,
+    const orvane::Item& item,
+    const orvane::RunSettings& settings,
+    const std::function<void()>& afterEach)
+{
+    EngineReport report;
+    orvane::TextReport text(
+        orvane::commandOf(operation), item.isFolder ? orvane::Variant::Folder : orvane::Variant::SingleFile);
+    text.setNoticeSink([&report](const std::string& notice) { report.direct += QByteArray::fromStdString(notice); });
+    orvane::RunObserver observer;
+    observer.fileDone = [&text, &afterEach](const orvane::Outcome& outcome) {
+        text.add(outcome);
+        if (afterEach)
+            afterEach();
+    };
+    const orvane::RunResult result = orvane::runItem(operation, item, settings, observer);
+    text.finish(item.path, result.counters, result.stopped);
+    report.text = QByteArray::fromStdString(text.text());
+    return report;
 }
 
 QByteArray contentsOf(const QString& path)

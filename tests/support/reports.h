@@ -1,5 +1,7 @@
 #pragma once
 
+#include "operations/integrityrun.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -21,6 +23,18 @@ QByteArray retagTotals(const QString& folder, int total, int matched, int retagg
 /// The files below folder in the order the walk meets them, so that expected reports can follow it; a folder
 /// the walk cannot list comes at its place with a slash at its end. onVisit gets each file's folder and name.
 QStringList walkOrder(const QString& folder, const std::function<void(int, const std::string&)>& onVisit = {});
+
+/// What the engine reports of operation on item: the text, totals included for a folder, and the notices of
+/// failed writes put straight into the report meanwhile. afterEach runs after each file's line.
+struct EngineReport
+{
+    QByteArray text;
+    QByteArray direct;
+};
+EngineReport engineReport(orvane::Operation operation,
+    const orvane::Item& item,
+    const orvane::RunSettings& settings = {},
+    const std::function<void()>& afterEach = {});
 
 /// The file's contents, or "(unreadable)".
 QByteArray contentsOf(const QString& path);

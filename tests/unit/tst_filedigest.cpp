@@ -73,25 +73,6 @@ private slots:
             QCOMPARE(digestOf(path, backend, bufferSize, bufferSize ? ReadFunction() : reader), sha256(contents));
     }
 
-    // FIFOs would block; devices and the files of /proc and /sys never end or change as they are read.
-    void noDigestWithoutARegularFile_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QByteArray>("reason");
-        QTest::newRow("device") << "/dev/zero" << QByteArray("not a regular file");
-        QTest::newRow("proc") << "/proc/self/pagemap" << QByteArray("on a pseudo file system");
-        QTest::newRow("sysfs") << "/sys/kernel/mm/transparent_hugepage/enabled"
-                               << QByteArray("on a pseudo file system");
-    }
-    void noDigestWithoutARegularFile()
-    {
-        QFETCH(QString, kind);
-        QFETCH(QByteArray, reason);
-        if (!QFile::exists(kind))
-            QSKIP("this machine has no such file");
-        QCOMPARE(digestOf(kind, Backend::Modern), "failed: " + reason);
-    }
-
     // A file that was not in the page cache leaves none of itself there, one that was stays: read in one
     // go, and read ahead of the hash (from the start, or from the first read that waits for the disk when no
     // CPU is to spare) with its pages dropped behind the read.

@@ -32,11 +32,7 @@ namespace {
 
 const QByteArray &ok = okMark, &bad = badMark, &warn = warnMark;
 
-struct Report
-{
-    QByteArray text; // the run's report text, totals included for a folder
-    QByteArray direct; // notices put straight into the report during the run
-};
+using Report = EngineReport;
 
 RunSettings parallel(int jobs)
 {
@@ -77,22 +73,10 @@ RunSettings counting(std::atomic<qint64>& bytes, RunSettings settings = {})
 Report run(Operation operation,
     const QString& item,
     Variant variant = Variant::Folder,
-    RunSettings settings = {},
+    const RunSettings& settings = {},
     const std::function<void()>& afterEach = {})
 {
-    Report report;
-    TextReport text(commandOf(operation), variant);
-    text.setNoticeSink([&report](const std::string& notice) { report.direct += QByteArray::fromStdString(notice); });
-    RunObserver observer;
-    observer.fileDone = [&text, &afterEach](const orvane::Outcome& outcome) {
-        text.add(outcome);
-        if (afterEach)
-            afterEach();
-    };
-    const RunResult result = runItem(operation, Item { local(item), variant == Variant::Folder }, settings, observer);
-    text.finish(local(item), result.counters, result.stopped);
-    report.text = QByteArray::fromStdString(text.text());
-    return report;
+    return engineReport(operation, Item { local(item), variant == Variant::Folder }, settings, afterEach);
 }
 
 qint64 ctimeNs(const QString& path)
@@ -221,6 +205,7 @@ private slots:
         QTest::newRow("check differs") << Operation::Check << sha256("other") << differ;
         QTest::newRow("check 31 bytes") << Operation::Check << good.left(31) << differ;
         QTest::newRow("check 33 bytes") << Operation::Check << good + 'x' << differ;
+        QTest::newRow("check 1000 bytes") << Operation::Check << good.repeated(31) + good.left(8) << differ;
         QTest::newRow("check fifo") << Operation::Check << QByteArray("fifo")
                                     << warn + "Couldn't read @ (not a regular file)\n";
         QTest::newRow("tag") << Operation::Tag << QByteArray("stale") << ok + "Tagged @\n";
@@ -354,23 +339,27 @@ private slots:
         QCOMPARE(attribute(path).value_or("none"), change == "replaced" ? QByteArray("none") : good);
     }
 
-    // Fault 7: a proc mount inside the tree, and a link into /proc, are named, not read.
+    // Fault 7: a proc mount inside the tree, links into /proc and /sys and to a device are named, not read:
+    // devices and the files of /proc and /sys never end or change as they are read.
     void pseudoFileSystemsAreNotRead()
     {
         QTemporaryDir dir;
         const QString root = dir.filePath("tree");
         QVERIFY(QDir().mkpath(root + "/proc"));
         makeSymlink("/proc/self/pagemap", root + "/pagemap");
+        makeSymlink("/sys/kernel/uevent_seqnum", root + "/sysfs");
+        makeSymlink("/dev/zero", root + "/zero"); // never ends, as a FIFO would block
         if (::mount("proc", local(root + "/proc").c_str(), "proc", 0, nullptr) != 0)
             QSKIP("cannot mount proc here (needs root)");
         QByteArray expected;
         for (const QString& path : walkOrder(root))
             expected += path.endsWith('/')
                 ? warn + "Couldn't read folder " + QFile::encodeName(path.chopped(1)) + " (on a pseudo file system)\n"
-                : warn + "Couldn't read " + QFile::encodeName(path) + " (on a pseudo file system)\n";
+                : warn + "Couldn't read " + QFile::encodeName(path)
+                    + (path.endsWith("zero") ? " (not a regular file)\n" : " (on a pseudo file system)\n");
         const Report outcome = run(Operation::Check, root);
         ::umount2(local(root + "/proc").c_str(), MNT_DETACH);
-        QCOMPARE(outcome.text, expected + checkTotals(root, 1, 0, 0, 0) + "\t2 couldn't be read.\n");
+        QCOMPARE(outcome.text, expected + checkTotals(root, 3, 0, 0, 0) + "\t4 couldn't be read.\n");
     }
 
     // Fault 9: also the C1 controls, and the bidirectional ones that make a name read backwards.
@@ -399,13 +388,7 @@ private slots:
         const std::string file = folder + "/" + name.toStdString();
         QVERIFY(::mkdir(folder.c_str(), 0755) == 0 && ::close(::open(file.c_str(), O_CREAT | O_WRONLY, 0644)) == 0);
         const QByteArray shownFolder = QFile::encodeName(dir.path()) + "/" + shown;
-        TextReport report(Command::Check, Variant::Folder);
-        RunObserver observer;
-        observer.fileDone = [&report](const orvane::Outcome& outcome) { report.add(outcome); };
-        const RunResult result = runFolder(Operation::Check, folder, {}, observer);
-        QVERIFY(!result.failure);
-        report.finish(folder, result.counters, result.stopped);
-        QCOMPARE(QByteArray::fromStdString(report.text()),
+        QCOMPARE(engineReport(Operation::Check, Item { folder, true }).text,
             warn + "No digest found for " + shownFolder + "/" + shown + "\nChecked a total of 1 files in " + shownFolder
                 + "\n\t0 matched digest correctly\n\t0 didn't match their digest\n\t1 had no digest.\n");
         ::unlink(file.c_str());
