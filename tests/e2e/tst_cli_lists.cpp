@@ -156,7 +156,6 @@ private slots:
         QTest::addColumn<int>("exitCode");
         const QByteArray stopped = warnMark + "Stopped after 1 files: the run did not finish.\n";
         QTest::newRow("NULs, SIGINT") << SIGINT << okMark + "Imported @a\n" + stopped << 130;
-        QTest::newRow("NULs, SIGTERM") << SIGTERM << okMark + "Imported @a\n" + stopped << 143;
         QTest::newRow("a long line") << 0
                                      << okMark + "Imported @a\n" + warnMark
                 + "Line 2 of the list isn't a checksum line\n" + okMark + "Imported @b\n"

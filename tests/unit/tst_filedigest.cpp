@@ -1,15 +1,19 @@
-// The file digest: SHA-256 of the whole contents, however reads were split, alike in both back-ends.
+// The file digest: SHA-256 of the whole contents, however reads were split, alike in both back-ends; the page
+// cache left as found; the digest attribute read whole while it changes.
 
 #include "fixtures.h"
 #include "integrity/filedigest.h"
+#include "integrity/tagstore.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/uio.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace orvane;
@@ -33,6 +37,15 @@ QByteArray digestOf(const QString& path,
     if (!digest)
         return "failed: " + QByteArray::fromStdString(digest.failure().reason);
     return QByteArray(reinterpret_cast<const char*>(digest.value().data()), qsizetype(digest.value().size()));
+}
+
+// The digest attribute of the file at path, read through an open descriptor, or the failure's reason.
+QByteArray read(const QString& path)
+{
+    const Result<Bytes> value = readDigestAttribute(OpenedFile::open(local(path)).value().descriptor(), theXattrName);
+    if (!value)
+        return "failed: " + QByteArray::fromStdString(value.failure().reason);
+    return QByteArray(reinterpret_cast<const char*>(value.value().data()), qsizetype(value.value().size()));
 }
 
 } // namespace
@@ -113,6 +126,31 @@ private slots:
         QCOMPARE(digestOf(path, Backend::Modern, realBufferSize, {}, spareCpu), sha256(contents));
         QCOMPARE(inCache(), cached ? size : 0);
         ::close(fd);
+    }
+
+    // Changed between the size query and the read: a value stored or the failure, never a mix or padding.
+    void valueChangingDuringRead()
+    {
+        if (!supportsUserAttributes(m_dir.path()))
+            QSKIP("the temporary folder's file system takes no user.* attributes");
+        const QString path = m_dir.filePath("racing");
+        writeFile(path, "x");
+        const QByteArray longValue(65, 'L');
+        const QByteArray shortValue(32, 'S');
+        QVERIFY(fixtures::setAttribute(path, longValue));
+        std::atomic<bool> stop { false };
+        std::thread writer([&] {
+            for (int i = 0; !stop; ++i)
+                fixtures::setAttribute(path, i % 2 ? shortValue : longValue);
+        });
+        bool clean = true;
+        for (int i = 0; i < 20000 && clean; ++i) {
+            const QByteArray value = read(path);
+            clean = value == longValue || value == shortValue || value == "failed: Numerical result out of range";
+        }
+        stop = true;
+        writer.join();
+        QVERIFY2(clean, "a read returned a value that was never stored");
     }
 
 private:
