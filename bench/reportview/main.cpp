@@ -66,7 +66,7 @@ ReportChunk checkReport(int lines, std::size_t& bytes)
         outcome.path = path;
         outcome.result = kind < 2 ? FileResult::Mismatched : kind < 5 ? FileResult::NoDigest : FileResult::Matched;
         counters.count(Command::Check, Variant::Folder, outcome);
-        chunk.addLine(format, outcome);
+        chunk.addLine(format, outcome, Command::Check);
         line.clear();
         format.appendLine(outcome, line);
         bytes += line.size();

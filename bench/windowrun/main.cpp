@@ -46,7 +46,7 @@ int main(int argc, char** argv)
 
     ViewController window;
     window.resize(1000, 700);
-    window.setItem(QUrl::fromLocalFile(dir.path() + QLatin1Char('/')), false);
+    window.setItem(orvane::Item { dir.path().toStdString(), true });
     window.show();
     QSignalSpy ended(&window, &ViewController::runEnded);
 
