@@ -9,23 +9,24 @@ LinkedFiles::Claim LinkedFiles::claim(const OpenedFile& file, Outcome& out)
 {
     const FileIdentity& identity = file.identity();
     const Key key { identity.device, identity.inode };
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (m_files.empty())
-        m_files.reserve(4096); // no rehash for the first thousands
-    if (m_files.size() >= mostFiles && m_files.count(key) == 0)
+    Shard& shard = shardOf(key);
+    auto& files = shard.files;
+    std::unique_lock<std::mutex> lock(shard.mutex);
+    if (files.empty())
+        files.reserve(mostFiles / shardCount); // no rehash up to its share
+    if (files.size() >= mostFiles / shardCount && files.count(key) == 0)
         return Claim::Untracked;
-    auto [known, added] = m_files.try_emplace(key);
+    auto [known, added] = files.try_emplace(key);
     if (added)
         return Claim::Claimed;
-    while (known != m_files.end() && known->second.inHand) {
-        m_released.wait(lock);
-        known = m_files.find(key);
+    while (known != files.end() && known->second.inHand) {
+        shard.released.wait(lock);
+        known = files.find(key);
     }
     // Compared as the file is now, not as it was opened: the step on another name may have written the
     // attribute meanwhile, which moves the change time.
     struct stat now = {};
-    if (known != m_files.end() && ::fstat(file.descriptor(), &now) == 0
-        && FileIdentity::of(now) == known->second.after) {
+    if (known != files.end() && ::fstat(file.descriptor(), &now) == 0 && FileIdentity::of(now) == known->second.after) {
         const Known& entry = known->second;
         out.result = entry.result;
         out.reason = entry.reason;
@@ -34,10 +35,10 @@ LinkedFiles::Claim LinkedFiles::claim(const OpenedFile& file, Outcome& out)
         out.hashNumber = entry.hashNumber;
         out.sinceTagged = entry.sinceTagged;
         if (--known->second.namesLeft <= 0)
-            m_files.erase(known);
+            files.erase(known);
         return Claim::Reused;
     }
-    m_files[key] = Known {};
+    files[key] = Known {};
     return Claim::Claimed;
 }
 
@@ -58,9 +59,10 @@ void LinkedFiles::release(const OpenedFile& file, const Outcome& out, bool wrote
     // time, not the size or the modification time.
     reusable = reusable && out.hasDigest && after.inode == opened.inode && after.size == opened.size
         && after.modified == opened.modified;
+    Shard& shard = shardOf(Key { opened.device, opened.inode });
     {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        const auto known = m_files.find(Key { opened.device, opened.inode });
+        const std::lock_guard<std::mutex> lock(shard.mutex);
+        const auto known = shard.files.find(Key { opened.device, opened.inode });
         if (reusable) {
             Known& entry = known->second;
             entry.inHand = false;
@@ -72,10 +74,10 @@ void LinkedFiles::release(const OpenedFile& file, const Outcome& out, bool wrote
             entry.sinceTagged = out.sinceTagged;
             entry.namesLeft = std::int64_t(links) - 1;
         } else {
-            m_files.erase(known);
+            shard.files.erase(known);
         }
     }
-    m_released.notify_all();
+    shard.released.notify_all();
 }
 
 } // namespace orvane

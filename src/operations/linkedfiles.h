@@ -3,8 +3,10 @@
 #include "integrity/filedigest.h"
 #include "outcome.h"
 
+#include <array>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <unordered_map>
 
@@ -57,7 +59,10 @@ private:
     {
         std::size_t operator()(const Key& key) const
         {
-            return std::hash<ino_t>()(key.inode) ^ (std::hash<dev_t>()(key.device) << 1);
+            // Inode numbers come in runs: mixed, so that the shard and the bucket take other bits of it.
+            const std::uint64_t mixed =
+                (std::uint64_t(key.inode) ^ (std::uint64_t(key.device) << 32)) * 0x9E3779B97F4A7C15ull;
+            return std::size_t(mixed ^ (mixed >> 31));
         }
     };
     // A file's outcome without its path, and the file as it was when the step on it ended.
@@ -73,9 +78,21 @@ private:
         bool inHand = true;
     };
 
-    std::mutex m_mutex;
-    std::condition_variable m_released;
-    std::unordered_map<Key, Known, KeyHash> m_files;
+    // The files are spread over shards of their own lock, so that the jobs of a run over a tree of hard
+    // links (a backup's snapshot, whose every file has names in the others) seldom wait for each other.
+    static constexpr std::size_t shardCount = 64;
+    struct alignas(64) Shard
+    {
+        std::mutex mutex;
+        std::condition_variable released;
+        std::unordered_map<Key, Known, KeyHash> files;
+    };
+    Shard& shardOf(const Key& key)
+    {
+        return m_shards[KeyHash()(key) % shardCount];
+    }
+
+    std::array<Shard, shardCount> m_shards;
 };
 
 } // namespace orvane
