@@ -8,11 +8,23 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <thread>
 
 namespace orvane {
+
+namespace {
+
+// The count of a folder's files for the progress totals starts once its run has lasted this long: a shorter
+// run needs no totals, and over a cached tree the count's walk takes processor time from the hashing (a
+// tenth of a two-job Check of small files).
+constexpr std::chrono::milliseconds countDelay { 1000 };
+
+} // namespace
 
 RunResult runSingleFile(
     Operation operation, const std::string& path, const RunSettings& settings, const RunObserver& observer)
@@ -42,9 +54,16 @@ RunResult runFolder(
     const DescriptorBudget budget =
         descriptorBudget(freeDescriptors(), parallel ? inHand : 1, progress && settings.countTotals);
     std::atomic<bool> countCancelled { false };
+    std::mutex countMutex;
+    std::condition_variable countWake;
     std::thread counter;
     if (progress && budget.countFolders > 0) {
-        counter = std::thread([&folder, progress, &countCancelled, &budget, &settings] {
+        counter = std::thread([&] {
+            {
+                std::unique_lock<std::mutex> lock(countMutex);
+                if (countWake.wait_for(lock, countDelay, [&countCancelled] { return countCancelled.load(); }))
+                    return;
+            }
             countTree(folder, *progress, countCancelled, budget.countFolders, settings.exclusions);
         });
     }
@@ -94,7 +113,11 @@ RunResult runFolder(
         failure = walkTree(folder, callbacks, budget.walkFolders);
     }
 
-    countCancelled = true;
+    {
+        const std::lock_guard<std::mutex> lock(countMutex);
+        countCancelled = true;
+    }
+    countWake.notify_one();
     if (counter.joinable())
         counter.join();
     stopped = stopped && !failure;
