@@ -60,7 +60,10 @@ void catchStopSignals()
 Session::Session(Command command, Variant variant, const SessionOptions& options)
     : m_command(command)
     , m_options(options)
-    , m_text(command, variant, options.quiet)
+    // Tag's notices of failed writes reach the window at once, ahead of the run's text; so they do here, on a
+    // line of their own should standard output and standard error share a terminal.
+    , m_text(
+          command, variant, [this](const std::string& notice) { writeBeside(notice); }, options.quiet)
     , m_json(command)
 {
     stoppable = &m_progress;
@@ -71,14 +74,12 @@ Session::Session(Command command, Variant variant, const SessionOptions& options
     }
     if (options.jsonl) {
         m_observer.fileDone = [this](const Outcome& outcome) {
-            const std::string object = m_json.fileObject(outcome);
-            if (!m_options.quiet || !resultIsFine(outcome.result))
-                writeBeside(object);
+            if (m_options.quiet && resultIsFine(outcome.result))
+                m_json.skip(outcome);
+            else
+                writeBeside(m_json.fileObject(outcome));
         };
     } else {
-        // Tag's notices of failed writes reach the window at once, ahead of the run's text; so they do here,
-        // on a line of their own should standard output and standard error share a terminal.
-        m_text.setNoticeSink([this](const std::string& notice) { writeBeside(notice); });
         m_observer.fileDone = [this](const Outcome& outcome) { m_text.add(outcome); };
     }
 }

@@ -55,6 +55,9 @@ bool digestsEqual(const Bytes& stored, const Digest& digest)
     return stored.size() == digest.size() && std::equal(stored.begin(), stored.end(), digest.begin());
 }
 
+namespace {
+
+// The 16 bytes of the time attribute for time.
 Bytes encodeFileTime(const FileTime& time)
 {
     Bytes value;
@@ -67,6 +70,7 @@ Bytes encodeFileTime(const FileTime& time)
     return value;
 }
 
+// The time a value of the time attribute holds; none unless it is exactly 16 bytes.
 std::optional<FileTime> decodeFileTime(const Bytes& value)
 {
     if (value.size() != 16)
@@ -79,6 +83,8 @@ std::optional<FileTime> decodeFileTime(const Bytes& value)
     };
     return FileTime { part(0), part(8) };
 }
+
+} // namespace
 
 std::optional<FileTime> readStoredTime(int fd, const std::string& timeName)
 {
@@ -100,10 +106,11 @@ std::optional<Failure> storeDigest(
     // A file of the user's own that is read-only on purpose (an archive) takes attributes only while its
     // owner may write it: the owner's write permission is added for the writes and taken away at once.
     // Root writes attributes whatever the mode; files of other users stay as they are.
+    if (!failure || failure->code != EACCES)
+        return failure;
     struct stat status = {};
     const uid_t user = ::geteuid();
-    if (!failure || failure->code != EACCES || user == 0 || ::fstat(fd, &status) != 0 || status.st_uid != user
-        || (status.st_mode & S_IWUSR) != 0)
+    if (user == 0 || ::fstat(fd, &status) != 0 || status.st_uid != user || (status.st_mode & S_IWUSR) != 0)
         return failure;
     const mode_t mode = status.st_mode & 07777;
     if (::fchmod(fd, mode | S_IWUSR) != 0)

@@ -39,11 +39,6 @@ inline const std::string theTimeXattrName = "co.sablewickfern.kelmor.time#S";
 /// A stored value equals a digest only when it is the same 32 bytes in the same order.
 [[nodiscard]] bool digestsEqual(const Bytes& stored, const Digest& digest);
 
-/// The 16 bytes of the time attribute for time.
-[[nodiscard]] Bytes encodeFileTime(const FileTime& time);
-/// The time a value of the time attribute holds; none unless it is exactly 16 bytes.
-[[nodiscard]] std::optional<FileTime> decodeFileTime(const Bytes& value);
-
 /// The time stored beside the digest of the open file fd, if it has one of the right length.
 [[nodiscard]] std::optional<FileTime> readStoredTime(int fd, const std::string& timeName = theTimeXattrName);
 

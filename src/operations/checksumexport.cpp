@@ -51,9 +51,7 @@ std::optional<Failure> exportChecksums(
     callbacks.unreadableFolder = [&sinks](const std::string& path, const Failure& failure) {
         sinks.problem(path, "couldn't read folder: " + failure.reason);
     };
-    if (exclusions && !exclusions->isEmpty())
-        callbacks.exclude = [exclusions](
-                                std::string_view path, bool folder) { return exclusions->excludes(path, folder); };
+    callbacks.exclude = excludeFilter(exclusions);
     return walkTree(item.path, callbacks);
 }
 

@@ -70,10 +70,14 @@ bool Glob::classAt(std::string_view pattern, std::size_t& at, std::bitset<256>& 
 bool Glob::matches(std::string_view text) const
 {
     const std::size_t end = m_tokens.size();
-    std::vector<char> now(end + 1, 0), next(end + 1, 0);
-    std::vector<std::size_t> pending;
+    // Asked for every entry of a tree against every pattern: the state sets are kept by the thread, not
+    // allocated anew for each question (the walk and the count of the tree share one Exclusions).
+    thread_local std::vector<char> now, next;
+    thread_local std::vector<std::size_t> pending;
+    now.assign(end + 1, 0);
+    next.assign(end + 1, 0);
     // Adds state and those a star (taking nothing) or a skipped slash reaches from it.
-    const auto add = [this, end, &pending](std::vector<char>& states, std::size_t first) {
+    const auto add = [this, end](std::vector<char>& states, std::size_t first) {
         pending.assign(1, first);
         while (!pending.empty()) {
             const std::size_t state = pending.back();
@@ -187,6 +191,18 @@ bool Exclusions::excludes(std::string_view relativePath, bool folder) const
             return true;
     }
     return false;
+}
+
+std::function<bool(std::string_view, bool)> excludeFilter(const Exclusions* exclusions, std::int64_t* excluded)
+{
+    if (!exclusions || exclusions->isEmpty())
+        return {};
+    return [exclusions, excluded](std::string_view path, bool folder) {
+        const bool out = exclusions->excludes(path, folder);
+        if (excluded && out)
+            ++*excluded;
+        return out;
+    };
 }
 
 } // namespace orvane

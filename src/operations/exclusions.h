@@ -4,6 +4,7 @@
 
 #include <bitset>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -79,5 +80,12 @@ private:
     };
     std::vector<Pattern> m_patterns;
 };
+
+/*!
+ * The walk's exclude callback for exclusions (see WalkCallbacks::exclude): none when there is nothing to leave
+ * out. When excluded is given, each entry left out adds one to it (on the walk's thread).
+ */
+[[nodiscard]] std::function<bool(std::string_view relativePath, bool folder)> excludeFilter(
+    const Exclusions* exclusions, std::int64_t* excluded = nullptr);
 
 } // namespace orvane

@@ -1,7 +1,6 @@
 #include "filestep.h"
 
 #include "hashnumber.h"
-#include "printablepath.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -75,7 +74,7 @@ void FileStep::beginFile(const std::string& path, Outcome& out)
     out.clear();
     out.path.assign(path);
     if (m_progress)
-        m_progress->setCurrentPath(printablePath(path));
+        m_progress->setCurrentPath(path);
 }
 
 void FileStep::endFile()

@@ -1,7 +1,6 @@
 #include "importrun.h"
 
 #include "filestep.h"
-#include "printablepath.h"
 
 namespace orvane {
 
@@ -38,9 +37,6 @@ RunResult runImport(ListReader& list, const std::string& base, const RunSettings
     RunProgress* progress = settings.progress;
     FileDigester digester(settings.backend, settings.bufferSize, settings.read);
     const std::string folder = base.empty() || base.back() == '/' ? base : base + '/';
-    const auto pathOf = [&folder](const ListEntry& entry) {
-        return entry.path.front() == '/' ? entry.path : folder + entry.path;
-    };
     if (progress)
         digester.setReadCounter(&progress->bytesDone);
     RunState state(Command::Import, Variant::SingleFile);
@@ -56,9 +52,12 @@ RunResult runImport(ListReader& list, const std::string& base, const RunSettings
             commitOutcome(outcome, state, observer);
             continue;
         }
-        outcome.path = pathOf(entry);
+        if (entry.path.front() == '/') // into the buffer outcome.clear() kept
+            outcome.path.assign(entry.path);
+        else
+            outcome.path.assign(folder).append(entry.path);
         if (progress)
-            progress->setCurrentPath(printablePath(outcome.path));
+            progress->setCurrentPath(outcome.path);
         importFile(digester, entry.digest, settings, outcome);
         commitOutcome(outcome, state, observer);
         if (progress)

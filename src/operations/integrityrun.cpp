@@ -72,13 +72,7 @@ RunResult runFolder(
     bool stopped = false;
     WalkCallbacks callbacks;
     std::int64_t excluded = 0; // counted on the walk's thread, added to the run's counts at the end
-    if (settings.exclusions && !settings.exclusions->isEmpty()) {
-        callbacks.exclude = [&excluded, &settings](std::string_view path, bool folder) {
-            const bool out = settings.exclusions->excludes(path, folder);
-            excluded += out ? 1 : 0;
-            return out;
-        };
-    }
+    callbacks.exclude = excludeFilter(settings.exclusions, &excluded);
     callbacks.stop = [progress, &stopped] {
         stopped = progress && progress->stopRequested.load(std::memory_order_relaxed);
         return stopped;

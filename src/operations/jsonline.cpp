@@ -33,8 +33,15 @@ void JsonLine::key(std::string_view key)
 
 JsonLine& JsonLine::text(std::string_view key, std::string_view value)
 {
-    static const char hex[] = "0123456789abcdef";
     this->key(key);
+    appendString(value);
+    return *this;
+}
+
+bool JsonLine::appendString(std::string_view value)
+{
+    static const char hex[] = "0123456789abcdef";
+    bool replaced = false;
     m_text.push_back('"');
     for (std::size_t i = 0; i < value.size();) {
         const char c = value[i];
@@ -49,6 +56,7 @@ JsonLine& JsonLine::text(std::string_view key, std::string_view value)
             m_text.append("\\u00").append({ hex[byte >> 4], hex[byte & 0xF] });
         } else if (const std::size_t length = utf8SequenceLength(value, i); length == 0) {
             m_text.append("\uFFFD");
+            replaced = true;
         } else {
             m_text.append(value.substr(i, length));
             i += length;
@@ -57,13 +65,13 @@ JsonLine& JsonLine::text(std::string_view key, std::string_view value)
         ++i;
     }
     m_text.push_back('"');
-    return *this;
+    return replaced;
 }
 
 JsonLine& JsonLine::path(std::string_view key, std::string_view bytes)
 {
-    text(key, bytes);
-    if (!isValidUtf8(bytes))
+    this->key(key);
+    if (appendString(bytes)) // the bytes that are no UTF-8 went in as U+FFFD: the exact ones beside them
         text(std::string(key) + "_base64", base64(bytes));
     return *this;
 }

@@ -24,6 +24,8 @@ public:
     [[nodiscard]] std::string finish();
 
 private:
+    /// Appends value as a JSON string; true when a byte of it was not valid UTF-8 (written as U+FFFD).
+    bool appendString(std::string_view value);
     void key(std::string_view key);
 
     std::string m_text = "{";

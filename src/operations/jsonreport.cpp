@@ -5,6 +5,9 @@
 
 namespace orvane {
 
+namespace {
+
+// "check", "tag", "retag" or "import": the command's name on the command line and in JSON Lines.
 const char* commandName(Command command)
 {
     switch (command) {
@@ -20,6 +23,8 @@ const char* commandName(Command command)
     return "check";
 }
 
+} // namespace
+
 JsonReport::JsonReport(Command command)
     : m_command(command)
 {
@@ -27,6 +32,7 @@ JsonReport::JsonReport(Command command)
 
 std::string JsonReport::fileObject(const Outcome& outcome)
 {
+    skip(outcome);
     JsonLine object;
     object.number("version", schemaVersion);
     if (outcome.result == FileResult::Malformed) {
@@ -34,8 +40,6 @@ std::string JsonReport::fileObject(const Outcome& outcome)
         return object.text("outcome", resultName(outcome.result)).finish();
     }
     const bool folder = outcome.result == FileResult::UnreadableFolder;
-    if (!folder)
-        ++m_files;
     object.text("type", folder ? "folder" : "file").path("path", outcome.path);
     object.text("outcome", resultName(outcome.result));
     if (!outcome.reason.empty())
@@ -47,6 +51,12 @@ std::string JsonReport::fileObject(const Outcome& outcome)
     if (outcome.result == FileResult::Mismatched && outcome.sinceTagged != SinceTagged::Unknown)
         object.flag("modified_since_tagged", outcome.sinceTagged == SinceTagged::Modified);
     return object.finish();
+}
+
+void JsonReport::skip(const Outcome& outcome)
+{
+    if (outcome.result != FileResult::Malformed && outcome.result != FileResult::UnreadableFolder)
+        ++m_files;
 }
 
 std::string JsonReport::totalsObject(const std::string& subject, const RunCounters& c, bool stopped) const

@@ -21,6 +21,8 @@ public:
 
     /// The object for one file, unreadable folder or malformed list line, counted for the totals.
     [[nodiscard]] std::string fileObject(const Outcome& outcome);
+    /// Counts an outcome for the totals as fileObject() does, without making its object (--quiet's fine files).
+    void skip(const Outcome& outcome);
 
     /// The last object: the counts of the run on subject (the item's path, or the list's name).
     [[nodiscard]] std::string totalsObject(const std::string& subject, const RunCounters& counters, bool stopped) const;
@@ -35,8 +37,5 @@ private:
     Command m_command;
     std::int64_t m_files = 0;
 };
-
-/// "check", "tag", "retag" or "import": the command's name on the command line and in JSON Lines.
-[[nodiscard]] const char* commandName(Command command);
 
 } // namespace orvane

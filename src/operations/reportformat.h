@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvane {
@@ -61,7 +62,7 @@ public:
 
 private:
     // The words a mismatch gets from the time stored beside its digest, if any.
-    [[nodiscard]] std::string sinceTagged(const Outcome& outcome) const;
+    [[nodiscard]] std::string_view sinceTagged(const Outcome& outcome) const;
 
     Command m_command;
     Variant m_variant;
@@ -82,26 +83,25 @@ public:
 private:
     std::string m_first;
     std::string m_second;
+    // The parts of lines that name a tree, escaped once for the run rather than for each line.
+    std::string m_onlyInFirst; // "⚠️ Only in " first ": "
+    std::string m_onlyInSecond;
+    std::string m_inFirst; // " in " first
+    std::string m_inSecond;
 };
-
-struct RunObserver;
 
 /*!
  * A run's whole text report, as orvane-cli prints it: the lines of the outcomes in report order, then the
- * totals. Notices go to the notice sink as they come, when there is one, else ahead of the lines. quiet
- * leaves out the lines of files that are fine.
+ * totals. Notices (Tag's failed writes) go to notice as they come, apart from the text. quiet leaves out
+ * the lines of files that are fine.
  */
 class TextReport
 {
 public:
-    TextReport(Command command, Variant variant, bool quiet = false);
+    TextReport(Command command, Variant variant, std::function<void(const std::string&)> notice, bool quiet = false);
 
     /// Takes each outcome of the run as it is committed.
     void add(const Outcome& outcome);
-    void setNoticeSink(std::function<void(const std::string& notice)> sink)
-    {
-        m_notice = std::move(sink);
-    }
     /// Ends the report with the totals (see ReportFormat::appendTotals).
     void finish(const std::string& subject, const RunCounters& counters, bool stopped);
 
@@ -114,7 +114,6 @@ private:
     ReportFormat m_format;
     bool m_quiet;
     std::function<void(const std::string&)> m_notice;
-    std::string m_notices; // without a sink: put ahead of the lines when the report ends
     std::string m_text;
     std::string m_line;
     std::vector<LineMark> m_marks;

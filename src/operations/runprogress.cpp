@@ -1,19 +1,23 @@
 #include "runprogress.h"
 
-#include <utility>
+#include "printablepath.h"
 
 namespace orvane {
 
-void RunProgress::setCurrentPath(std::string path)
+void RunProgress::setCurrentPath(const std::string& path)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    m_currentPath = std::move(path);
+    m_currentPath.assign(path); // into the buffer the path before used: no allocation a file
 }
 
 std::string RunProgress::currentPath() const
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    return m_currentPath;
+    std::string path;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        path = m_currentPath;
+    }
+    return printablePath(path);
 }
 
 } // namespace orvane

@@ -21,7 +21,9 @@ struct RunProgress
     std::atomic<std::int64_t> bytesTotal { -1 };
     std::atomic<bool> stopRequested { false };
 
-    void setCurrentPath(std::string path);
+    /// The file in hand, as the run names it (its bytes); set for every file, so kept as given.
+    void setCurrentPath(const std::string& path);
+    /// The file in hand as a report line shows it (printablePath), for a watcher a few times a second.
     [[nodiscard]] std::string currentPath() const;
 
 private:

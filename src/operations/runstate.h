@@ -24,7 +24,6 @@ struct RunState
     Command command;
     Variant variant;
     RunCounters counters;
-    bool stopped = false; ///< the run ended early because RunProgress::stopRequested was set
 };
 
 /// Adds the outcome to the run, in the report's order: counted in state, handed to the observer.

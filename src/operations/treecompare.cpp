@@ -68,12 +68,16 @@ public:
     {
         return std::string_view(m_paths).substr(m_entries[i].pathAt, m_entries[i].pathLength);
     }
+    // The reason folder entry i could not be listed; m_reasons is in entry order, as addFolder() adds them.
     std::string reason(std::uint32_t i) const
     {
-        for (const auto& [entry, reason] : m_reasons)
-            if (entry == i)
-                return reason;
-        return {};
+        const auto at = std::lower_bound(m_reasons.begin(),
+            m_reasons.end(),
+            i,
+            [](const std::pair<std::uint32_t, std::string>& known, std::uint32_t entry) {
+                return known.first < entry;
+            });
+        return at != m_reasons.end() && at->first == i ? at->second : std::string();
     }
     std::vector<Entry>& entries()
     {
@@ -104,13 +108,7 @@ std::optional<Failure> walkDigests(const std::string& root,
     callbacks.unreadableFolder = [&](const std::string& path, const Failure& failure) {
         folder(path.size() > prefix ? std::string_view(path).substr(prefix) : std::string_view("."), failure.reason);
     };
-    if (exclusions && !exclusions->isEmpty()) {
-        callbacks.exclude = [exclusions, &excluded](std::string_view path, bool isFolder) {
-            const bool out = exclusions->excludes(path, isFolder);
-            excluded += out ? 1 : 0;
-            return out;
-        };
-    }
+    callbacks.exclude = excludeFilter(exclusions, &excluded);
     return walkTree(root, callbacks);
 }
 

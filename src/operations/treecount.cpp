@@ -28,9 +28,7 @@ void countTree(const std::string& root,
             bytes += status.st_size;
     };
     callbacks.stop = [&cancelled] { return cancelled.load(std::memory_order_relaxed); };
-    if (exclusions && !exclusions->isEmpty())
-        callbacks.exclude = [exclusions](
-                                std::string_view path, bool folder) { return exclusions->excludes(path, folder); };
+    callbacks.exclude = excludeFilter(exclusions);
     if (walkTree(root, callbacks, openFolders) || cancelled)
         return;
     progress.bytesTotal = bytes;

@@ -54,9 +54,9 @@ EngineReport engineReport(orvane::Operation operation,
     const std::function<void()>& afterEach)
 {
     EngineReport report;
-    orvane::TextReport text(
-        orvane::commandOf(operation), item.isFolder ? orvane::Variant::Folder : orvane::Variant::SingleFile);
-    text.setNoticeSink([&report](const std::string& notice) { report.direct += QByteArray::fromStdString(notice); });
+    orvane::TextReport text(orvane::commandOf(operation),
+        item.isFolder ? orvane::Variant::Folder : orvane::Variant::SingleFile,
+        [&report](const std::string& notice) { report.direct += QByteArray::fromStdString(notice); });
     orvane::RunObserver observer;
     observer.fileDone = [&text, &afterEach](const orvane::Outcome& outcome) {
         text.add(outcome);
