@@ -41,11 +41,6 @@ QChar shownChar(QChar c)
     return c;
 }
 
-int clampToInt(qsizetype value)
-{
-    return int(std::clamp<qsizetype>(value, 0, std::numeric_limits<int>::max()));
-}
-
 } // namespace
 
 ReportView::ReportView(QWidget* parent)
@@ -180,15 +175,25 @@ void ReportView::textInserted(qsizetype position, const QString& text, bool long
 // Adds the starts of the lines that begin after position, which is the old end of the text, and what each
 // line is: infos[i] for the i-th line from the last one before position, Other past them. True if the longest
 // line is another one or has grown.
+int ReportView::clampToInt(qsizetype value)
+{
+    return int(std::clamp<qsizetype>(value, 0, std::numeric_limits<int>::max()));
+}
+
+void ReportView::countLine(const LineInfo& info, qsizetype by)
+{
+    if (info.kind == orvane::LineKind::Problem)
+        m_problemCount += by;
+    if (info.possiblyDamaged())
+        m_damagedCount += by;
+}
+
 bool ReportView::indexFrom(qsizetype position, const std::vector<LineInfo>* infos)
 {
     const QStringView text(m_text);
     // The last line may grow: it takes its place in the filter afresh, with the lines that follow it.
     const qsizetype firstChanged = lineCount() - 1;
-    if (m_info.back().kind == orvane::LineKind::Problem)
-        --m_problemCount;
-    if (m_info.back().possiblyDamaged())
-        --m_damagedCount;
+    countLine(m_info.back(), -1);
     while (!m_shownLines.empty() && m_shownLines.back() >= firstChanged)
         m_shownLines.pop_back();
     // The longest line as it was before position: the last line may grow by what is being added.
@@ -217,10 +222,7 @@ bool ReportView::indexFrom(qsizetype position, const std::vector<LineInfo>* info
         } else if (line > firstChanged) {
             info = LineInfo {};
         }
-        if (info.kind == orvane::LineKind::Problem)
-            ++m_problemCount;
-        if (info.possiblyDamaged())
-            ++m_damagedCount;
+        countLine(info, 1);
         if (line == lineCount() - 1 || info.kind != orvane::LineKind::Fine)
             m_shownLines.push_back(line);
     }

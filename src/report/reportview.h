@@ -189,6 +189,11 @@ private:
         EndOfDocument
     };
 
+    /// A scroll bar's value for value, which may be beyond what an int holds.
+    [[nodiscard]] static int clampToInt(qsizetype value);
+    /// Adds by (1 or -1) to the counts of problem lines and of possibly damaged files, for a line of info.
+    void countLine(const LineInfo& info, qsizetype by);
+
     [[nodiscard]] qsizetype rowCount() const
     {
         return m_problemsOnly ? qsizetype(m_shownLines.size()) : lineCount();

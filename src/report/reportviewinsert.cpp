@@ -7,7 +7,6 @@
 #include <QScrollBar>
 
 #include <algorithm>
-#include <limits>
 
 namespace {
 
@@ -82,7 +81,7 @@ void ReportView::insertChunk(qsizetype line, const ReportChunk& chunk, const QTe
     m_longestLine += m_longestLine >= line ? count : 0;
     for (qsizetype added = line; added < line + count; ++added) {
         const LineInfo& info = m_info[std::size_t(added)];
-        m_problemCount += info.kind == orvane::LineKind::Problem ? 1 : 0;
+        countLine(info, 1);
         if (info.kind != orvane::LineKind::Fine)
             shown.push_back(added);
         if (lineEnd(added) - lineStart(added) > lineEnd(m_longestLine) - lineStart(m_longestLine)) {
@@ -96,8 +95,7 @@ void ReportView::insertChunk(qsizetype line, const ReportChunk& chunk, const QTe
     textInserted(at, text, longer, style);
     // What the user was reading stays where it was.
     if (topLine >= line && verticalScrollBar()->value() > 0)
-        verticalScrollBar()->setValue(
-            int(std::min<qsizetype>(rowOfLine(topLine + count), std::numeric_limits<int>::max())));
+        verticalScrollBar()->setValue(clampToInt(rowOfLine(topLine + count)));
 }
 
 void ReportView::setRunRecord(qsizetype line, RunRecord record)

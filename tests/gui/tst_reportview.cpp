@@ -203,6 +203,23 @@ private slots:
         QCOMPARE(controller->reportText(), lines.text());
     }
 
+    // Lines that come in ahead of those shown (an earlier run's, after a later one began) count as appended ones.
+    void insertedLinesCounted()
+    {
+        orvane::Outcome outcome;
+        outcome.path = "/p";
+        outcome.result = orvane::FileResult::Mismatched;
+        outcome.sinceTagged = orvane::SinceTagged::NotModified;
+        ReportChunk chunk;
+        chunk.addOutcome(orvane::ReportFormat(orvane::Command::Check, orvane::Variant::Folder), outcome);
+        chunk.seal();
+        controller->setReportText(QString());
+        controller->reportPane()->appendChunk(chunk);
+        controller->reportPane()->insertChunk(0, chunk);
+        QCOMPARE(view->problemCount(), 2);
+        QCOMPARE(view->damagedCount(), 2);
+    }
+
     // Enter and Shift+Enter in the find bar go round the matches in the lines shown, ignoring case.
     void findGoesRound()
     {
