@@ -28,6 +28,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -46,6 +47,26 @@ QList<QByteArray> localPaths(const QList<QUrl>& urls)
 QList<QByteArray> localPaths(const QMimeData* data)
 {
     return data ? localPaths(data->urls()) : QList<QByteArray>();
+}
+
+// Opens a dialog over parent for files or a folder (mode) and hands the local paths chosen to chosen, which
+// runs with context.
+void askForItems(QWidget* parent,
+    const QString& caption,
+    QFileDialog::FileMode mode,
+    QObject* context,
+    std::function<void(const QList<QByteArray>& paths)> chosen)
+{
+    auto* dialog = new QFileDialog(parent, caption);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(mode);
+    if (mode == QFileDialog::Directory)
+        dialog->setOption(QFileDialog::ShowDirsOnly);
+    QObject::connect(dialog, &QFileDialog::accepted, context, [dialog, chosen = std::move(chosen)] {
+        chosen(localPaths(dialog->selectedUrls()));
+    });
+    dialog->open();
 }
 
 } // namespace
@@ -149,18 +170,16 @@ Document* AppDelegate::openItem(const QByteArray& path)
         return nullptr;
     }
     const orvane::Item& item = resolved.value();
-    const QByteArray recent = QByteArray::fromStdString(item.path);
+    RecentItems::add(QByteArray::fromStdString(item.path));
     for (Document* open : std::as_const(m_documents)) {
         const ViewController* controller = open->viewController();
         if (open->item().path == item.path && !open->isComparison() && controller && !controller->isClosed()) {
             bringForward(open->windowControllers().first());
-            RecentItems::add(recent);
             return open;
         }
     }
 
     Document* document = adoptDocument(new Document(item, this));
-    RecentItems::add(recent);
     if (m_startWindow)
         m_startWindow->close();
     return document;
@@ -203,25 +222,22 @@ void AppDelegate::compareWithDialog(Document* document, QWidget* parent)
 {
     if (!document || document->isFile())
         return;
-    auto* dialog = new QFileDialog(parent, tr("Compare %1 With").arg(document->displayName()));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setFileMode(QFileDialog::Directory);
-    dialog->setOption(QFileDialog::ShowDirsOnly);
     const orvane::Item first = document->item();
-    connect(dialog, &QFileDialog::accepted, this, [this, dialog, first] {
-        const QList<QByteArray> chosen = localPaths(dialog->selectedUrls());
-        if (!chosen.isEmpty())
-            openComparison(first, chosen.first());
-    });
-    dialog->open();
+    askForItems(parent,
+        tr("Compare %1 With").arg(document->displayName()),
+        QFileDialog::Directory,
+        this,
+        [this, first](const QList<QByteArray>& chosen) {
+            if (!chosen.isEmpty())
+                openComparison(first, chosen.first());
+        });
 }
 
 void AppDelegate::editExclusions(Document* document)
 {
     if (!document || document->isFile())
         return;
-    const std::string path = document->item().path + "/" + orvane::theIgnoreFileName;
+    const std::string path = orvane::ignoreFilePath(document->item().path);
     // Made with a few lines that say what goes in it, when the folder has none yet; never written over.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd >= 0) {
@@ -267,23 +283,16 @@ void AppDelegate::openItemsAndRun(const QList<QByteArray>& paths, const QString&
 
 void AppDelegate::openFileDialog(QWidget* parent)
 {
-    auto* dialog = new QFileDialog(parent, tr("Open File"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setFileMode(QFileDialog::ExistingFiles);
-    connect(dialog, &QFileDialog::accepted, this, [this, dialog] { openItems(localPaths(dialog->selectedUrls())); });
-    dialog->open();
+    askForItems(parent, tr("Open File"), QFileDialog::ExistingFiles, this, [this](const QList<QByteArray>& chosen) {
+        openItems(chosen);
+    });
 }
 
 void AppDelegate::openFolderDialog(QWidget* parent)
 {
-    auto* dialog = new QFileDialog(parent, tr("Open Folder"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setFileMode(QFileDialog::Directory);
-    dialog->setOption(QFileDialog::ShowDirsOnly);
-    connect(dialog, &QFileDialog::accepted, this, [this, dialog] { openItems(localPaths(dialog->selectedUrls())); });
-    dialog->open();
+    askForItems(parent, tr("Open Folder"), QFileDialog::Directory, this, [this](const QList<QByteArray>& chosen) {
+        openItems(chosen);
+    });
 }
 
 void AppDelegate::showStartWindow()

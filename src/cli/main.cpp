@@ -77,7 +77,7 @@ Exclusions exclusionsFor(const Options& options, const std::vector<std::string>&
         exclusions.add(pattern);
     for (const std::string& folder : folders)
         if (const auto failure = exclusions.addIgnoreFile(folder))
-            diagnose(printablePath(folder + "/" + theIgnoreFileName), failure->reason + "; it is not used");
+            diagnose(printablePath(ignoreFilePath(folder)), failure->reason + "; it is not used");
     return exclusions;
 }
 

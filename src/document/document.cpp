@@ -63,7 +63,7 @@ void Document::saveDocument()
         tr("Save Report"),
         displayName(),
         openedFile,
-        [this]() -> std::optional<QByteArray> { return reportData(); },
+        [this] { return reportData(); },
         [this](const QString& message) { emit errorOccurred(message); });
 }
 

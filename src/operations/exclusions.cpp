@@ -134,9 +134,14 @@ void Exclusions::add(std::string_view pattern)
     m_patterns.push_back(std::move(entry));
 }
 
+std::string ignoreFilePath(const std::string& folder)
+{
+    return folder + (!folder.empty() && folder.back() == '/' ? "" : "/") + theIgnoreFileName;
+}
+
 std::optional<Failure> Exclusions::addIgnoreFile(const std::string& folder)
 {
-    const std::string path = folder + (folder.back() == '/' ? "" : "/") + theIgnoreFileName;
+    const std::string path = ignoreFilePath(folder);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0)
         return errno == ENOENT ? std::nullopt : std::optional<Failure>(errnoFailure(errno));

@@ -15,6 +15,9 @@ namespace orvane {
 /// The name of the file at the top of an opened folder that lists what runs leave out, one pattern a line.
 inline const std::string theIgnoreFileName = ".orvane-ignore";
 
+/// The path of the ignore file at the top of folder.
+[[nodiscard]] std::string ignoreFilePath(const std::string& folder);
+
 /// A shell glob: "*" and "?" do not match "/", "**" does ("**/" also matches nothing), "[...]" a class.
 class Glob
 {

@@ -59,8 +59,8 @@ FindBar::FindBar(ReportView* view, QWidget* parent)
     connect(next, &QToolButton::clicked, this, &FindBar::findNext);
     // Typing moves to the first match from where the current one starts, so the match grows as it is typed.
     connect(m_field, &QLineEdit::textEdited, this, [this] {
-        find(m_view->selectionStart(), true);
-        updateCount();
+        if (!find(m_view->selectionStart(), true)) // a match found has counted already
+            updateCount();
     });
     connect(m_matchCase, &QCheckBox::toggled, this, &FindBar::updateCount);
     connect(m_view, &ReportView::textChanged, this, &FindBar::updateCount);

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -106,17 +107,14 @@ void saveWithDialog(QWidget* parent,
     const QString& caption,
     const QString& itemName,
     const QByteArray& openedItem,
-    std::function<std::optional<QByteArray>()> bytes,
+    std::function<QByteArray()> bytes,
     std::function<void(const QString& message)> failed)
 {
     const QList<SaveDialog::FileType> types { { QStringLiteral("text (*.text)"), QStringLiteral("text") },
         { QStringLiteral("txt (*.txt)"), QStringLiteral("txt") } };
     SaveDialog::open(
         parent, caption, proposedName(itemName), types, [openedItem, bytes, failed](const QString& path, int) {
-            const std::optional<QByteArray> data = bytes();
-            if (!data)
-                return;
-            const QString failure = write(path, *data, openedItem);
+            const QString failure = write(path, bytes(), openedItem);
             if (!failure.isEmpty())
                 failed(failure);
         });

@@ -4,7 +4,6 @@
 #include <QString>
 
 #include <functional>
-#include <optional>
 
 class QWidget;
 class ReportView;
@@ -28,13 +27,13 @@ namespace ReportFile {
 [[nodiscard]] QByteArray jsonLines(const ReportView& view);
 
 /// Shows the save dialog over parent's window and writes what bytes() gives once the user confirms, as
-/// write() does; a failure's message goes to failed. bytes() may give nothing, having reported why itself.
-/// openedItem: the path of the file the window checks, which is never written over.
+/// write() does; a failure's message goes to failed. openedItem: the path of the file the window checks,
+/// which is never written over.
 void saveWithDialog(QWidget* parent,
     const QString& caption,
     const QString& itemName,
     const QByteArray& openedItem,
-    std::function<std::optional<QByteArray>()> bytes,
+    std::function<QByteArray()> bytes,
     std::function<void(const QString& message)> failed);
 
 } // namespace ReportFile

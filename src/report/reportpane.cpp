@@ -152,6 +152,8 @@ void ReportPane::appendText(const QString& text)
 
 void ReportPane::insertChunk(qsizetype line, const ReportChunk& chunk)
 {
+    if (chunk.isEmpty()) // a run's notices, mostly none
+        return;
     followingTheEnd([&](const QTextCharFormat& style) { m_view->insertChunk(line, chunk, style); });
 }
 

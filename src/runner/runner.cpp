@@ -31,11 +31,6 @@ using orvane::Variant;
 
 namespace {
 
-QString fromEngine(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
 // One pool of hashing threads for the whole application, however many windows run.
 orvane::WorkerPool& hashingPool()
 {
@@ -92,7 +87,7 @@ void ViewController::runOperation(Operation operation)
     if (!m_item)
         return;
     if (const std::optional<orvane::Failure> failure = orvane::checkCryptoAvailable()) {
-        emit errorOccurred(fromEngine(failure->reason));
+        emit errorOccurred(QString::fromStdString(failure->reason));
         return;
     }
     // A run started while others go on keeps their lines: the report is theirs too.
@@ -219,8 +214,9 @@ void ViewController::finishRun(int id, RunEnd& end)
         showProgress();
         if (end.result.failure) {
             // Nothing was walked, so no totals: say why rather than leave the window spinning.
-            emit errorOccurred(tr("The folder %1 could not be read: %2.")
-                                   .arg(ItemName::shownPath(run->item.path), fromEngine(end.result.failure->reason)));
+            emit errorOccurred(
+                tr("The folder %1 could not be read: %2.")
+                    .arg(ItemName::shownPath(run->item.path), QString::fromStdString(end.result.failure->reason)));
         } else {
             const auto part = std::find_if(m_parts.begin(), m_parts.end(), [id](const Part& p) { return p.run == id; });
             if (part != m_parts.end() && part->lines > 0)
@@ -231,8 +227,8 @@ void ViewController::finishRun(int id, RunEnd& end)
                     run->operation, ItemName::displayName(run->item.path), end.result.counters, end.result.stopped));
             if (end.ignoreFile)
                 emit errorOccurred(tr("The list of what to leave out, %1, was not used: %2. Every file was run.")
-                                       .arg(ItemName::shownPath(run->item.path + "/" + orvane::theIgnoreFileName),
-                                           fromEngine(end.ignoreFile->reason)));
+                                       .arg(ItemName::shownPath(orvane::ignoreFilePath(run->item.path)),
+                                           QString::fromStdString(end.ignoreFile->reason)));
         }
     }
     emit runEnded();
@@ -284,9 +280,9 @@ void ViewController::compareWith(const orvane::Item& second)
             if (m_closed)
                 return;
             if (comparison.failure)
-                emit errorOccurred(
-                    tr("The folder %1 could not be read: %2.")
-                        .arg(ItemName::shownPath(comparison.failedTree), fromEngine(comparison.failure->reason)));
+                emit errorOccurred(tr("The folder %1 could not be read: %2.")
+                                       .arg(ItemName::shownPath(comparison.failedTree),
+                                           QString::fromStdString(comparison.failure->reason)));
             else
                 m_reportPane->appendChunk(comparison.lines);
             emit runEnded();

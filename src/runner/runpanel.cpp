@@ -12,16 +12,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// Report text and the messages of the engine are UTF-8; paths in them are printed as the report prints them.
-QString fromEngine(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
-} // namespace
-
 RunPanel::RunPanel(QWidget* parent)
     : QWidget(parent)
     , m_checkButton(new QPushButton(tr("&Check"), this))
@@ -97,8 +87,9 @@ void RunPanel::showProgress(const orvane::RunProgress* progress)
     m_progressBar->setRange(0, total >= 0 ? 1000 : 0);
     if (total >= 0)
         m_progressBar->setValue(total > 0 ? int(1000 * std::min(done, total) / total) : 1000);
-    m_progressText->setText(fromEngine(orvane::progressText(*progress, double(m_runClock.elapsed()) / 1000.0)));
-    const QString current = fromEngine(orvane::shownText(progress->currentPath()));
+    m_progressText->setText(
+        QString::fromStdString(orvane::progressText(*progress, double(m_runClock.elapsed()) / 1000.0)));
+    const QString current = QString::fromStdString(orvane::shownText(progress->currentPath()));
     m_currentFile->setText(m_currentFile->fontMetrics().elidedText(current, Qt::ElideMiddle, m_currentFile->width()));
     m_currentFile->setToolTip(current);
 }

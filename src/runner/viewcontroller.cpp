@@ -145,7 +145,7 @@ void ViewController::exportText()
 {
     // The report of this moment: a run that ends while the dialog is open does not change what is written.
     const QByteArray text = reportBytes();
-    const QByteArray json = ReportFile::jsonLines(*m_reportPane->view());
+    const QByteArray json = isComparison() ? QByteArray() : ReportFile::jsonLines(*m_reportPane->view());
     QList<SaveDialog::FileType> types { { tr("Report (*.txt)"), QStringLiteral("txt") },
         { tr("JSON Lines (*.jsonl)"), QStringLiteral("jsonl") },
         { tr("Checksum list (*.sha256)"), QStringLiteral("sha256") } };
